@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string_view>
+
+#include "text/text_types.h"
+
+// Conversions between UTF-16 and the ANSI code page that the process read
+// once at start. Characters the code page cannot hold are substituted by the
+// platform's own rules (a near character, else the code page's default).
+AnsiString ToNarrow(std::wstring_view text);
+UnicodeString ToWide(std::string_view text);
