@@ -1,0 +1,244 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+
+#include "tests/end_to_end/launcher_process.h"
+#include "tests/support/message_box.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/case_name.h"
+#include "tests/support/launcher_entries.h"
+#include "tests/support/scratch_registry.h"
+#include "tests/support/stand_in_record.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr DWORD AbnormalTerminationStatus = 3;
+
+fs::path LauncherPath() {
+    return ProgramFolder().parent_path() / L"tarnix2018.exe";
+}
+fs::path StandInPath() {
+    return ProgramFolder() / L"stand_in_runtime.exe";
+}
+
+std::wstring Quoted(const fs::path& path) {
+    return L"\"" + path.wstring() + L"\"";
+}
+
+// Each test runs the real launcher from an application folder whose name
+// has a space and letters outside ASCII, with no registry entry of its own.
+class LauncherTest : public testing::Test {
+protected:
+    void SetUp() override {
+        RemoveLauncherEntries();
+        SetEnvironmentVariableW(RecordVariable, record_.c_str());
+    }
+
+    void TearDown() override {
+        for (const wchar_t* name :
+             {RecordVariable, HoldEventVariable, ExitCodeVariable, InheritedHandleVariable}) {
+            SetEnvironmentVariableW(name, nullptr);
+        }
+    }
+
+    // Runs the launcher with these arguments and returns its exit status.
+    DWORD Run(const std::wstring& arguments = L"", const std::wstring& directory = L"") {
+        const std::wstring commandLine =
+            Quoted(LauncherPath()) + (arguments.empty() ? L"" : L" " + arguments);
+        LauncherProcess launcher(commandLine, directory.empty() ? app_.Text() : directory);
+        return launcher.WaitForExit();
+    }
+
+    // Runs the launcher, expects a box with this caption, reads and dismisses
+    // it, and returns what it showed and the exit status.
+    std::pair<MessageBoxContent, DWORD> RunToBox(const std::wstring& caption,
+                                                 const std::wstring& arguments = L"",
+                                                 const fs::path& launcher = LauncherPath()) {
+        LauncherProcess process(Quoted(launcher) + L" " + arguments, app_.Text());
+        MessageBoxContent content;
+        if (HWND box = WaitForMessageBox(caption)) {
+            content = ReadMessageBox(box);
+            DismissMessageBox(box);
+        }
+        return {content, process.WaitForExit()};
+    }
+
+    StandInRecord Record() const { return ReadStandInRecord(record_); }
+
+    ScratchFolder app_{L"Aplica\u00e7\u00e3o Teste"};
+    fs::path record_ = app_.Path().parent_path() / L"record.txt";
+};
+
+TEST_F(LauncherTest, PrivateRuntimeIsStartedHiddenWithTheArchiveOfTheFolder) {
+    PlaceFile(StandInPath(), app_.Path() / L"Java\\bin\\Javaw.exe");
+    // A handle the launcher inherits must reach the runtime too.
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    const UniqueHandle event(CreateEventW(&inheritable, TRUE, FALSE, nullptr));
+    SetEnvironmentVariableW(InheritedHandleVariable,
+                            std::to_wstring(reinterpret_cast<uintptr_t>(event.get())).c_str());
+
+    ASSERT_EQ(Run(), 0u);
+    const StandInRecord record = Record();
+    const std::wstring command = record.at(CommandLineKey);
+    EXPECT_EQ(command, Quoted(app_.Path() / L"Java\\bin\\Javaw.exe") + L" -Xmx768m -jar \"" +
+                           app_.Text() + L"\"\\tarnix2018.jar");
+    EXPECT_EQ(SplitArgument(command, 1), L"-Xmx768m");
+    EXPECT_EQ(SplitArgument(command, 2), L"-jar");
+    EXPECT_EQ(SplitArgument(command, 3), (app_.Path() / L"tarnix2018.jar").wstring());
+    EXPECT_EQ(record.at(DirectoryKey), app_.Text());
+    EXPECT_EQ(record.at(StartupFlagsKey), std::to_wstring(STARTF_USESHOWWINDOW));
+    EXPECT_EQ(record.at(ShowWindowKey), std::to_wstring(SW_HIDE));
+    EXPECT_EQ(record.at(HandleInheritedKey), L"yes");
+}
+
+TEST_F(LauncherTest, InstalledRuntimeComesFromTheSixtyFourBitView) {
+    ScratchFolder jre(L"Java Runtime");
+    PlaceFile(StandInPath(), jre.Path() / L"bin\\Javaw.exe");
+    ScratchKey key64(KEY_WOW64_64KEY, RuntimeKey);
+    key64.SetText(L"JavaHome", jre.Text());
+    ScratchKey key32(KEY_WOW64_32KEY, RuntimeKey);
+    key32.SetText(L"JavaHome", L"C:\\Nowhere");
+
+    ASSERT_EQ(Run(), 0u);
+    const StandInRecord record = Record();
+    EXPECT_EQ(record.at(CommandLineKey), Quoted(jre.Path() / L"bin\\Javaw.exe") +
+                                             L" -Xmx768m -jar \"" + app_.Text() +
+                                             L"\"\\tarnix2018.jar");
+    EXPECT_EQ(record.at(DirectoryKey), app_.Text());
+}
+
+TEST_F(LauncherTest, SisStartsTheInstalledSystemsRuntimeInTheFixedFolder) {
+    ScratchFolder sisJava(L"Sis Java");
+    const fs::path executable = sisJava.Path() / L"bin\\javaw.exe";
+    PlaceFile(StandInPath(), executable);
+    ScratchKey key(KEY_WOW64_64KEY, SystemKey);
+    key.SetText(L"Executavel", executable.wstring());
+    // Even a private runtime does not count here, nor what follows "sis".
+    PlaceFile(StandInPath(), app_.Path() / L"Java\\bin\\Javaw.exe");
+
+    ASSERT_EQ(Run(L"sis other arguments"), 0u);
+    const StandInRecord record = Record();
+    EXPECT_EQ(record.at(CommandLineKey),
+              Quoted(executable) + L" -Xmx768m -jar \"" + FixedDirectory + L"\\tarnix2018.jar\"");
+    EXPECT_EQ(record.at(DirectoryKey), FixedDirectory);
+}
+
+TEST_F(LauncherTest, LivesUntilTheChildEndsAndIgnoresItsStatus) {
+    PlaceFile(StandInPath(), app_.Path() / L"Java\\bin\\Javaw.exe");
+    const std::wstring eventName = L"tarnix-hold-" + std::to_wstring(GetCurrentProcessId());
+    const UniqueHandle hold(CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
+    SetEnvironmentVariableW(HoldEventVariable, eventName.c_str());
+    SetEnvironmentVariableW(ExitCodeVariable, L"7");
+
+    LauncherProcess launcher(Quoted(LauncherPath()), app_.Text());
+    EXPECT_EQ(launcher.WaitForExit(1500), static_cast<DWORD>(STILL_ACTIVE));
+    SetEvent(hold.get());
+    EXPECT_EQ(launcher.WaitForExit(), 0u);
+    EXPECT_FALSE(Record().empty());
+}
+
+struct FailedLaunchCase {
+    const char* Name;
+    const wchar_t* Arguments;
+    bool RuntimeFolderWithoutExecutable;
+    bool ProgramAtDriveRoot; // a Javaw.exe planted in \bin of the drive
+    DWORD Code;              // 0: whatever the system gives for an empty command line
+};
+TABLE_CASE_PRINTER(FailedLaunchCase)
+
+const FailedLaunchCase FailedLaunchCases[] = {
+    {"UnknownArgument", L"xyz", false, false, 0},
+    {"QuotedBlankBeforeSis", L"\" SIS\"", false, false, 0},
+    {"MissingRuntimeExecutable", L"", true, false, ERROR_FILE_NOT_FOUND},
+    {"NoJavaHomeStartsNothingFromTheDriveRoot", L"", false, true, 0},
+};
+
+class FailedLaunchTest : public LauncherTest,
+                         public testing::WithParamInterface<FailedLaunchCase> {};
+
+DWORD EmptyCommandLineError() {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    char empty[] = "";
+    EXPECT_FALSE(
+        CreateProcessA(nullptr, empty, nullptr, nullptr, TRUE, 0, nullptr, "", &startup, &process));
+    return GetLastError();
+}
+
+TEST_P(FailedLaunchTest, ShowsOneErrorBoxAndExitsWithZero) {
+    const FailedLaunchCase& c = GetParam();
+    if (c.RuntimeFolderWithoutExecutable) {
+        fs::create_directories(app_.Path() / L"Java\\bin");
+    }
+    const fs::path planted = fs::path(app_.Text().substr(0, 3)) / L"bin\\Javaw.exe";
+    if (c.ProgramAtDriveRoot) {
+        PlaceFile(StandInPath(), planted);
+    }
+    const auto [box, status] = RunToBox(L"Erro", c.Arguments);
+    if (c.ProgramAtDriveRoot) {
+        fs::remove(planted);
+    }
+    const DWORD code = c.Code != 0 ? c.Code : EmptyCommandLineError();
+    EXPECT_EQ(box.Text, L"Erro " + std::to_wstring(code) + L" ao executar o aplicativo.");
+    EXPECT_EQ(box.Buttons, L"OK");
+    EXPECT_TRUE(box.HasIcon);
+    EXPECT_EQ(status, 0u);
+    EXPECT_TRUE(Record().empty()) << "a program was started";
+    // No second box follows.
+    EXPECT_EQ(WaitForMessageBox(L"Erro", 300), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FailedLaunchTest, testing::ValuesIn(FailedLaunchCases), CaseName());
+
+// The file-name part of the first 127 bytes of a path.
+std::wstring CaptionOfCutPath(const std::wstring& path) {
+    const std::wstring cut = path.substr(0, 127);
+    return cut.substr(cut.rfind(L'\\') + 1);
+}
+
+TEST_F(LauncherTest, UnreadableRegistryValueEndsWithTheAbnormalTerminationBox) {
+    PlaceFile(StandInPath(), app_.Path() / L"Java\\bin\\Javaw.exe");
+    ScratchKey key(KEY_WOW64_64KEY, SystemKey);
+    const DWORD number = 1;
+    key.SetRaw(L"Executavel", REG_DWORD, &number, sizeof number);
+
+    // The caption is the program's file name, even from a path cut at 128 bytes.
+    ScratchFolder deep(L"p");
+    const fs::path deepFolder = deep.Path() / std::wstring(120 - deep.Text().size(), L'q');
+    const fs::path longLauncher = deepFolder / L"tarnix2018.exe";
+    PlaceFile(LauncherPath(), longLauncher);
+    ASSERT_GT(longLauncher.wstring().size(), 128u);
+
+    for (const fs::path& launcher : {LauncherPath(), longLauncher}) {
+        const std::wstring caption = launcher == LauncherPath()
+                                         ? std::wstring(L"tarnix2018.exe")
+                                         : CaptionOfCutPath(launcher.wstring());
+        const auto [box, status] = RunToBox(caption, L"SIS", launcher);
+        EXPECT_EQ(box.Caption, caption);
+        EXPECT_EQ(box.Text, L"Abnormal program termination");
+        EXPECT_EQ(box.Buttons, L"OK");
+        EXPECT_TRUE(box.HasIcon);
+        EXPECT_EQ(status, AbnormalTerminationStatus);
+        EXPECT_TRUE(Record().empty()) << "a program was started";
+    }
+}
+
+TEST_F(LauncherTest, DriveRootGivesTheRuntimeAnArchivePathItReadsRight) {
+    const fs::path runtime = L"C:\\Java\\bin\\Javaw.exe";
+    PlaceFile(StandInPath(), runtime);
+    const DWORD status = Run(L"", L"C:\\");
+    fs::remove_all(L"C:\\Java");
+    ASSERT_EQ(status, 0u);
+    const StandInRecord record = Record();
+    const std::wstring command = record.at(CommandLineKey);
+    EXPECT_EQ(command, L"\"C:\\\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\"\\tarnix2018.jar");
+    EXPECT_EQ(SplitArgument(command, 3), L"C:\\tarnix2018.jar");
+    EXPECT_EQ(record.at(DirectoryKey), L"C:\\");
+}
+
+} // namespace

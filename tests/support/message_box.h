@@ -1,0 +1,21 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// What a test reads off a message box window of any process.
+struct MessageBoxContent {
+    std::wstring Caption;
+    std::wstring Text;
+    std::wstring Buttons; // the visible buttons' texts, joined by '|'
+    bool HasIcon = false;
+};
+
+// The message box with this caption, once it appears, or null on time-out.
+HWND WaitForMessageBox(const std::wstring& caption, DWORD timeoutMilliseconds = 15000);
+
+MessageBoxContent ReadMessageBox(HWND box);
+
+// Presses OK.
+void DismissMessageBox(HWND box);

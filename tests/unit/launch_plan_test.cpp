@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "launcher/launch_plan.h"
+#include "registry/registry_exception.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/case_name.h"
+#include "tests/support/launcher_entries.h"
+#include "tests/support/scratch_registry.h"
+#include "text/conversion.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char FixedCommandTail[] =
+    " -Xmx768m -jar \"D:\\aplic\\mivo2016\\dovrenta\\Producao\\Tarnix-Cadastro\\tarnix2018.jar\"";
+constexpr char FixedFolderText[] = "D:\\aplic\\mivo2016\\dovrenta\\Producao\\Tarnix-Cadastro";
+
+// A folder of exactly this path for the length of a test.
+class FixedFolder {
+public:
+    explicit FixedFolder(fs::path path) : path_(std::move(path)) { fs::create_directories(path_); }
+    ~FixedFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    FixedFolder(const FixedFolder&) = delete;
+    FixedFolder& operator=(const FixedFolder&) = delete;
+
+private:
+    fs::path path_;
+};
+
+// Every test starts with neither registry entry in either view.
+class LaunchPlanTest : public testing::Test {
+protected:
+    void SetUp() override { RemoveLauncherEntries(); }
+
+    // The installed runtime's key in one view, with a JavaHome unless null.
+    std::unique_ptr<ScratchKey> InstalledRuntime(REGSAM view, const wchar_t* javaHome) {
+        auto key = std::make_unique<ScratchKey>(view, RuntimeKey);
+        if (javaHome != nullptr) {
+            key->SetText(L"JavaHome", javaHome);
+        }
+        return key;
+    }
+
+    RuntimePlan PlanIn(const std::wstring& directory) {
+        CurrentDirectoryScope scope(directory);
+        RegistryReaders readers = CreateRegistryReaders();
+        return BuildRuntimePlan(readers);
+    }
+};
+
+TEST_F(LaunchPlanTest, PrivateRuntimeWorkedResult) {
+    FixedFolder runtime(L"C:\\App\\Java");
+    const RuntimePlan result = PlanIn(L"C:\\App");
+    EXPECT_EQ(result.Route, LaunchRoute::PrivateRuntime);
+    EXPECT_EQ(result.Plan.CommandLine,
+              "\"C:\\App\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar");
+    EXPECT_EQ(result.Plan.WorkingDirectory, "C:\\App");
+}
+
+TEST_F(LaunchPlanTest, InstalledRuntimeWorkedResult) {
+    FixedFolder app(L"C:\\App");
+    auto key = InstalledRuntime(KEY_WOW64_64KEY, L"C:\\JRE8");
+    const RuntimePlan result = PlanIn(L"C:\\App");
+    EXPECT_EQ(result.Route, LaunchRoute::InstalledRuntime);
+    EXPECT_EQ(result.Plan.CommandLine,
+              "\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar");
+    EXPECT_EQ(result.Plan.WorkingDirectory, "C:\\App");
+}
+
+TEST_F(LaunchPlanTest, SisModeWorkedResult) {
+    ScratchKey key(KEY_WOW64_64KEY, SystemKey);
+    key.SetText(L"Executavel", L"C:\\JRE8\\bin\\javaw.exe");
+    const LaunchPlan plan = BuildSisPlan();
+    EXPECT_EQ(plan.CommandLine, std::string("\"C:\\JRE8\\bin\\javaw.exe\"") + FixedCommandTail);
+    EXPECT_EQ(plan.WorkingDirectory, FixedFolderText);
+}
+
+struct ViewCase {
+    const char* Name;
+    bool Key64;
+    const wchar_t* Home64; // null: the key has no JavaHome value
+    bool Key32;
+    const wchar_t* Home32;
+    const char* ExpectedHome; // empty: no Java home
+};
+TABLE_CASE_PRINTER(ViewCase)
+
+const ViewCase ViewCases[] = {
+    {"SixtyFourBitViewFirst", true, L"C:\\JRE64", true, L"C:\\JRE32", "C:\\JRE64"},
+    {"DefaultViewWhenSixtyFourBitLacksTheKey", false, nullptr, true, L"C:\\JRE32", "C:\\JRE32"},
+    {"NoFallBackWhenTheValueIsMissing", true, nullptr, true, L"C:\\JRE32", ""},
+    {"NoFallBackWhenTheValueIsEmpty", true, L"", true, L"C:\\JRE32", ""},
+    {"DefaultViewValueMissing", false, nullptr, true, nullptr, ""},
+    {"KeyInNeitherView", false, nullptr, false, nullptr, ""},
+    {"TrailingBackslashKept", true, L"C:\\JRE8\\", false, nullptr, "C:\\JRE8\\"},
+};
+
+class JavaHomeTest : public LaunchPlanTest, public testing::WithParamInterface<ViewCase> {};
+
+TEST_P(JavaHomeTest, FollowsTheViewOrder) {
+    const ViewCase& c = GetParam();
+    std::unique_ptr<ScratchKey> key64, key32;
+    if (c.Key64) {
+        key64 = InstalledRuntime(KEY_WOW64_64KEY, c.Home64);
+    }
+    if (c.Key32) {
+        key32 = InstalledRuntime(KEY_WOW64_32KEY, c.Home32);
+    }
+    RegistryReaders readers = CreateRegistryReaders();
+    EXPECT_EQ(FindJavaHome(readers), c.ExpectedHome);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, JavaHomeTest, testing::ValuesIn(ViewCases), CaseName());
+
+TEST_F(LaunchPlanTest, InstalledRouteWithoutJavaHomeStartsNothingFromTheDriveRoot) {
+    ScratchFolder app;
+    auto key = InstalledRuntime(KEY_WOW64_64KEY, L"");
+    const RuntimePlan result = PlanIn(app.Text());
+    EXPECT_EQ(result.Route, LaunchRoute::InstalledRuntime);
+    EXPECT_EQ(result.Plan.CommandLine, "");
+    EXPECT_EQ(result.Plan.WorkingDirectory, ToNarrow(app.Text()));
+}
+
+TEST_F(LaunchPlanTest, InstalledRouteReleasesTheReadersAndPrivateRouteKeepsThem) {
+    ScratchFolder app;
+    auto key = InstalledRuntime(KEY_WOW64_64KEY, L"C:\\JRE8");
+    CurrentDirectoryScope scope(app.Text());
+    RegistryReaders installed = CreateRegistryReaders();
+    BuildRuntimePlan(installed);
+    EXPECT_FALSE(installed.View64.has_value());
+    EXPECT_FALSE(installed.ViewDefault.has_value());
+
+    fs::create_directories(app.Path() / L"Java");
+    RegistryReaders privateRoute = CreateRegistryReaders();
+    EXPECT_EQ(BuildRuntimePlan(privateRoute).Route, LaunchRoute::PrivateRuntime);
+    ASSERT_TRUE(privateRoute.View64.has_value());
+    EXPECT_EQ(privateRoute.View64->CurrentKey(), nullptr);
+    EXPECT_EQ(privateRoute.View64->RootKey(), HKEY_LOCAL_MACHINE);
+}
+
+TEST_F(LaunchPlanTest, AFileNamedJavaIsNoRuntimeFolder) {
+    ScratchFolder app;
+    PlaceFile(ProgramFolder() / L"unit_tests.exe", app.Path() / L"Java");
+    auto key = InstalledRuntime(KEY_WOW64_64KEY, L"C:\\JRE8");
+    EXPECT_EQ(PlanIn(app.Text()).Route, LaunchRoute::InstalledRuntime);
+}
+
+TEST_F(LaunchPlanTest, DriveRootKeepsTheArchiveQuoteUnescaped) {
+    auto key = InstalledRuntime(KEY_WOW64_64KEY, L"C:\\JRE8");
+    const RuntimePlan installed = PlanIn(L"C:\\");
+    EXPECT_EQ(installed.Route, LaunchRoute::InstalledRuntime);
+    EXPECT_EQ(installed.Plan.CommandLine,
+              "\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\"\\tarnix2018.jar");
+    EXPECT_EQ(installed.Plan.WorkingDirectory, "C:\\");
+
+    // The runtime folder at a root is tested, and started, with two separators.
+    FixedFolder runtime(L"C:\\Java");
+    const RuntimePlan privateRoute = PlanIn(L"C:\\");
+    EXPECT_EQ(privateRoute.Route, LaunchRoute::PrivateRuntime);
+    EXPECT_EQ(privateRoute.Plan.CommandLine,
+              "\"C:\\\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\"\\tarnix2018.jar");
+    EXPECT_EQ(privateRoute.Plan.WorkingDirectory, "C:\\");
+}
+
+TEST_F(LaunchPlanTest, DirectoryOutsideTheCodePageIsUsedSubstituted) {
+    ScratchFolder app(L"App\u03a9");
+    const AnsiString substituted = ToNarrow(app.Text());
+    ASSERT_NE(ToWide(substituted), app.Text());
+    // The runtime folder below the real name is not found...
+    fs::create_directories(app.Path() / L"Java");
+    auto key = InstalledRuntime(KEY_WOW64_64KEY, L"C:\\JRE8");
+    RuntimePlan result = PlanIn(app.Text());
+    EXPECT_EQ(result.Route, LaunchRoute::InstalledRuntime);
+    EXPECT_EQ(result.Plan.WorkingDirectory, substituted);
+    EXPECT_EQ(result.Plan.CommandLine,
+              "\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"" + substituted + "\"\\tarnix2018.jar");
+
+    // ...but one below the substituted name, where that name can exist, is.
+    const fs::path substitutedFolder(ToWide(substituted));
+    std::error_code unusable;
+    fs::create_directories(substitutedFolder / L"Java", unusable);
+    if (unusable) {
+        GTEST_SKIP() << "the substituted name is not a valid file name";
+    }
+    result = PlanIn(app.Text());
+    fs::remove_all(substitutedFolder);
+    EXPECT_EQ(result.Route, LaunchRoute::PrivateRuntime);
+    EXPECT_EQ(result.Plan.CommandLine, "\"" + substituted +
+                                           "\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"" +
+                                           substituted + "\"\\tarnix2018.jar");
+}
+
+TEST_F(LaunchPlanTest, SisModeIgnoresTheCurrentDirectoryAndTheRuntimeKey) {
+    ScratchKey key(KEY_WOW64_64KEY, SystemKey);
+    key.SetText(L"Executavel", L"C:\\Sis Java\\bin\\javaw.exe");
+    auto runtime = InstalledRuntime(KEY_WOW64_64KEY, L"C:\\JRE8");
+    ScratchFolder app;
+    fs::create_directories(app.Path() / L"Java");
+    const std::string expected = std::string("\"C:\\Sis Java\\bin\\javaw.exe\"") + FixedCommandTail;
+    for (const std::wstring& directory : {app.Text(), std::wstring(L"C:\\")}) {
+        CurrentDirectoryScope scope(directory);
+        const LaunchPlan plan = BuildSisPlan();
+        EXPECT_EQ(plan.CommandLine, expected);
+        EXPECT_EQ(plan.WorkingDirectory, FixedFolderText);
+    }
+}
+
+TEST_F(LaunchPlanTest, SisModeReadsOnlyTheSixtyFourBitView) {
+    ScratchKey key(KEY_WOW64_32KEY, SystemKey);
+    key.SetText(L"Executavel", L"C:\\JRE8\\bin\\javaw.exe");
+    EXPECT_EQ(ReadInstalledExecutable(), "");
+    EXPECT_EQ(BuildSisPlan().CommandLine, std::string("\"\"") + FixedCommandTail);
+}
+
+TEST_F(LaunchPlanTest, UnreadableValuesRaise) {
+    ScratchFolder app;
+    const DWORD number = 8;
+    {
+        auto key = InstalledRuntime(KEY_WOW64_64KEY, nullptr);
+        key->SetRaw(L"JavaHome", REG_DWORD, &number, sizeof number);
+        RegistryReaders readers = CreateRegistryReaders();
+        CurrentDirectoryScope scope(app.Text());
+        EXPECT_THROW(BuildRuntimePlan(readers), ERegistryException);
+    }
+    ScratchKey key(KEY_WOW64_64KEY, SystemKey);
+    key.SetRaw(L"Executavel", REG_DWORD, &number, sizeof number);
+    EXPECT_THROW(BuildSisPlan(), ERegistryException);
+}
+
+} // namespace
