@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-// USER32 costs about a fifth of a launch to load, and a usual start needs
-// nothing from it: these two calls load it from the system folder only when
-// an argument is upper-cased or a box is shown.
+// The USER32 calls, loaded only when an argument is upper-cased or a box is
+// shown: a usual start needs nothing from USER32.
 DWORD CallCharUpperBuffW(LPWSTR text, DWORD length);
 int CallMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style);

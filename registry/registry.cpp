@@ -30,7 +30,7 @@ TRegistry::KeyHandle TRegistry::Open(std::wstring_view key, REGSAM access) const
     }
     const UnicodeString path(key);
     HKEY opened = nullptr;
-    if (RegOpenKeyExW(base, path.c_str(), 0, access, &opened) != ERROR_SUCCESS) {
+    if (CallRegOpenKeyExW(base, path.c_str(), 0, access, &opened) != ERROR_SUCCESS) {
         return nullptr;
     }
     return KeyHandle(opened);
@@ -55,8 +55,8 @@ UnicodeString TRegistry::ReadString(std::wstring_view name) const {
     const UnicodeString valueName(name);
     DWORD size = 0;
     if (!currentKey_ ||
-        RegQueryValueExW(currentKey_.get(), valueName.c_str(), nullptr, nullptr, nullptr, &size) !=
-            ERROR_SUCCESS ||
+        CallRegQueryValueExW(currentKey_.get(), valueName.c_str(), nullptr, nullptr, nullptr,
+                             &size) != ERROR_SUCCESS ||
         size == 0) {
         return {};
     }
@@ -64,8 +64,8 @@ UnicodeString TRegistry::ReadString(std::wstring_view name) const {
     // with an odd byte count, still ends in one.
     UnicodeString text(size / sizeof(wchar_t) + 1, L'\0');
     DWORD type = REG_NONE;
-    if (RegQueryValueExW(currentKey_.get(), valueName.c_str(), nullptr, &type,
-                         reinterpret_cast<BYTE*>(text.data()), &size) != ERROR_SUCCESS) {
+    if (CallRegQueryValueExW(currentKey_.get(), valueName.c_str(), nullptr, &type,
+                             reinterpret_cast<BYTE*>(text.data()), &size) != ERROR_SUCCESS) {
         throw ERegistryException(
             FormatNarrow("Failed to get data for '%s'", ToNarrow(name).c_str()));
     }

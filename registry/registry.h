@@ -6,6 +6,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "registry/advapi32.h"
 #include "text/text_types.h"
 
 // The access mask a reader is created with; it fixes the registry view.
@@ -42,7 +43,7 @@ public:
 
 private:
     struct KeyCloser {
-        void operator()(HKEY key) const { RegCloseKey(key); }
+        void operator()(HKEY key) const { CallRegCloseKey(key); }
     };
     using KeyHandle = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
 
