@@ -6,7 +6,7 @@
 #include <string_view>
 #include <type_traits>
 
-#include "registry/advapi32.h"
+#include "registry/registry_api.h"
 #include "text/text_types.h"
 
 // The access mask a reader is created with; it fixes the registry view.

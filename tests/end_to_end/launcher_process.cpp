@@ -1,5 +1,6 @@
 #include "tests/end_to_end/launcher_process.h"
 
+#include <psapi.h>
 #include <shellapi.h>
 
 #include <fstream>
@@ -30,6 +31,20 @@ DWORD LauncherProcess::WaitForExit(DWORD milliseconds) const {
     DWORD status = STILL_ACTIVE;
     GetExitCodeProcess(process_.get(), &status);
     return status;
+}
+
+std::vector<std::wstring> LauncherProcess::LoadedModules() const {
+    HMODULE modules[256] = {};
+    DWORD bytes = 0;
+    EnumProcessModules(process_.get(), modules, sizeof modules, &bytes);
+    std::vector<std::wstring> names;
+    for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 256; ++i) {
+        wchar_t name[MAX_PATH] = {};
+        GetModuleBaseNameW(process_.get(), modules[i], name, MAX_PATH);
+        CharLowerW(name);
+        names.emplace_back(name);
+    }
+    return names;
 }
 
 StandInRecord ReadStandInRecord(const std::filesystem::path& file) {

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "launcher/unique_handle.h"
 
@@ -21,6 +22,9 @@ public:
 
     // The exit status, or STILL_ACTIVE when it has not ended in time.
     DWORD WaitForExit(DWORD milliseconds = 30000) const;
+
+    // The file names of the modules loaded in it now, in lower case.
+    std::vector<std::wstring> LoadedModules() const;
 
 private:
     UniqueHandle process_;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "tests/end_to_end/launcher_process.h"
@@ -127,19 +128,84 @@ TEST_F(LauncherTest, SisStartsTheInstalledSystemsRuntimeInTheFixedFolder) {
     EXPECT_EQ(record.at(DirectoryKey), FixedDirectory);
 }
 
+// Makes the stand-in runtime wait until released.
+class HeldChild {
+public:
+    HeldChild()
+        : name_(L"tarnix-hold-" + std::to_wstring(GetCurrentProcessId())),
+          event_(CreateEventW(nullptr, TRUE, FALSE, name_.c_str())) {
+        SetEnvironmentVariableW(HoldEventVariable, name_.c_str());
+    }
+    ~HeldChild() { Release(); }
+    HeldChild(const HeldChild&) = delete;
+    HeldChild& operator=(const HeldChild&) = delete;
+
+    void Release() const { SetEvent(event_.get()); }
+
+private:
+    std::wstring name_;
+    UniqueHandle event_;
+};
+
 TEST_F(LauncherTest, LivesUntilTheChildEndsAndIgnoresItsStatus) {
     PlaceFile(StandInPath(), app_.Path() / L"Java\\bin\\Javaw.exe");
-    const std::wstring eventName = L"tarnix-hold-" + std::to_wstring(GetCurrentProcessId());
-    const UniqueHandle hold(CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
-    SetEnvironmentVariableW(HoldEventVariable, eventName.c_str());
+    HeldChild child;
     SetEnvironmentVariableW(ExitCodeVariable, L"7");
 
     LauncherProcess launcher(Quoted(LauncherPath()), app_.Text());
     EXPECT_EQ(launcher.WaitForExit(1500), static_cast<DWORD>(STILL_ACTIVE));
-    SetEvent(hold.get());
+    child.Release();
     EXPECT_EQ(launcher.WaitForExit(), 0u);
     EXPECT_FALSE(Record().empty());
 }
+
+struct StartCase {
+    const char* Name;
+    bool PrivateRuntime;
+    const wchar_t* Arguments;
+    bool ReadsAnArgument; // and so needs USER32, which itself loads ADVAPI32
+};
+TABLE_CASE_PRINTER(StartCase)
+
+const StartCase StartCases[] = {
+    {"PrivateRuntime", true, L"", false},
+    {"InstalledRuntime", false, L"", false},
+    {"Sis", false, L"SIS", true},
+};
+
+class StartTest : public LauncherTest, public testing::WithParamInterface<StartCase> {};
+
+// A start that shows no box and upper-cases nothing has no use for USER32,
+// and the registry is read without ADVAPI32: neither is loaded.
+TEST_P(StartTest, LoadsUser32OnlyToReadAnArgument) {
+    const StartCase& c = GetParam();
+    ScratchFolder jre;
+    const fs::path runtime =
+        c.PrivateRuntime ? app_.Path() / L"Java\\bin\\Javaw.exe" : jre.Path() / L"bin\\Javaw.exe";
+    PlaceFile(StandInPath(), runtime);
+    ScratchKey installed(KEY_WOW64_64KEY, RuntimeKey);
+    installed.SetText(L"JavaHome", jre.Text());
+    ScratchKey system(KEY_WOW64_64KEY, SystemKey);
+    system.SetText(L"Executavel", runtime.wstring());
+    HeldChild child;
+
+    LauncherProcess launcher(Quoted(LauncherPath()) + L" " + c.Arguments, app_.Text());
+    for (int i = 0; i < 100 && Record().empty(); ++i) {
+        Sleep(50);
+    }
+    ASSERT_FALSE(Record().empty()) << "the runtime was not started";
+    const std::vector<std::wstring> modules = launcher.LoadedModules();
+    child.Release();
+    EXPECT_EQ(launcher.WaitForExit(), 0u);
+    ASSERT_FALSE(modules.empty());
+    EXPECT_EQ(std::count(modules.begin(), modules.end(), L"tarnix2018.exe"), 1);
+    EXPECT_EQ(std::count(modules.begin(), modules.end(), L"user32.dll"), c.ReadsAnArgument ? 1 : 0);
+    if (!c.ReadsAnArgument) {
+        EXPECT_EQ(std::count(modules.begin(), modules.end(), L"advapi32.dll"), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, StartTest, testing::ValuesIn(StartCases), CaseName());
 
 struct FailedLaunchCase {
     const char* Name;

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-// The ADVAPI32 registry calls, loaded only when the registry is read: the
-// private runtime's start needs nothing from ADVAPI32.
+// The registry calls, loaded when the registry is first read: the private
+// runtime's start reads none.
 LSTATUS CallRegOpenKeyExW(HKEY base, LPCWSTR path, DWORD options, REGSAM access, PHKEY opened);
 LSTATUS CallRegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                              LPDWORD size);
