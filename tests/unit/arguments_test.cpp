@@ -82,11 +82,9 @@ TEST(ArgumentAt, ReadsEachArgumentAndEmptyPastTheLast) {
     EXPECT_EQ(ArgumentAt(commandLine, 3), L"four");
     EXPECT_EQ(ArgumentAt(commandLine, 4), L"");
     EXPECT_EQ(ArgumentAt(commandLine, 40), L"");
-}
-
-TEST(ArgumentAt, StopsAtTheFirstEmptyArgument) {
-    // The lone quote ends the arguments; "later" is never reached.
+    // A lone quote ends the arguments: nothing after it is reached.
     EXPECT_EQ(ArgumentAt(L"t.exe one \"", 2), L"");
+    EXPECT_EQ(ArgumentAt(L"t.exe one \" two", 2), L" two");
 }
 
 TEST(UpperText, FollowsTheUserLocaleNotAscii) {

@@ -57,24 +57,62 @@ protected:
     }
 };
 
-TEST_F(LaunchPlanTest, PrivateRuntimeWorkedResult) {
-    FixedFolder runtime(L"C:\\App\\Java");
-    const RuntimePlan result = PlanIn(L"C:\\App");
-    EXPECT_EQ(result.Route, LaunchRoute::PrivateRuntime);
-    EXPECT_EQ(result.Plan.CommandLine,
-              "\"C:\\App\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar");
-    EXPECT_EQ(result.Plan.WorkingDirectory, "C:\\App");
+struct RuntimePlanCase {
+    const char* Name;
+    const wchar_t* Directory; // the current directory
+    bool RuntimeFolder;       // the folder Java below it exists
+    const wchar_t* JavaHome;  // in the 64-bit view; null: no installed runtime
+    LaunchRoute Route;
+    const char* CommandLine;
+    const char* WorkingDirectory;
+};
+TABLE_CASE_PRINTER(RuntimePlanCase)
+
+constexpr auto Private = LaunchRoute::PrivateRuntime;
+constexpr auto Installed = LaunchRoute::InstalledRuntime;
+
+const RuntimePlanCase RuntimePlanCases[] = {
+    {"PrivateWorkedResult", L"C:\\App", true, nullptr, Private,
+     "\"C:\\App\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar", "C:\\App"},
+    {"InstalledWorkedResult", L"C:\\App", false, L"C:\\JRE8", Installed,
+     "\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar", "C:\\App"},
+    // At a root the archive's folder is quoted without its backslash, which
+    // would escape the closing quote; the runtime folder has two separators.
+    {"PrivateAtDriveRoot", L"C:\\", true, nullptr, Private,
+     "\"C:\\\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\"\\tarnix2018.jar", "C:\\"},
+    {"InstalledAtDriveRoot", L"C:\\", false, L"C:\\JRE8", Installed,
+     "\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\"\\tarnix2018.jar", "C:\\"},
+    {"JavaHomeWithTrailingBackslash", L"C:\\App", false, L"C:\\JRE8\\", Installed,
+     "\"C:\\JRE8\\\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar", "C:\\App"},
+    // Without a home nothing is started (not \bin\Javaw.exe of the drive).
+    {"EmptyJavaHome", L"C:\\App", false, L"", Installed, "", "C:\\App"},
+    {"NoInstalledRuntime", L"C:\\App", false, nullptr, Installed, "", "C:\\App"},
+};
+
+class RuntimePlanTest : public LaunchPlanTest,
+                        public testing::WithParamInterface<RuntimePlanCase> {};
+
+TEST_P(RuntimePlanTest, ComposesTheCommandLineAndWorkingDirectory) {
+    const RuntimePlanCase& c = GetParam();
+    const fs::path directory(c.Directory);
+    std::unique_ptr<FixedFolder> folder, runtime;
+    if (directory != directory.root_path()) {
+        folder = std::make_unique<FixedFolder>(directory);
+    }
+    if (c.RuntimeFolder) {
+        runtime = std::make_unique<FixedFolder>(directory / L"Java");
+    }
+    std::unique_ptr<ScratchKey> key;
+    if (c.JavaHome != nullptr) {
+        key = InstalledRuntime(KEY_WOW64_64KEY, c.JavaHome);
+    }
+    const RuntimePlan result = PlanIn(c.Directory);
+    EXPECT_EQ(result.Route, c.Route);
+    EXPECT_EQ(result.Plan.CommandLine, c.CommandLine);
+    EXPECT_EQ(result.Plan.WorkingDirectory, c.WorkingDirectory);
 }
 
-TEST_F(LaunchPlanTest, InstalledRuntimeWorkedResult) {
-    FixedFolder app(L"C:\\App");
-    auto key = InstalledRuntime(KEY_WOW64_64KEY, L"C:\\JRE8");
-    const RuntimePlan result = PlanIn(L"C:\\App");
-    EXPECT_EQ(result.Route, LaunchRoute::InstalledRuntime);
-    EXPECT_EQ(result.Plan.CommandLine,
-              "\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar");
-    EXPECT_EQ(result.Plan.WorkingDirectory, "C:\\App");
-}
+INSTANTIATE_TEST_SUITE_P(Table, RuntimePlanTest, testing::ValuesIn(RuntimePlanCases), CaseName());
 
 TEST_F(LaunchPlanTest, SisModeWorkedResult) {
     ScratchKey key(KEY_WOW64_64KEY, SystemKey);
@@ -101,7 +139,6 @@ const ViewCase ViewCases[] = {
     {"NoFallBackWhenTheValueIsEmpty", true, L"", true, L"C:\\JRE32", ""},
     {"DefaultViewValueMissing", false, nullptr, true, nullptr, ""},
     {"KeyInNeitherView", false, nullptr, false, nullptr, ""},
-    {"TrailingBackslashKept", true, L"C:\\JRE8\\", false, nullptr, "C:\\JRE8\\"},
 };
 
 class JavaHomeTest : public LaunchPlanTest, public testing::WithParamInterface<ViewCase> {};
@@ -120,15 +157,6 @@ TEST_P(JavaHomeTest, FollowsTheViewOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, JavaHomeTest, testing::ValuesIn(ViewCases), CaseName());
-
-TEST_F(LaunchPlanTest, InstalledRouteWithoutJavaHomeStartsNothingFromTheDriveRoot) {
-    ScratchFolder app;
-    auto key = InstalledRuntime(KEY_WOW64_64KEY, L"");
-    const RuntimePlan result = PlanIn(app.Text());
-    EXPECT_EQ(result.Route, LaunchRoute::InstalledRuntime);
-    EXPECT_EQ(result.Plan.CommandLine, "");
-    EXPECT_EQ(result.Plan.WorkingDirectory, ToNarrow(app.Text()));
-}
 
 TEST_F(LaunchPlanTest, InstalledRouteReleasesTheReadersAndPrivateRouteKeepsThem) {
     ScratchFolder app;
@@ -152,23 +180,6 @@ TEST_F(LaunchPlanTest, AFileNamedJavaIsNoRuntimeFolder) {
     PlaceFile(ProgramFolder() / L"unit_tests.exe", app.Path() / L"Java");
     auto key = InstalledRuntime(KEY_WOW64_64KEY, L"C:\\JRE8");
     EXPECT_EQ(PlanIn(app.Text()).Route, LaunchRoute::InstalledRuntime);
-}
-
-TEST_F(LaunchPlanTest, DriveRootKeepsTheArchiveQuoteUnescaped) {
-    auto key = InstalledRuntime(KEY_WOW64_64KEY, L"C:\\JRE8");
-    const RuntimePlan installed = PlanIn(L"C:\\");
-    EXPECT_EQ(installed.Route, LaunchRoute::InstalledRuntime);
-    EXPECT_EQ(installed.Plan.CommandLine,
-              "\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\"\\tarnix2018.jar");
-    EXPECT_EQ(installed.Plan.WorkingDirectory, "C:\\");
-
-    // The runtime folder at a root is tested, and started, with two separators.
-    FixedFolder runtime(L"C:\\Java");
-    const RuntimePlan privateRoute = PlanIn(L"C:\\");
-    EXPECT_EQ(privateRoute.Route, LaunchRoute::PrivateRuntime);
-    EXPECT_EQ(privateRoute.Plan.CommandLine,
-              "\"C:\\\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\"\\tarnix2018.jar");
-    EXPECT_EQ(privateRoute.Plan.WorkingDirectory, "C:\\");
 }
 
 TEST_F(LaunchPlanTest, DirectoryOutsideTheCodePageIsUsedSubstituted) {
