@@ -47,13 +47,12 @@ RuntimePlan BuildRuntimePlan(RegistryReaders& readers) {
     }
 
     const AnsiString javaHome = FindJavaHome(readers);
-    RuntimePlan result{LaunchRoute::InstalledRuntime, PlanInCurrentDirectory(FormatNarrow(
-                                                          RuntimeCommandFormat, javaHome.c_str()))};
     // Without a home the runtime would be "\bin\Javaw.exe" at the root of the
     // drive, where anyone may plant a program: start nothing instead.
-    if (javaHome.empty()) {
-        result.Plan.CommandLine.clear();
-    }
+    RuntimePlan result{LaunchRoute::InstalledRuntime,
+                       javaHome.empty() ? LaunchPlan{{}, ToNarrow(CurrentDirectory())}
+                                        : PlanInCurrentDirectory(FormatNarrow(RuntimeCommandFormat,
+                                                                              javaHome.c_str()))};
     readers.View64->CloseKey();
     readers.ViewDefault->CloseKey();
     readers.View64.reset();

@@ -82,7 +82,8 @@ TEST(ArgumentAt, ReadsEachArgumentAndEmptyPastTheLast) {
     EXPECT_EQ(ArgumentAt(commandLine, 3), L"four");
     EXPECT_EQ(ArgumentAt(commandLine, 4), L"");
     EXPECT_EQ(ArgumentAt(commandLine, 40), L"");
-    // A lone quote ends the arguments: nothing after it is reached.
+    // A quote at the very end is an empty argument; one before text opens a
+    // quoted section.
     EXPECT_EQ(ArgumentAt(L"t.exe one \"", 2), L"");
     EXPECT_EQ(ArgumentAt(L"t.exe one \" two", 2), L" two");
 }
