@@ -2,13 +2,16 @@
 
 #include <windows.h>
 
-// A function of a system DLL (or API set), loaded from the system folder,
-// never from beside the program, when first called. What a start may not
-// need is loaded only when needed: under Wine, USER32 alone costs about a
-// fifth of a launch. The DLL stays loaded to the end of the process, as an
-// import would. Null when the DLL or the function is missing.
+// A system DLL (or API set), loaded from the system folder, never from
+// beside the program; null when it is missing. It stays loaded to the end of
+// the process, as an import would.
+HMODULE LoadSystemLibrary(const wchar_t* library);
+
+// A function of a system DLL, loaded when first called: what a start may not
+// need is loaded only when needed (under Wine, USER32 alone costs about a
+// fifth of a launch). Null when the DLL or the function is missing.
 template <typename Function> Function* SystemFunction(const wchar_t* library, const char* name) {
-    const HMODULE module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    const HMODULE module = LoadSystemLibrary(library);
     if (module == nullptr) {
         return nullptr;
     }

@@ -9,6 +9,7 @@
 #include "text/conversion.h"
 #include "text/file_system.h"
 #include "text/format.h"
+#include "text/system_library.h"
 
 namespace fs = std::filesystem;
 
@@ -99,6 +100,33 @@ TEST(FolderExists, IsTrueOnlyForAnExistingFolder) {
     EXPECT_FALSE(FolderExists(folder.Text() + L"\\missing"));
     EXPECT_FALSE(FolderExists(L""));
     EXPECT_FALSE(FolderExists(L"Z:\\no\\such\\place\\at\\all"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(SystemFunction, FindsSystemFunctionsOnly) {
+    EXPECT_NE(SystemFunction<decltype(GetACP)>(L"kernel32.dll", "GetACP"), nullptr);
+    EXPECT_NE(SystemFunction<decltype(RegCloseKey)>(L"api-ms-win-core-registry-l1-1-0.dll",
+                                                    "RegCloseKey"),
+              nullptr);
+    EXPECT_EQ(SystemFunction<decltype(GetACP)>(L"kernel32.dll", "NoSuchFunction"), nullptr);
+    EXPECT_EQ(SystemFunction<decltype(GetACP)>(L"no-such-library.dll", "GetACP"), nullptr);
+}
+
+TEST(SystemFunction, NeverLoadsADllPlantedBesideTheProgram) {
+    const fs::path planted = ProgramFolder() / L"tarnix-planted.dll";
+    PlaceFile(ProgramFolder() / L"stand_in_runtime.exe", planted);
+    const HMODULE loaded = LoadSystemLibrary(L"tarnix-planted.dll");
+    // The same name through the ordinary search finds it, so the file is usable.
+    const HMODULE searched = LoadLibraryW(L"tarnix-planted.dll");
+    if (searched != nullptr) {
+        FreeLibrary(searched);
+    }
+    fs::remove(planted);
+    EXPECT_EQ(loaded, nullptr);
+    EXPECT_NE(searched, nullptr);
 }
 
 } // namespace
