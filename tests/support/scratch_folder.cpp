@@ -2,12 +2,10 @@
 
 #include <windows.h>
 
-#include <atomic>
-
 namespace fs = std::filesystem;
 
 ScratchFolder::ScratchFolder(const std::wstring& leaf) {
-    static std::atomic<unsigned> serial{0};
+    static unsigned serial = 0;
     wchar_t temp[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH + 1, temp);
     path_ =

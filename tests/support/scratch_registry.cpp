@@ -2,8 +2,6 @@
 
 #include <stdexcept>
 
-#include "tests/support/launcher_entries.h"
-
 void DeleteMachineKey(REGSAM view, const std::wstring& path) {
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) ==
@@ -36,11 +34,4 @@ void ScratchKey::SetRaw(const std::wstring& name, DWORD type, const void* data, 
 
 void ScratchKey::SetText(const std::wstring& name, const std::wstring& text, DWORD type) const {
     SetRaw(name, type, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-}
-
-void RemoveLauncherEntries() {
-    for (const REGSAM view : {REGSAM{KEY_WOW64_64KEY}, REGSAM{KEY_WOW64_32KEY}}) {
-        DeleteMachineKey(view, RuntimeKey);
-        DeleteMachineKey(view, SystemKey);
-    }
 }
