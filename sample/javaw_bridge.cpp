@@ -41,8 +41,8 @@ std::wstring FolderOfThisProgram() {
 std::wstring StatusFilePath() {
     wchar_t temp[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH + 1, temp);
-    return std::wstring(temp) + L"javaw-bridge-" + std::to_wstring(GetCurrentProcessId()) +
-           L"-" + std::to_wstring(GetTickCount64()) + L".status";
+    return std::wstring(temp) + L"javaw-bridge-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+           std::to_wstring(GetTickCount64()) + L".status";
 }
 
 } // namespace
@@ -53,8 +53,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int count = 0;
     LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     const std::wstring statusFile = StatusFilePath();
-    std::wstring commandLine = Quoted(FolderOfThisProgram() + L"javaw-bridge.sh") + L" " +
-                               Quoted(statusFile);
+    std::wstring commandLine =
+        Quoted(FolderOfThisProgram() + L"javaw-bridge.sh") + L" " + Quoted(statusFile);
     for (int i = 1; i < count; ++i) {
         commandLine += L" " + Quoted(arguments[i]);
     }

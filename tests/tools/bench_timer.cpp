@@ -25,8 +25,8 @@ struct Case {
 std::wstring Wide(const std::string& text) {
     std::wstring wide(text.size(), L'\0');
     wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(),
-                                                        static_cast<int>(text.size()),
-                                                        wide.data(), static_cast<int>(wide.size()))));
+                                                        static_cast<int>(text.size()), wide.data(),
+                                                        static_cast<int>(wide.size()))));
     return wide;
 }
 
@@ -39,8 +39,10 @@ std::vector<Case> ReadCases(const wchar_t* file) {
         if (first == std::string::npos || second == std::string::npos) {
             continue;
         }
-        cases.push_back({line.substr(0, first), Wide(line.substr(first + 1, second - first - 1)),
-                         Wide(line.substr(second + 1)), {}});
+        cases.push_back({line.substr(0, first),
+                         Wide(line.substr(first + 1, second - first - 1)),
+                         Wide(line.substr(second + 1)),
+                         {}});
     }
     return cases;
 }
