@@ -23,12 +23,16 @@ const char* FileNamePart(const char* path) {
 
 } // namespace
 
-void EndAbnormally() {
+void ShowAbnormalTerminationBox() {
     char path[ModulePathBytes] = {};
     // A longer path arrives cut, and not every system ends a cut one in NUL.
     const DWORD length = GetModuleFileNameA(nullptr, path, ModulePathBytes);
     path[length < ModulePathBytes ? length : ModulePathBytes - 1] = '\0';
     CallMessageBoxA(nullptr, "Abnormal program termination", FileNamePart(path),
                     MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
+}
+
+void EndAbnormally() {
+    ShowAbnormalTerminationBox();
     ExitProcess(AbnormalTerminationExitStatus);
 }

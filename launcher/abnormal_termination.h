@@ -1,5 +1,9 @@
 #pragma once
 
-// Ends the run after an error nothing handled: a box naming the program,
-// then exit status 3 without the normal exit-time clean-up.
+// The box that names the program and says it ended abnormally; returns when
+// it is dismissed.
+void ShowAbnormalTerminationBox();
+
+// Ends the run after an error nothing handled: that box, then exit status 3
+// without the normal exit-time clean-up.
 [[noreturn]] void EndAbnormally();

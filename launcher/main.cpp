@@ -4,8 +4,11 @@
 #include "launcher/arguments.h"
 #include "launcher/launch.h"
 #include "launcher/launch_plan.h"
+#include "text/system_library.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // Before anything loads a DLL: never from the program's own folder.
+    RestrictDllSearchToSystemFolder();
     try {
         RegistryReaders readers = CreateRegistryReaders();
         LaunchPlan plan;

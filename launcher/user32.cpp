@@ -3,11 +3,11 @@
 #include "text/system_library.h"
 
 DWORD CallCharUpperBuffW(LPWSTR text, DWORD length) {
-    auto* charUpperBuff = SystemFunction<decltype(CharUpperBuffW)>(L"user32.dll", "CharUpperBuffW");
+    auto* charUpperBuff = SYSTEM_FUNCTION(L"user32.dll", CharUpperBuffW);
     return charUpperBuff != nullptr ? charUpperBuff(text, length) : 0;
 }
 
 int CallMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
-    auto* messageBox = SystemFunction<decltype(MessageBoxA)>(L"user32.dll", "MessageBoxA");
+    auto* messageBox = SYSTEM_FUNCTION(L"user32.dll", MessageBoxA);
     return messageBox != nullptr ? messageBox(owner, text, caption, style) : 0;
 }

@@ -4,6 +4,8 @@
 #include "text/conversion.h"
 #include "text/format.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr REGSAM ViewBits = KEY_WOW64_64KEY | KEY_WOW64_32KEY;
@@ -60,8 +62,8 @@ UnicodeString TRegistry::ReadString(std::wstring_view name) const {
         size == 0) {
         return {};
     }
-    // One unit more than the data so that text stored without its NUL, or
-    // with an odd byte count, still ends in one.
+    // One unit more than the data, so that the odd byte of an odd byte count
+    // has room; it belongs to no whole unit and is dropped below.
     UnicodeString text(size / sizeof(wchar_t) + 1, L'\0');
     DWORD type = REG_NONE;
     if (CallRegQueryValueExW(currentKey_.get(), valueName.c_str(), nullptr, &type,
@@ -73,7 +75,10 @@ UnicodeString TRegistry::ReadString(std::wstring_view name) const {
         throw ERegistryException(
             FormatNarrow("Invalid data type for '%s'", ToNarrow(name).c_str()));
     }
-    text.resize(text.find(L'\0'));
+    // The whole units read, up to the first NUL; text stored without one is
+    // taken whole. The second read may report fewer bytes than the first.
+    text.resize(std::min(text.size() - 1, std::size_t{size} / sizeof(wchar_t)));
+    text.resize(std::min(text.size(), text.find(L'\0')));
     return text;
 }
 

@@ -7,14 +7,23 @@ HMODULE LoadSystemLibrary(const wchar_t* library) {
         return module;
     }
     // A system that does not know the search flag (Windows 7 without its
-    // loader update) is given the full path in the system folder instead.
+    // loader update) is given the full path in the system folder instead,
+    // and the DLL's own imports are then looked for beside it, not here.
     if (GetLastError() != ERROR_INVALID_PARAMETER) {
         return nullptr;
     }
     std::wstring path(MAX_PATH, L'\0');
-    path.resize(GetSystemDirectoryW(path.data(), MAX_PATH));
-    if (path.empty() || path.size() >= MAX_PATH) {
+    const UINT length = GetSystemDirectoryW(path.data(), MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
         return nullptr;
     }
-    return LoadLibraryW((path + L'\\' + library).c_str());
+    path.resize(length);
+    return LoadLibraryExW((path + L'\\' + library).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+void RestrictDllSearchToSystemFolder() {
+    if (auto* setDefaults =
+            MODULE_FUNCTION(GetModuleHandleW(L"kernel32.dll"), SetDefaultDllDirectories)) {
+        setDefaults(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
 }

@@ -7,13 +7,29 @@
 // the process, as an import would.
 HMODULE LoadSystemLibrary(const wchar_t* library);
 
-// A function of a system DLL, loaded when first called: what a start may not
-// need is loaded only when needed (under Wine, USER32 alone costs about a
-// fifth of a launch). Null when the DLL or the function is missing.
-template <typename Function> Function* SystemFunction(const wchar_t* library, const char* name) {
-    const HMODULE module = LoadSystemLibrary(library);
+// Makes the system folder the only place the loader looks for a DLL named
+// without a path, also for the DLLs that system DLLs load later (USER32
+// while a box is shown). Not inherited by a child. A system without the call
+// (Windows 7 without its loader update) goes on as it was.
+void RestrictDllSearchToSystemFolder();
+
+// An exported function of a loaded module, or null.
+template <typename Function> Function* ModuleFunction(HMODULE module, const char* name) {
     if (module == nullptr) {
         return nullptr;
     }
     return reinterpret_cast<Function*>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
+
+// The function of that name, typed as the documented declaration says.
+#define MODULE_FUNCTION(module, function) ModuleFunction<decltype(::function)>(module, #function)
+
+// A function of a system DLL, looked up on its first call and kept for the
+// process: what a start may not need is loaded only when needed. Null when
+// the DLL or the function is missing.
+#define SYSTEM_FUNCTION(library, function)                                                         \
+    ([] {                                                                                          \
+        static decltype(&::function) const resolved =                                              \
+            MODULE_FUNCTION(LoadSystemLibrary(library), function);                                 \
+        return resolved;                                                                           \
+    }())

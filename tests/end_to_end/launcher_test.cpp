@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "launcher/launch.h"
+#include "launcher/launch_plan.h"
 #include "tests/end_to_end/launcher_process.h"
 #include "tests/support/message_box.h"
 #include "tests/support/scratch_folder.h"
@@ -207,20 +209,29 @@ TEST_P(StartTest, LoadsUser32OnlyToReadAnArgument) {
 
 INSTANTIATE_TEST_SUITE_P(Table, StartTest, testing::ValuesIn(StartCases), CaseName());
 
+// What a failed launch finds on the machine besides the test's folder.
+enum class Setting {
+    Nothing,
+    RuntimeFolderWithoutExecutable,
+    ProgramAtDriveRoot,  // a Javaw.exe planted in \bin of the drive
+    SisWithoutItsFolder, // the installed system's runtime, but no fixed folder
+};
+
 struct FailedLaunchCase {
     const char* Name;
     const wchar_t* Arguments;
-    bool RuntimeFolderWithoutExecutable;
-    bool ProgramAtDriveRoot; // a Javaw.exe planted in \bin of the drive
-    DWORD Code;              // 0: whatever the system gives for an empty command line
+    Setting Given;
+    DWORD Code; // 0: whatever the system gives for an empty command line
 };
 TABLE_CASE_PRINTER(FailedLaunchCase)
 
 const FailedLaunchCase FailedLaunchCases[] = {
-    {"UnknownArgument", L"xyz", false, false, 0},
-    {"QuotedBlankBeforeSis", L"\" SIS\"", false, false, 0},
-    {"MissingRuntimeExecutable", L"", true, false, ERROR_FILE_NOT_FOUND},
-    {"NoJavaHomeStartsNothingFromTheDriveRoot", L"", false, true, 0},
+    {"UnknownArgument", L"xyz", Setting::Nothing, 0},
+    {"QuotedBlankBeforeSis", L"\" SIS\"", Setting::Nothing, 0},
+    {"MissingRuntimeExecutable", L"", Setting::RuntimeFolderWithoutExecutable,
+     ERROR_FILE_NOT_FOUND},
+    {"NoJavaHomeStartsNothingFromTheDriveRoot", L"", Setting::ProgramAtDriveRoot, 0},
+    {"SisWithoutItsWorkingDirectory", L"SIS", Setting::SisWithoutItsFolder, ERROR_DIRECTORY},
 };
 
 class FailedLaunchTest : public LauncherTest,
@@ -238,21 +249,26 @@ DWORD EmptyCommandLineError() {
 
 TEST_P(FailedLaunchTest, ShowsOneErrorBoxAndExitsWithZero) {
     const FailedLaunchCase& c = GetParam();
-    if (c.RuntimeFolderWithoutExecutable) {
-        fs::create_directories(app_.Path() / L"Java\\bin");
-    }
     const fs::path planted = fs::path(app_.Text().substr(0, 3)) / L"bin\\Javaw.exe";
-    if (c.ProgramAtDriveRoot) {
+    ScratchKey system(KEY_WOW64_64KEY, SystemKey);
+    if (c.Given == Setting::RuntimeFolderWithoutExecutable) {
+        fs::create_directories(app_.Path() / L"Java\\bin");
+    } else if (c.Given == Setting::ProgramAtDriveRoot) {
         PlaceFile(StandInPath(), planted);
+    } else if (c.Given == Setting::SisWithoutItsFolder) {
+        system.SetText(L"Executavel", StandInPath().wstring());
+        fs::rename(FixedDirectory, FixedDirectory + L".away");
     }
     const auto [box, status] = RunToBox(L"Erro", c.Arguments);
-    if (c.ProgramAtDriveRoot) {
+    if (c.Given == Setting::ProgramAtDriveRoot) {
         fs::remove(planted);
+    } else if (c.Given == Setting::SisWithoutItsFolder) {
+        fs::rename(FixedDirectory + L".away", FixedDirectory);
     }
     const DWORD code = c.Code != 0 ? c.Code : EmptyCommandLineError();
     EXPECT_EQ(box.Text, L"Erro " + std::to_wstring(code) + L" ao executar o aplicativo.");
     EXPECT_EQ(box.Buttons, L"OK");
-    EXPECT_TRUE(box.HasIcon);
+    EXPECT_NE(box.Icon, nullptr);
     EXPECT_EQ(status, 0u);
     EXPECT_TRUE(Record().empty()) << "a program was started";
     // No second box follows.
@@ -288,23 +304,52 @@ TEST_F(LauncherTest, UnreadableRegistryValueEndsWithTheAbnormalTerminationBox) {
         EXPECT_EQ(box.Caption, caption);
         EXPECT_EQ(box.Text, L"Abnormal program termination");
         EXPECT_EQ(box.Buttons, L"OK");
-        EXPECT_TRUE(box.HasIcon);
+        EXPECT_NE(box.Icon, nullptr);
         EXPECT_EQ(status, AbnormalTerminationStatus);
         EXPECT_TRUE(Record().empty()) << "a program was started";
     }
 }
 
-TEST_F(LauncherTest, DriveRootGivesTheRuntimeAnArchivePathItReadsRight) {
-    const fs::path runtime = L"C:\\Java\\bin\\Javaw.exe";
+struct RootCase {
+    const char* Name;
+    const wchar_t* Root;
+    const wchar_t* Archive; // as the runtime's argument splitter reads it
+    bool WineStartsThere;   // Wine starts no process in a share's folder
+};
+TABLE_CASE_PRINTER(RootCase)
+
+const RootCase RootCases[] = {
+    {"DriveRoot", L"C:\\", L"C:\\tarnix2018.jar", true},
+    {"ShareRoot", L"\\\\tarnix-server\\share\\", L"\\\\tarnix-server\\share\\tarnix2018.jar",
+     false},
+};
+
+class RootTest : public LauncherTest, public testing::WithParamInterface<RootCase> {};
+
+TEST_P(RootTest, GivesTheRuntimeAnArchivePathItReadsRight) {
+    const RootCase& c = GetParam();
+    const fs::path runtime = fs::path(c.Root) / L"Java\\bin\\Javaw.exe";
     PlaceFile(StandInPath(), runtime);
-    const DWORD status = Run(L"", L"C:\\");
-    fs::remove_all(L"C:\\Java");
+    DWORD status = 0;
+    if (c.WineStartsThere) {
+        status = Run(L"", c.Root);
+    } else {
+        // The launcher's own steps, taken in this process.
+        CurrentDirectoryScope scope(c.Root);
+        RegistryReaders readers = CreateRegistryReaders();
+        LaunchAndWait(BuildRuntimePlan(readers).Plan);
+    }
+    fs::remove_all(fs::path(c.Root) / L"Java");
     ASSERT_EQ(status, 0u);
-    const StandInRecord record = Record();
-    const std::wstring command = record.at(CommandLineKey);
-    EXPECT_EQ(command, L"\"C:\\\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\"\\tarnix2018.jar");
-    EXPECT_EQ(SplitArgument(command, 3), L"C:\\tarnix2018.jar");
-    EXPECT_EQ(record.at(DirectoryKey), L"C:\\");
+    ASSERT_FALSE(Record().empty()) << "the runtime was not started";
+    const std::wstring command = Record().at(CommandLineKey);
+    EXPECT_EQ(SplitArgument(command, 3), c.Archive);
+    if (c.WineStartsThere) {
+        EXPECT_EQ(command, L"\"C:\\\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\"\\tarnix2018.jar");
+        EXPECT_EQ(Record().at(DirectoryKey), c.Root);
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, RootTest, testing::ValuesIn(RootCases), CaseName());
 
 } // namespace

@@ -25,7 +25,7 @@ BOOL CALLBACK ReadChild(HWND child, LPARAM context) {
     if (className == L"Button") {
         content.Buttons += (content.Buttons.empty() ? L"" : L"|") + WindowText(child);
     } else if (className == L"Static" && (style & SS_TYPEMASK) == SS_ICON) {
-        content.HasIcon = true;
+        content.Icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
     } else if (className == L"Static" && !WindowText(child).empty()) {
         content.Text = WindowText(child);
     }

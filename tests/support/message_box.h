@@ -9,7 +9,7 @@ struct MessageBoxContent {
     std::wstring Caption;
     std::wstring Text;
     std::wstring Buttons; // the visible buttons' texts, joined by '|'
-    bool HasIcon = false;
+    HICON Icon = nullptr; // as the box's process knows it
 };
 
 // The message box with this caption, once it appears, or null on time-out.

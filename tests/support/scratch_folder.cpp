@@ -31,7 +31,9 @@ CurrentDirectoryScope::~CurrentDirectoryScope() {
 
 void PlaceFile(const fs::path& source, const fs::path& target) {
     fs::create_directories(target.parent_path());
-    fs::copy_file(source, target, fs::copy_options::overwrite_existing);
+    // Removed first: this library's overwrite fails here with "File exists".
+    fs::remove(target);
+    fs::copy_file(source, target);
 }
 
 fs::path ProgramFolder() {

@@ -18,7 +18,9 @@ public:
     // Text with its terminating NUL, as applications store it.
     void SetText(const std::wstring& name, const std::wstring& text, DWORD type = REG_SZ) const;
 
-    HKEY Handle() const { return key_; }
+    // Denies these rights to everyone on the key itself; false when this
+    // system does not enforce registry key security.
+    bool Deny(REGSAM rights) const;
 
 private:
     REGSAM view_;

@@ -129,6 +129,7 @@ struct ViewCase {
     bool Key32;
     const wchar_t* Home32;
     const char* ExpectedHome; // empty: no Java home
+    REGSAM Denied64 = 0;      // refused to everyone on the 64-bit key
 };
 TABLE_CASE_PRINTER(ViewCase)
 
@@ -139,6 +140,9 @@ const ViewCase ViewCases[] = {
     {"NoFallBackWhenTheValueIsEmpty", true, L"", true, L"C:\\JRE32", ""},
     {"DefaultViewValueMissing", false, nullptr, true, nullptr, ""},
     {"KeyInNeitherView", false, nullptr, false, nullptr, ""},
+    // The key exists for KeyExists but does not open for reading.
+    {"NoFallBackWhenTheSixtyFourBitKeyRefusesNotify", true, L"C:\\JRE64", true, L"C:\\JRE32", "",
+     KEY_NOTIFY},
 };
 
 class JavaHomeTest : public LaunchPlanTest, public testing::WithParamInterface<ViewCase> {};
@@ -148,6 +152,9 @@ TEST_P(JavaHomeTest, FollowsTheViewOrder) {
     std::unique_ptr<ScratchKey> key64, key32;
     if (c.Key64) {
         key64 = InstalledRuntime(KEY_WOW64_64KEY, c.Home64);
+        if (c.Denied64 != 0 && !key64->Deny(c.Denied64)) {
+            GTEST_SKIP() << "this system does not enforce registry key security";
+        }
     }
     if (c.Key32) {
         key32 = InstalledRuntime(KEY_WOW64_32KEY, c.Home32);

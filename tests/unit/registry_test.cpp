@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <aclapi.h>
-
 #include <cstring>
 #include <vector>
 
@@ -44,6 +42,12 @@ const ValueCase ValueCases[] = {
     {"EmbeddedNulEndsTheText", REG_SZ, Bytes(L"ab\0cd", 12), L"ab", nullptr},
     {"NoTerminatingNul", REG_SZ, Bytes(L"abc", 6), L"abc", nullptr},
     {"OddByteCount", REG_SZ, Bytes(L"ab", 5), L"ab", nullptr},
+    // An odd count without a NUL: the whole units only, nothing raised.
+    {"OddByteCountWithoutNul", REG_SZ, Bytes(L"C:\\JRE8x", 15), L"C:\\JRE8", nullptr},
+    {"OddByteCountWithoutNulExpandable", REG_EXPAND_SZ, Bytes(L"C:\\JRE8x", 15), L"C:\\JRE8",
+     nullptr},
+    {"OddByteCountNulBeforeTheEnd", REG_SZ, Bytes(L"ab\0cd", 9), L"ab", nullptr},
+    {"SingleByte", REG_SZ, Bytes("a", 1), L"", nullptr},
     {"EmptyText", REG_SZ, {}, L"", nullptr},
     {"EmptyDword", REG_DWORD, {}, L"", nullptr},
     {"EmptyBinary", REG_BINARY, {}, L"", nullptr},
@@ -87,6 +91,25 @@ TEST(ReadString, IsEmptyForAMissingValueOrWithNoKeyOpen) {
     EXPECT_EQ(reader.ReadString(L"Present"), L"x");
 }
 
+TEST(RegistryFunctions, ComeFromAdvapi32WhereTheApiSetIsMissing) {
+    ScratchKey key(KEY_WOW64_64KEY, TestKey);
+    key.SetText(L"Value", L"through ADVAPI32");
+    const RegistryFunctions fallback =
+        LoadRegistryFunctions(L"api-ms-win-core-registry-l9-9-9.dll");
+    ASSERT_NE(fallback.Open, nullptr);
+    HKEY opened = nullptr;
+    ASSERT_EQ(
+        fallback.Open(HKEY_LOCAL_MACHINE, TestKey.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &opened),
+        ERROR_SUCCESS);
+    wchar_t text[32] = {};
+    DWORD bytes = sizeof text;
+    EXPECT_EQ(
+        fallback.Query(opened, L"Value", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &bytes),
+        ERROR_SUCCESS);
+    EXPECT_EQ(fallback.Close(opened), ERROR_SUCCESS);
+    EXPECT_STREQ(text, L"through ADVAPI32");
+}
+
 TEST(Views, EachReaderSeesOnlyItsOwnView) {
     ScratchKey only64(KEY_WOW64_64KEY, TestKey + L"\\Only64");
     ScratchKey only32(KEY_WOW64_32KEY, TestKey + L"\\Only32");
@@ -125,30 +148,36 @@ TEST(KeyExists, LeavesAccessAndTheOpenKeyAsTheyWere) {
     EXPECT_EQ(reader.Access(), 0x20119u);
 }
 
-TEST(KeyExists, IsFalseWhenTheKeysSecurityRefusesQuerying) {
-    ScratchKey key(KEY_WOW64_64KEY, TestKey + L"\\Guarded");
-    // Deny querying to everyone on the key itself.
-    EXPLICIT_ACCESSW deny{};
-    BuildExplicitAccessWithNameW(&deny, const_cast<wchar_t*>(L"EVERYONE"), KEY_QUERY_VALUE,
-                                 DENY_ACCESS, NO_INHERITANCE);
-    PACL acl = nullptr;
-    ASSERT_EQ(SetEntriesInAclW(1, &deny, nullptr, &acl), ERROR_SUCCESS);
-    const DWORD applied = SetSecurityInfo(key.Handle(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION,
-                                          nullptr, nullptr, acl, nullptr);
-    LocalFree(acl);
-    ASSERT_EQ(applied, ERROR_SUCCESS);
+struct SecurityCase {
+    const char* Name;
+    REGSAM Denied; // to everyone, on the key itself
+    bool Exists;   // KeyExists asks for its view bits with 0x20009 only
+    bool Opens;    // OpenKey asks for the full KEY_READ
+};
+TABLE_CASE_PRINTER(SecurityCase)
 
-    TRegistry reader = MachineReader(RegistryView::View64);
-    HKEY probe = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, (TestKey + L"\\Guarded").c_str(), 0,
-                      KEY_QUERY_VALUE | KEY_WOW64_64KEY, &probe) == ERROR_SUCCESS) {
-        RegCloseKey(probe);
+const SecurityCase SecurityCases[] = {
+    {"RefusesQuerying", KEY_QUERY_VALUE, false, false},
+    {"RefusesOnlyNotifications", KEY_NOTIFY, true, false},
+};
+
+class KeySecurityTest : public testing::TestWithParam<SecurityCase> {};
+
+TEST_P(KeySecurityTest, KeyExistsAsksForLessThanOpenKey) {
+    const SecurityCase& c = GetParam();
+    ScratchKey key(KEY_WOW64_64KEY, TestKey + L"\\Guarded");
+    key.SetText(L"Value", L"x");
+    if (!key.Deny(c.Denied)) {
         GTEST_SKIP() << "this system does not enforce registry key security";
     }
-    EXPECT_FALSE(reader.KeyExists(TestKey + L"\\Guarded"));
-    EXPECT_FALSE(reader.OpenKey(TestKey + L"\\Guarded"));
+    TRegistry reader = MachineReader(RegistryView::View64);
+    EXPECT_EQ(reader.KeyExists(TestKey + L"\\Guarded"), c.Exists);
+    EXPECT_EQ(reader.OpenKey(TestKey + L"\\Guarded"), c.Opens);
     EXPECT_EQ(reader.CurrentKey(), nullptr);
+    EXPECT_EQ(reader.ReadString(L"Value"), L"");
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, KeySecurityTest, testing::ValuesIn(SecurityCases), CaseName());
 
 TEST(OpenKey, ResolvesRelativePathsFromTheOpenKeyAndAbsoluteOnesFromTheRoot) {
     ScratchKey child(KEY_WOW64_64KEY, TestKey + L"\\Child");

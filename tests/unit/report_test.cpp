@@ -2,42 +2,51 @@
 
 #include <thread>
 
+#include "launcher/abnormal_termination.h"
 #include "launcher/launch.h"
 #include "tests/support/case_name.h"
 #include "tests/support/message_box.h"
 
 namespace {
 
-struct ReportCase {
+struct BoxCase {
     const char* Name;
-    DWORD Code;
+    void (*Show)();
+    const wchar_t* Caption;
     const wchar_t* Text;
 };
-TABLE_CASE_PRINTER(ReportCase)
+TABLE_CASE_PRINTER(BoxCase)
 
-const ReportCase ReportCases[] = {
-    {"FileNotFound", 2, L"Erro 2 ao executar o aplicativo."},
-    {"DirectoryInvalid", 267, L"Erro 267 ao executar o aplicativo."},
-    {"TopBitSetIsNegative", 0x80070002, L"Erro -2147024894 ao executar o aplicativo."},
+const BoxCase BoxCases[] = {
+    {"FileNotFound", [] { ReportLaunchError(2); }, L"Erro", L"Erro 2 ao executar o aplicativo."},
+    {"DirectoryInvalid", [] { ReportLaunchError(267); }, L"Erro",
+     L"Erro 267 ao executar o aplicativo."},
+    {"TopBitSetIsNegative", [] { ReportLaunchError(0x80070002); }, L"Erro",
+     L"Erro -2147024894 ao executar o aplicativo."},
+    // Named after the program that shows it.
+    {"AbnormalTermination", ShowAbnormalTerminationBox, L"unit_tests.exe",
+     L"Abnormal program termination"},
 };
 
-class ReportLaunchErrorTest : public testing::TestWithParam<ReportCase> {};
+class BoxTest : public testing::TestWithParam<BoxCase> {};
 
-TEST_P(ReportLaunchErrorTest, ShowsTheCodeInAnErrorBoxWithOneOkButton) {
-    std::thread report([] { ReportLaunchError(GetParam().Code); });
-    HWND box = WaitForMessageBox(L"Erro");
+// Shown on a thread of this process, so that its icon handle can be compared
+// with the system's own error icon, which the process shares.
+TEST_P(BoxTest, ShowsTheTextWithTheErrorIconAndOneOkButton) {
+    std::thread show(GetParam().Show);
+    HWND box = WaitForMessageBox(GetParam().Caption);
     MessageBoxContent content;
     if (box != nullptr) {
         content = ReadMessageBox(box);
         DismissMessageBox(box);
     }
-    report.join();
-    ASSERT_NE(box, nullptr) << "no error box appeared";
+    show.join();
+    ASSERT_NE(box, nullptr) << "no box appeared";
     EXPECT_EQ(content.Text, GetParam().Text);
     EXPECT_EQ(content.Buttons, L"OK");
-    EXPECT_TRUE(content.HasIcon);
+    EXPECT_EQ(content.Icon, LoadIconW(nullptr, IDI_ERROR));
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ReportLaunchErrorTest, testing::ValuesIn(ReportCases), CaseName());
+INSTANTIATE_TEST_SUITE_P(Table, BoxTest, testing::ValuesIn(BoxCases), CaseName());
 
 } // namespace

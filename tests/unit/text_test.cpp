@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <cstdlib>
 #include <filesystem>
 
 #include "tests/support/scratch_folder.h"
@@ -10,8 +11,13 @@
 #include "text/file_system.h"
 #include "text/format.h"
 #include "text/system_library.h"
+#include "registry/registry_api.h"
 
 namespace fs = std::filesystem;
+
+// Runs the block in a copy of this test program and passes when it exits
+// with 0: what the block does to its process cannot reach the other tests.
+#define EXPECT_IN_A_PROCESS_OF_ITS_OWN(block) EXPECT_EXIT(block, testing::ExitedWithCode(0), "")
 
 namespace {
 
@@ -76,18 +82,21 @@ TEST(CurrentDirectory, KeepsTheBackslashOfADriveRoot) {
 }
 
 TEST(CurrentDirectory, ReadsADirectoryLongerThanMaxPathWhole) {
-    ScratchFolder folder;
-    std::wstring longPath = folder.Text();
-    while (longPath.size() <= 300) {
-        longPath += L"\\" + std::wstring(60, L'd');
-    }
-    fs::create_directories(L"\\\\?\\" + longPath);
-    CurrentDirectoryScope scope(longPath);
-    if (!SetCurrentDirectoryW(longPath.c_str()) &&
-        !SetCurrentDirectoryW((L"\\\\?\\" + longPath).c_str())) {
-        GTEST_SKIP() << "this system keeps the current directory under MAX_PATH";
-    }
-    EXPECT_EQ(CurrentDirectory(), longPath);
+    // Such a current directory leaves Wine's loader unable to load a DLL.
+    EXPECT_IN_A_PROCESS_OF_ITS_OWN({
+        bool whole = false;
+        {
+            ScratchFolder folder;
+            std::wstring longPath = folder.Text();
+            while (longPath.size() <= 300) {
+                longPath += L"\\" + std::wstring(60, L'd');
+            }
+            fs::create_directories(L"\\\\?\\" + longPath);
+            CurrentDirectoryScope scope(longPath);
+            whole = CurrentDirectory() == longPath;
+        }
+        std::exit(whole ? 0 : 1);
+    });
 }
 
 TEST(FolderExists, IsTrueOnlyForAnExistingFolder) {
@@ -107,19 +116,23 @@ TEST(FolderExists, IsTrueOnlyForAnExistingFolder) {
 namespace {
 
 TEST(SystemFunction, FindsSystemFunctionsOnly) {
-    EXPECT_NE(SystemFunction<decltype(GetACP)>(L"kernel32.dll", "GetACP"), nullptr);
-    EXPECT_NE(SystemFunction<decltype(RegCloseKey)>(L"api-ms-win-core-registry-l1-1-0.dll",
-                                                    "RegCloseKey"),
+    EXPECT_NE(SYSTEM_FUNCTION(L"kernel32.dll", GetACP), nullptr);
+    EXPECT_NE(SYSTEM_FUNCTION(RegistryApiSet, RegCloseKey), nullptr);
+    EXPECT_EQ(ModuleFunction<decltype(GetACP)>(LoadSystemLibrary(L"kernel32.dll"), "NoSuch"),
               nullptr);
-    EXPECT_EQ(SystemFunction<decltype(GetACP)>(L"kernel32.dll", "NoSuchFunction"), nullptr);
-    EXPECT_EQ(SystemFunction<decltype(GetACP)>(L"no-such-library.dll", "GetACP"), nullptr);
+    EXPECT_EQ(SYSTEM_FUNCTION(L"no-such-library.dll", GetACP), nullptr);
 }
 
-TEST(SystemFunction, NeverLoadsADllPlantedBesideTheProgram) {
+TEST(SystemFunction, NeverLoadsADllPlantedBesideTheProgramNorLetsOthersDoSo) {
     const fs::path planted = ProgramFolder() / L"tarnix-planted.dll";
     PlaceFile(ProgramFolder() / L"stand_in_runtime.exe", planted);
+    // Once restricted, an ordinary load looks in the system folder alone.
+    EXPECT_IN_A_PROCESS_OF_ITS_OWN({
+        RestrictDllSearchToSystemFolder();
+        std::exit(LoadLibraryW(L"tarnix-planted.dll") == nullptr ? 0 : 1);
+    });
     const HMODULE loaded = LoadSystemLibrary(L"tarnix-planted.dll");
-    // The same name through the ordinary search finds it, so the file is usable.
+    // Unrestricted, the same name is found, so the file is usable.
     const HMODULE searched = LoadLibraryW(L"tarnix-planted.dll");
     if (searched != nullptr) {
         FreeLibrary(searched);
