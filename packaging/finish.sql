@@ -1,7 +1,7 @@
 -- What the package needs and wixl does not write, applied to its output
 -- one statement a line by scripts/package.
--- The desktop shortcut only when DESKTOP_SHORTCUT=1.
-UPDATE `Component` SET `Condition` = 'DESKTOP_SHORTCUT = 1' WHERE `Component` = 'DesktopShortcut'
+-- The desktop shortcut only when DESKTOP_SHORTCUT=1, and removed with the rest (Wine keeps a component whose condition is false at the uninstall).
+UPDATE `Component` SET `Condition` = 'DESKTOP_SHORTCUT = 1 OR REMOVE = "ALL"' WHERE `Component` = 'DesktopShortcut'
 -- The older version goes before the newer is installed, so that every file is the newer one's.
 UPDATE `InstallExecuteSequence` SET `Sequence` = 1401 WHERE `Action` = 'RemoveExistingProducts'
 -- The properties an administrator gives also reach the elevated part of the install.
