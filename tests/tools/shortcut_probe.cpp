@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <string>
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2 || FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
@@ -27,7 +28,15 @@ int wmain(int argc, wchar_t** argv) {
     link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
     link->GetArguments(arguments, 1024);
     link->GetWorkingDirectory(directory, MAX_PATH);
-    std::wprintf(L"target=%ls\narguments=%ls\ndirectory=%ls\n", target, arguments, directory);
+    // In UTF-8, whatever the console's code page.
+    const std::wstring lines = std::wstring(L"target=") + target + L"\narguments=" + arguments +
+                               L"\ndirectory=" + directory + L"\n";
+    std::string text(lines.size() * 3, '\0');
+    text.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, lines.data(),
+                                                        static_cast<int>(lines.size()), text.data(),
+                                                        static_cast<int>(text.size()), nullptr,
+                                                        nullptr)));
+    std::fwrite(text.data(), 1, text.size(), stdout);
     file->Release();
     link->Release();
 
