@@ -32,10 +32,9 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring lines = std::wstring(L"target=") + target + L"\narguments=" + arguments +
                                L"\ndirectory=" + directory + L"\n";
     std::string text(lines.size() * 3, '\0');
-    text.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, lines.data(),
-                                                        static_cast<int>(lines.size()), text.data(),
-                                                        static_cast<int>(text.size()), nullptr,
-                                                        nullptr)));
+    text.resize(static_cast<size_t>(
+        WideCharToMultiByte(CP_UTF8, 0, lines.data(), static_cast<int>(lines.size()), text.data(),
+                            static_cast<int>(text.size()), nullptr, nullptr)));
     std::fwrite(text.data(), 1, text.size(), stdout);
     file->Release();
     link->Release();
