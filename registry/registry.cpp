@@ -75,9 +75,9 @@ UnicodeString TRegistry::ReadString(std::wstring_view name) const {
         throw ERegistryException(
             FormatNarrow("Invalid data type for '%s'", ToNarrow(name).c_str()));
     }
-    // The whole units read, up to the first NUL; text stored without one is
-    // taken whole. The second read may report fewer bytes than the first.
-    text.resize(std::min(text.size() - 1, std::size_t{size} / sizeof(wchar_t)));
+    // The whole units read (the second read reports at most the bytes the
+    // first did), up to the first NUL; text stored without one is whole.
+    text.resize(size / sizeof(wchar_t));
     text.resize(std::min(text.size(), text.find(L'\0')));
     return text;
 }

@@ -7,8 +7,9 @@ HMODULE LoadSystemLibrary(const wchar_t* library) {
         return module;
     }
     // A system that does not know the search flag (Windows 7 without its
-    // loader update) is given the full path in the system folder instead,
-    // and the DLL's own imports are then looked for beside it, not here.
+    // loader update) is given the full path in the system folder instead;
+    // the DLL's own imports are then looked for beside it, in that folder,
+    // not beside the program.
     if (GetLastError() != ERROR_INVALID_PARAMETER) {
         return nullptr;
     }
