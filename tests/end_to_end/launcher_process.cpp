@@ -40,7 +40,7 @@ std::vector<std::wstring> LauncherProcess::LoadedModules() const {
     std::vector<std::wstring> names;
     for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 256; ++i) {
         wchar_t name[MAX_PATH] = {};
-        GetModuleBaseNameW(process_.get(), modules[i], name, MAX_PATH);
+        GetModuleFileNameExW(process_.get(), modules[i], name, MAX_PATH);
         CharLowerW(name);
         names.emplace_back(name);
     }

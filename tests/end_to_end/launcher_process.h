@@ -23,7 +23,7 @@ public:
     // The exit status, or STILL_ACTIVE when it has not ended in time.
     DWORD WaitForExit(DWORD milliseconds = 30000) const;
 
-    // The file names of the modules loaded in it now, in lower case.
+    // The full paths of the modules loaded in it now, in lower case.
     std::vector<std::wstring> LoadedModules() const;
 
 private:

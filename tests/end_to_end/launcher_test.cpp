@@ -28,6 +28,20 @@ fs::path StandInPath() {
     return ProgramFolder() / L"stand_in_runtime.exe";
 }
 
+fs::path SystemFolder() {
+    wchar_t folder[MAX_PATH + 1] = {};
+    GetSystemDirectoryW(folder, MAX_PATH + 1);
+    return folder;
+}
+
+// How many of these module paths lie directly in the folder.
+long LoadedFrom(const std::vector<std::wstring>& modules, const fs::path& folder) {
+    return std::count_if(modules.begin(), modules.end(), [&folder](const std::wstring& module) {
+        return CompareStringOrdinal(fs::path(module).parent_path().c_str(), -1, folder.c_str(), -1,
+                                    TRUE) == CSTR_EQUAL;
+    });
+}
+
 std::wstring Quoted(const fs::path& path) {
     return L"\"" + path.wstring() + L"\"";
 }
@@ -56,18 +70,25 @@ protected:
         return launcher.WaitForExit();
     }
 
+    struct BoxRun {
+        MessageBoxContent Box;
+        DWORD Status;
+        std::vector<std::wstring> Modules; // loaded while the box was up
+    };
+
     // Runs the launcher, expects a box with this caption, reads and dismisses
-    // it, and returns what it showed and the exit status.
-    std::pair<MessageBoxContent, DWORD> RunToBox(const std::wstring& caption,
-                                                 const std::wstring& arguments = L"",
-                                                 const fs::path& launcher = LauncherPath()) {
+    // it, and returns what it showed, what was loaded and the exit status.
+    BoxRun RunToBox(const std::wstring& caption, const std::wstring& arguments = L"",
+                    const fs::path& launcher = LauncherPath()) {
         LauncherProcess process(Quoted(launcher) + L" " + arguments, app_.Text());
-        MessageBoxContent content;
+        BoxRun run{};
         if (HWND box = WaitForMessageBox(caption)) {
-            content = ReadMessageBox(box);
+            run.Box = ReadMessageBox(box);
+            run.Modules = process.LoadedModules();
             DismissMessageBox(box);
         }
-        return {content, process.WaitForExit()};
+        run.Status = process.WaitForExit();
+        return run;
     }
 
     StandInRecord Record() const { return ReadStandInRecord(record_); }
@@ -200,10 +221,15 @@ TEST_P(StartTest, LoadsUser32OnlyToReadAnArgument) {
     child.Release();
     EXPECT_EQ(launcher.WaitForExit(), 0u);
     ASSERT_FALSE(modules.empty());
-    EXPECT_EQ(std::count(modules.begin(), modules.end(), L"tarnix2018.exe"), 1);
-    EXPECT_EQ(std::count(modules.begin(), modules.end(), L"user32.dll"), c.ReadsAnArgument ? 1 : 0);
+    const auto loaded = [&modules](const wchar_t* name) {
+        return std::count_if(modules.begin(), modules.end(), [name](const std::wstring& path) {
+            return fs::path(path).filename() == name;
+        });
+    };
+    EXPECT_EQ(loaded(L"tarnix2018.exe"), 1);
+    EXPECT_EQ(loaded(L"user32.dll"), c.ReadsAnArgument ? 1 : 0);
     if (!c.ReadsAnArgument) {
-        EXPECT_EQ(std::count(modules.begin(), modules.end(), L"advapi32.dll"), 0);
+        EXPECT_EQ(loaded(L"advapi32.dll"), 0);
     }
 }
 
@@ -215,6 +241,7 @@ enum class Setting {
     RuntimeFolderWithoutExecutable,
     ProgramAtDriveRoot,  // a Javaw.exe planted in \bin of the drive
     SisWithoutItsFolder, // the installed system's runtime, but no fixed folder
+    DllsBesideACopy,     // a copy of the launcher with DLLs a box loads beside it
 };
 
 struct FailedLaunchCase {
@@ -232,6 +259,7 @@ const FailedLaunchCase FailedLaunchCases[] = {
      ERROR_FILE_NOT_FOUND},
     {"NoJavaHomeStartsNothingFromTheDriveRoot", L"", Setting::ProgramAtDriveRoot, 0},
     {"SisWithoutItsWorkingDirectory", L"SIS", Setting::SisWithoutItsFolder, ERROR_DIRECTORY},
+    {"NoDllLoadedFromBesideTheLauncher", L"xyz", Setting::DllsBesideACopy, 0},
 };
 
 class FailedLaunchTest : public LauncherTest,
@@ -251,6 +279,7 @@ TEST_P(FailedLaunchTest, ShowsOneErrorBoxAndExitsWithZero) {
     const FailedLaunchCase& c = GetParam();
     const fs::path planted = fs::path(app_.Text().substr(0, 3)) / L"bin\\Javaw.exe";
     ScratchKey system(KEY_WOW64_64KEY, SystemKey);
+    fs::path launcher = LauncherPath();
     if (c.Given == Setting::RuntimeFolderWithoutExecutable) {
         fs::create_directories(app_.Path() / L"Java\\bin");
     } else if (c.Given == Setting::ProgramAtDriveRoot) {
@@ -258,8 +287,15 @@ TEST_P(FailedLaunchTest, ShowsOneErrorBoxAndExitsWithZero) {
     } else if (c.Given == Setting::SisWithoutItsFolder) {
         system.SetText(L"Executavel", StandInPath().wstring());
         fs::rename(FixedDirectory, FixedDirectory + L".away");
+    } else if (c.Given == Setting::DllsBesideACopy) {
+        // The system's own copies: loadable, told apart only by their folder.
+        launcher = app_.Path() / L"tarnix2018.exe";
+        PlaceFile(LauncherPath(), launcher);
+        for (const wchar_t* name : {L"uxtheme.dll", L"imm32.dll"}) {
+            PlaceFile(SystemFolder() / name, app_.Path() / name);
+        }
     }
-    const auto [box, status] = RunToBox(L"Erro", c.Arguments);
+    const auto [box, status, modules] = RunToBox(L"Erro", c.Arguments, launcher);
     if (c.Given == Setting::ProgramAtDriveRoot) {
         fs::remove(planted);
     } else if (c.Given == Setting::SisWithoutItsFolder) {
@@ -271,6 +307,9 @@ TEST_P(FailedLaunchTest, ShowsOneErrorBoxAndExitsWithZero) {
     EXPECT_NE(box.Icon, nullptr);
     EXPECT_EQ(status, 0u);
     EXPECT_TRUE(Record().empty()) << "a program was started";
+    // Nothing but the program itself comes from its own folder.
+    ASSERT_FALSE(modules.empty());
+    EXPECT_EQ(LoadedFrom(modules, launcher.parent_path()), 1);
     // No second box follows.
     EXPECT_EQ(WaitForMessageBox(L"Erro", 300), nullptr);
 }
@@ -300,7 +339,7 @@ TEST_F(LauncherTest, UnreadableRegistryValueEndsWithTheAbnormalTerminationBox) {
         const std::wstring caption = launcher == LauncherPath()
                                          ? std::wstring(L"tarnix2018.exe")
                                          : CaptionOfCutPath(launcher.wstring());
-        const auto [box, status] = RunToBox(caption, L"SIS", launcher);
+        const auto [box, status, modules] = RunToBox(caption, L"SIS", launcher);
         EXPECT_EQ(box.Caption, caption);
         EXPECT_EQ(box.Text, L"Abnormal program termination");
         EXPECT_EQ(box.Buttons, L"OK");

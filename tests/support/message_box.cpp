@@ -32,6 +32,14 @@ BOOL CALLBACK ReadChild(HWND child, LPARAM context) {
     return TRUE;
 }
 
+BOOL CALLBACK KeepIfShownMessageBox(HWND window, LPARAM found) {
+    if (ClassName(window) == L"#32770" && IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 } // namespace
 
 HWND WaitForMessageBox(const std::wstring& caption, DWORD timeoutMilliseconds) {
@@ -56,4 +64,10 @@ MessageBoxContent ReadMessageBox(HWND box) {
 
 void DismissMessageBox(HWND box) {
     PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+HWND FindMessageBoxOf(DWORD threadId) {
+    HWND found = nullptr;
+    EnumThreadWindows(threadId, KeepIfShownMessageBox, reinterpret_cast<LPARAM>(&found));
+    return found;
 }

@@ -19,3 +19,7 @@ MessageBoxContent ReadMessageBox(HWND box);
 
 // Presses OK.
 void DismissMessageBox(HWND box);
+
+// The message box that a thread of this process shows now, whatever its
+// caption, or null.
+HWND FindMessageBoxOf(DWORD threadId);

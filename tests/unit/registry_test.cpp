@@ -68,7 +68,10 @@ TEST_P(ReadStringTest, ReadsTextOrRaises) {
     TRegistry reader = MachineReader(RegistryView::View64);
     ASSERT_TRUE(reader.OpenKey(TestKey));
     if (c.Text != nullptr) {
-        EXPECT_EQ(reader.ReadString(name), c.Text);
+        const UnicodeString text = reader.ReadString(name);
+        EXPECT_EQ(text, c.Text);
+        // What narrow calls and FolderExists see: nothing past the text.
+        EXPECT_STREQ(text.c_str(), c.Text);
         return;
     }
     try {
@@ -159,6 +162,7 @@ TABLE_CASE_PRINTER(SecurityCase)
 const SecurityCase SecurityCases[] = {
     {"RefusesQuerying", KEY_QUERY_VALUE, false, false},
     {"RefusesOnlyNotifications", KEY_NOTIFY, true, false},
+    {"RefusesEnumeratingSubkeys", KEY_ENUMERATE_SUB_KEYS, false, false},
 };
 
 class KeySecurityTest : public testing::TestWithParam<SecurityCase> {};

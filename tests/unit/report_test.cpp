@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "launcher/abnormal_termination.h"
@@ -33,8 +34,20 @@ class BoxTest : public testing::TestWithParam<BoxCase> {};
 // Shown on a thread of this process, so that its icon handle can be compared
 // with the system's own error icon, which the process shares.
 TEST_P(BoxTest, ShowsTheTextWithTheErrorIconAndOneOkButton) {
-    std::thread show(GetParam().Show);
-    HWND box = WaitForMessageBox(GetParam().Caption);
+    std::atomic<DWORD> showing{0};
+    std::atomic<bool> returned{false};
+    std::thread show([&showing, &returned] {
+        showing = GetCurrentThreadId();
+        GetParam().Show();
+        returned = true;
+    });
+    // The thread's box whatever its caption, so that a wrong one, or none,
+    // fails at once instead of holding the join.
+    HWND box = nullptr;
+    for (int i = 0; i < 300 && box == nullptr && !returned; ++i) {
+        Sleep(50);
+        box = FindMessageBoxOf(showing);
+    }
     MessageBoxContent content;
     if (box != nullptr) {
         content = ReadMessageBox(box);
@@ -42,6 +55,7 @@ TEST_P(BoxTest, ShowsTheTextWithTheErrorIconAndOneOkButton) {
     }
     show.join();
     ASSERT_NE(box, nullptr) << "no box appeared";
+    EXPECT_EQ(content.Caption, GetParam().Caption);
     EXPECT_EQ(content.Text, GetParam().Text);
     EXPECT_EQ(content.Buttons, L"OK");
     EXPECT_EQ(content.Icon, LoadIconW(nullptr, IDI_ERROR));
