@@ -140,7 +140,8 @@ def runtime_wxs(folder):
 
     def emit(path, relative, depth):
         pad = "  " * depth
-        lines.append(f'{pad}<Directory Id="{identifier("D", relative)}" Name={quoteattr(path.name)}>')
+        name = quoteattr(path.name.replace("$", "$$"))
+        lines.append(f'{pad}<Directory Id="{identifier("D", relative)}" Name={name}>')
         for child in sorted(path.iterdir(), key=lambda p: p.name):
             child_relative = f"{relative}/{child.name}"
             if child.is_dir():
@@ -150,8 +151,9 @@ def runtime_wxs(folder):
             components.append(component)
             source = quoteattr(str(child.relative_to(root)).replace("$", "$$"))
             lines.append(f'{pad}  <Component Id="{component}" Guid="{component_guid(child_relative)}">')
+            name = quoteattr(child.name.replace("$", "$$"))
             lines.append(f'{pad}    <File Id="{identifier("F", child_relative)}" '
-                         f'Name={quoteattr(child.name)} Source={source} KeyPath="yes"/>')
+                         f'Name={name} Source={source} KeyPath="yes"/>')
             lines.append(f"{pad}  </Component>")
         lines.append(f"{pad}</Directory>")
 
@@ -188,7 +190,7 @@ def codes(folder, version, timestamp, sources):
 
 def export_table(msi, table, folder):
     exported = subprocess.run(["msiinfo", "export", msi, table], check=True, capture_output=True)
-    lines = exported.stdout.decode(CODE_PAGE).split("\r\n")
+    lines = exported.stdout.decode("utf-8").split("\r\n")
     header = lines[:3]
     rows = [line.split("\t") for line in lines[3:] if line]
     return header, rows
@@ -196,7 +198,7 @@ def export_table(msi, table, folder):
 
 def import_table(msi, table, folder, header, rows):
     text = "\r\n".join(header + ["\t".join(row) for row in rows]) + "\r\n"
-    with open(f"{folder}/{table}.idt", "w", encoding=CODE_PAGE, newline="") as stream:
+    with open(f"{folder}/{table}.idt", "w", encoding="utf-8", newline="") as stream:
         stream.write(text)
     subprocess.run(["msibuild", msi, "-i", f"{folder}/{table}.idt"], check=True, cwd=folder)
 
