@@ -7,7 +7,7 @@ tree. Each subcommand fails with one line "package: ..." and status 1.
   package.py stage-runtime SOURCE DEST    copy the tree, links followed
   package.py runtime-wxs FOLDER           WiX source of FOLDER/Java
   package.py codes FOLDER VERSION TIME SOURCE...   product and package codes
-  package.py finish MSI TIME PACKAGE_CODE   short names, upgrades, summary, code page
+  package.py finish MSI STATEMENTS TIME PACKAGE_CODE   the tables wixl cannot write
   package.py check MSI FOLDER             File table against the staged files
 """
 import hashlib
@@ -196,11 +196,12 @@ def export_table(msi, table, folder):
     return header, rows
 
 
-def import_table(msi, table, folder, header, rows):
+def write_table(folder, table, header, rows):
+    """The table as a file for msibuild -i; its name as the option's value."""
     text = "\r\n".join(header + ["\t".join(row) for row in rows]) + "\r\n"
     with open(f"{folder}/{table}.idt", "w", encoding="utf-8", newline="") as stream:
         stream.write(text)
-    subprocess.run(["msibuild", msi, "-i", f"{folder}/{table}.idt"], check=True, cwd=folder)
+    return ["-i", f"{table}.idt"]
 
 
 def is_short_name(name):
@@ -257,9 +258,9 @@ def write_short_names(msi, folder):
         names.reserve(parent, row[column])
     for parent, row, column in sorted(entries, key=lambda e: (e[0], e[1][column], e[1][0])):
         row[column] = names.filename(parent, row[column])
-    import_table(msi, "File", folder, files_header, files)
-    import_table(msi, "Directory", folder, directories_header, directories)
-    import_table(msi, "Shortcut", folder, shortcuts_header, shortcuts)
+    return (write_table(folder, "File", files_header, files)
+            + write_table(folder, "Directory", directories_header, directories)
+            + write_table(folder, "Shortcut", shortcuts_header, shortcuts))
 
 
 def allow_same_version_upgrades(msi, folder):
@@ -271,33 +272,43 @@ def allow_same_version_upgrades(msi, folder):
     for row in rows:
         if row[6] == "WIX_UPGRADE_DETECTED":
             row[4] = str(int(row[4]) | 0x200)  # msidbUpgradeAttributesVersionMaxInclusive
-    import_table(msi, "Upgrade", folder, header, rows)
+    return write_table(folder, "Upgrade", header, rows)
 
 
-def finish(msi, timestamp, package_code):
-    """What wixl leaves out or gets wrong in the database itself: short
-    names, same-version upgrades, the code page, and a summary of fixed
-    times and package code."""
+def summary(msi, folder, timestamp, package_code):
+    """The summary with the package code and one fixed time for created and
+    saved, the code page and template set; the rest as wixl wrote it."""
+    header, rows = export_table(msi, "_SummaryInformation", folder)
+    saved = time.strftime("%Y/%m/%d %H:%M:%S", time.gmtime(int(timestamp)))
+    values = dict(rows)
+    values.update({
+        "1": "1252",
+        # The product's language (Brazilian Portuguese) must be the template's.
+        "7": "Intel;1046",
+        "9": "{" + package_code + "}",
+        "12": saved,  # created
+        "13": saved,  # last saved
+    })
+    return write_table(folder, "_SummaryInformation", header,
+                       [[key, values[key]] for key in sorted(values, key=int)])
+
+
+def finish(msi, statements, timestamp, package_code):
+    """What wixl leaves out or gets wrong, applied in one rewrite of the
+    database: the statements of a file (one a line, -- comments), short
+    names, same-version upgrades, the summary and the code page."""
     msi = os.path.abspath(msi)
+    with open(statements, encoding="utf-8") as stream:
+        queries = [line.strip() for line in stream if line.strip() and not line.startswith("--")]
     with tempfile.TemporaryDirectory() as folder:
-        write_short_names(msi, folder)
-        allow_same_version_upgrades(msi, folder)
-        header, rows = export_table(msi, "_SummaryInformation", folder)
-        saved = time.strftime("%Y/%m/%d %H:%M:%S", time.gmtime(int(timestamp)))
-        summary = dict(rows)
-        summary.update({
-            "1": "1252",
-            # The product's language (Brazilian Portuguese) must be the template's.
-            "7": "Intel;1046",
-            "9": "{" + package_code + "}",
-            "12": saved,  # created
-            "13": saved,  # last saved
-        })
-        os.environ["TZ"] = "UTC"
-        import_table(msi, "_SummaryInformation", folder, header,
-                     [[key, summary[key]] for key in sorted(summary, key=int)])
+        options = [option for query in queries for option in ("-q", query)]
+        options += write_short_names(msi, folder)
+        options += allow_same_version_upgrades(msi, folder)
+        options += summary(msi, folder, timestamp, package_code)
         # The texts are Windows-1252: said so, not left to the system's locale.
-        import_table(msi, "_ForceCodepage", folder, ["", "", "1252\t_ForceCodepage"], [])
+        options += write_table(folder, "_ForceCodepage", ["", "", "1252\t_ForceCodepage"], [])
+        # Times in the summary are read as local time.
+        subprocess.run(["msibuild", msi, *options], check=True, cwd=folder, env=dict(os.environ, TZ="UTC"))
 
 
 def check(msi, folder):
