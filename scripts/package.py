@@ -188,12 +188,19 @@ def codes(folder, version, timestamp, sources):
 # --- tables ------------------------------------------------------------------
 
 
-def export_table(msi, table, folder):
+def export_table(msi, table):
     exported = subprocess.run(["msiinfo", "export", msi, table], check=True, capture_output=True)
     lines = exported.stdout.decode("utf-8").split("\r\n")
     header = lines[:3]
     rows = [line.split("\t") for line in lines[3:] if line]
     return header, rows
+
+
+def files_with_folders(msi):
+    """The File table, and the Directory of each file (through its component)."""
+    header, files = export_table(msi, "File")
+    component_folder = {row[0]: row[2] for row in export_table(msi, "Component")[1]}
+    return header, files, {row[0]: component_folder[row[1]] for row in files}
 
 
 def write_table(folder, table, header, rows):
@@ -243,21 +250,20 @@ class ShortNames:
 def write_short_names(msi, folder):
     """Every file, folder and shortcut name as short|long: Windows Installer
     needs the short name on volumes and under SHORTFILENAMES=1."""
-    files_header, files = export_table(msi, "File", folder)
-    _, components = export_table(msi, "Component", folder)
-    directories_header, directories = export_table(msi, "Directory", folder)
-    shortcuts_header, shortcuts = export_table(msi, "Shortcut", folder)
-    component_folder = {row[0]: row[2] for row in components}
+    files_header, files, file_folder = files_with_folders(msi)
+    directories_header, directories = export_table(msi, "Directory")
+    shortcuts_header, shortcuts = export_table(msi, "Shortcut")
     names = ShortNames()
     # Folder names that are short already are taken before any is made.
     named_directories = [row for row in directories if row[2] not in (".", "SourceDir")]
-    entries = ([(row[1], row, 2) for row in named_directories]
-               + [(component_folder[row[1]], row, 2) for row in files]
-               + [(row[1], row, 2) for row in shortcuts])
-    for parent, row, column in entries:
-        names.reserve(parent, row[column])
-    for parent, row, column in sorted(entries, key=lambda e: (e[0], e[1][column], e[1][0])):
-        row[column] = names.filename(parent, row[column])
+    # (the folder it is in, its row); the name is the third column in all three tables
+    entries = ([(row[1], row) for row in named_directories]
+               + [(file_folder[row[0]], row) for row in files]
+               + [(row[1], row) for row in shortcuts])
+    for parent, row in entries:
+        names.reserve(parent, row[2])
+    for parent, row in sorted(entries, key=lambda entry: (entry[0], entry[1][2], entry[1][0])):
+        row[2] = names.filename(parent, row[2])
     return (write_table(folder, "File", files_header, files)
             + write_table(folder, "Directory", directories_header, directories)
             + write_table(folder, "Shortcut", shortcuts_header, shortcuts))
@@ -268,7 +274,7 @@ def allow_same_version_upgrades(msi, folder):
     follows from its contents) that replaces the installed build: the upper
     version bound of the upgrade search becomes inclusive. A key column, so
     not for SQL's UPDATE."""
-    header, rows = export_table(msi, "Upgrade", folder)
+    header, rows = export_table(msi, "Upgrade")
     for row in rows:
         if row[6] == "WIX_UPGRADE_DETECTED":
             row[4] = str(int(row[4]) | 0x200)  # msidbUpgradeAttributesVersionMaxInclusive
@@ -278,7 +284,7 @@ def allow_same_version_upgrades(msi, folder):
 def summary(msi, folder, timestamp, package_code):
     """The summary with the package code and one fixed time for created and
     saved, the code page and template set; the rest as wixl wrote it."""
-    header, rows = export_table(msi, "_SummaryInformation", folder)
+    header, rows = export_table(msi, "_SummaryInformation")
     saved = time.strftime("%Y/%m/%d %H:%M:%S", time.gmtime(int(timestamp)))
     values = dict(rows)
     values.update({
@@ -314,12 +320,8 @@ def finish(msi, statements, timestamp, package_code):
 def check(msi, folder):
     """Every staged file is a row of the File table under its own path, and
     no row is anything else: a silent drop or rename is a build error."""
-    with tempfile.TemporaryDirectory() as work:
-        _, files = export_table(msi, "File", work)
-        _, components = export_table(msi, "Component", work)
-        _, directories = export_table(msi, "Directory", work)
-    component_folder = {row[0]: row[2] for row in components}
-    parent = {row[0]: (row[1], row[2].split("|")[-1]) for row in directories}
+    _, files, file_folder = files_with_folders(msi)
+    parent = {row[0]: (row[1], row[2].split("|")[-1]) for row in export_table(msi, "Directory")[1]}
 
     def path_of(directory):
         if directory == "INSTALLDIR":
@@ -327,7 +329,7 @@ def check(msi, folder):
         up, name = parent[directory]
         return path_of(up) / name
 
-    in_table = sorted(str(path_of(component_folder[row[1]]) / row[2].split("|")[-1]) for row in files)
+    in_table = sorted(str(path_of(file_folder[row[0]]) / row[2].split("|")[-1]) for row in files)
     root = pathlib.Path(folder)
     staged = sorted(str(p.relative_to(root)) for p in root.rglob("*") if p.is_file())
     if in_table != staged:
