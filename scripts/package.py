@@ -44,6 +44,14 @@ def listing(paths, limit=5):
 # --- stage-runtime -----------------------------------------------------------
 
 
+def refuse_any(source, problems):
+    """Fails on the first kind of problem found, (paths, what they are),
+    naming its paths."""
+    for paths, what in problems:
+        if paths:
+            fail(f"the runtime folder {source} holds {what}: {listing(paths)}")
+
+
 def walk_following_links(source):
     """(relative path, real file) for every file below source, links
     followed; fails naming a broken link, a loop or an unusual file."""
@@ -68,12 +76,8 @@ def walk_following_links(source):
 
     root = pathlib.Path(source).resolve()
     visit(root, pathlib.PurePosixPath(), {root})
-    if broken:
-        fail(f"the runtime folder {source} holds links to nothing: {listing(broken)}")
-    if loops:
-        fail(f"the runtime folder {source} holds links that loop: {listing(loops)}")
-    if odd:
-        fail(f"the runtime folder {source} holds what is neither file nor folder: {listing(odd)}")
+    refuse_any(source, [(broken, "links to nothing"), (loops, "links that loop"),
+                        (odd, "what is neither file nor folder")])
     return files
 
 
@@ -103,12 +107,9 @@ def stage_runtime(source, destination):
         fail(f"the runtime folder {source} is not a folder")
     files = walk_following_links(source)
     outside, forbidden, clashes = unusable_names([rel for rel, _ in files])
-    if outside:
-        fail(f"names outside the package's code page (Windows-1252) in {source}: {listing(outside)}")
-    if forbidden:
-        fail(f"names Windows does not allow in {source}: {listing(forbidden)}")
-    if clashes:
-        fail(f"names that differ only in letter case in {source}: {listing(clashes)}")
+    refuse_any(source, [(outside, "names outside the package's code page (Windows-1252)"),
+                        (forbidden, "names Windows does not allow"),
+                        (clashes, "names that differ only in letter case")])
     if not any(str(rel).lower() == "bin/javaw.exe" for rel, _ in files):
         fail(f"the runtime folder {source} has no bin\\Javaw.exe")
     for rel, real in files:
