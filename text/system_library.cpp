@@ -2,8 +2,8 @@
 
 #include <string>
 
-HMODULE LoadSystemLibrary(const wchar_t* library) {
-    if (const HMODULE module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+HMODULE LoadSystemLibrary(const wchar_t* library, LoadLibraryExFunction firstAttempt) {
+    if (const HMODULE module = firstAttempt(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
         return module;
     }
     // A system that does not know the search flag (Windows 7 without its

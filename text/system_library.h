@@ -2,10 +2,15 @@
 
 #include <windows.h>
 
+// The loader call a load tries first; a test gives another to play a system
+// that does not know the system-folder search flag.
+using LoadLibraryExFunction = HMODULE(WINAPI*)(LPCWSTR, HANDLE, DWORD);
+
 // A system DLL (or API set), loaded from the system folder, never from
 // beside the program; null when it is missing. It stays loaded to the end of
 // the process, as an import would.
-HMODULE LoadSystemLibrary(const wchar_t* library);
+HMODULE LoadSystemLibrary(const wchar_t* library,
+                          LoadLibraryExFunction firstAttempt = LoadLibraryExW);
 
 // Makes the system folder the only place the loader looks for a DLL named
 // without a path, also for the DLLs that system DLLs load later (USER32

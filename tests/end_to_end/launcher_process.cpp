@@ -7,6 +7,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "tests/support/message_box.h"
+
 LauncherProcess::LauncherProcess(const std::wstring& commandLine, const std::wstring& directory) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -31,6 +33,18 @@ DWORD LauncherProcess::WaitForExit(DWORD milliseconds) const {
     DWORD status = STILL_ACTIVE;
     GetExitCodeProcess(process_.get(), &status);
     return status;
+}
+
+HWND LauncherProcess::WaitForBox(DWORD milliseconds) const {
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    const DWORD processId = GetProcessId(process_.get());
+    do {
+        if (HWND box = FindMessageBoxOfProcess(processId)) {
+            return box;
+        }
+    } while (WaitForSingleObject(process_.get(), 50) == WAIT_TIMEOUT &&
+             GetTickCount64() < deadline);
+    return FindMessageBoxOfProcess(processId);
 }
 
 std::vector<std::wstring> LauncherProcess::LoadedModules() const {

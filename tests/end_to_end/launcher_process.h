@@ -23,6 +23,10 @@ public:
     // The exit status, or STILL_ACTIVE when it has not ended in time.
     DWORD WaitForExit(DWORD milliseconds = 30000) const;
 
+    // The message box it shows, whatever its caption, once it appears; null
+    // as soon as it ends without one, or on time-out.
+    HWND WaitForBox(DWORD milliseconds = 15000) const;
+
     // The full paths of the modules loaded in it now, in lower case.
     std::vector<std::wstring> LoadedModules() const;
 

@@ -82,11 +82,14 @@ protected:
                     const fs::path& launcher = LauncherPath()) {
         LauncherProcess process(Quoted(launcher) + L" " + arguments, app_.Text());
         BoxRun run{};
-        if (HWND box = WaitForMessageBox(caption)) {
+        // Its box whatever the caption, so that a wrong one, or none, fails at
+        // once instead of waiting out the time-out.
+        if (HWND box = process.WaitForBox()) {
             run.Box = ReadMessageBox(box);
             run.Modules = process.LoadedModules();
             DismissMessageBox(box);
         }
+        EXPECT_EQ(run.Box.Caption, caption);
         run.Status = process.WaitForExit();
         return run;
     }

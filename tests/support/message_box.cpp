@@ -40,6 +40,21 @@ BOOL CALLBACK KeepIfShownMessageBox(HWND window, LPARAM found) {
     return TRUE;
 }
 
+struct ProcessBoxSearch {
+    DWORD ProcessId;
+    HWND Found;
+};
+
+BOOL CALLBACK KeepIfShownMessageBoxOfProcess(HWND window, LPARAM context) {
+    auto& search = *reinterpret_cast<ProcessBoxSearch*>(context);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId != search.ProcessId) {
+        return TRUE;
+    }
+    return KeepIfShownMessageBox(window, reinterpret_cast<LPARAM>(&search.Found));
+}
+
 } // namespace
 
 HWND WaitForMessageBox(const std::wstring& caption, DWORD timeoutMilliseconds) {
@@ -70,4 +85,10 @@ HWND FindMessageBoxOf(DWORD threadId) {
     HWND found = nullptr;
     EnumThreadWindows(threadId, KeepIfShownMessageBox, reinterpret_cast<LPARAM>(&found));
     return found;
+}
+
+HWND FindMessageBoxOfProcess(DWORD processId) {
+    ProcessBoxSearch search{processId, nullptr};
+    EnumWindows(KeepIfShownMessageBoxOfProcess, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
 }

@@ -23,3 +23,7 @@ void DismissMessageBox(HWND box);
 // The message box that a thread of this process shows now, whatever its
 // caption, or null.
 HWND FindMessageBoxOf(DWORD threadId);
+
+// The message box that a window of that process shows now, whatever its
+// caption, or null.
+HWND FindMessageBoxOfProcess(DWORD processId);

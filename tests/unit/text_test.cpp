@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "tests/support/case_name.h"
 #include "tests/support/scratch_folder.h"
 #include "text/conversion.h"
 #include "text/file_system.h"
@@ -141,5 +142,49 @@ TEST(SystemFunction, NeverLoadsADllPlantedBesideTheProgramNorLetsOthersDoSo) {
     EXPECT_EQ(loaded, nullptr);
     EXPECT_NE(searched, nullptr);
 }
+
+} // namespace
+
+namespace {
+
+// A first load attempt that fails as a system would, with that error.
+template <DWORD error> HMODULE WINAPI FailingFirstAttempt(LPCWSTR, HANDLE, DWORD) {
+    SetLastError(error);
+    return nullptr;
+}
+
+struct FallbackCase {
+    const char* Name;
+    LoadLibraryExFunction FirstAttempt;
+    const wchar_t* LoadedFrom; // null: nothing is loaded
+};
+TABLE_CASE_PRINTER(FallbackCase)
+
+const FallbackCase FallbackCases[] = {
+    // A system without the loader update rejects the search flag itself.
+    {"SearchFlagUnknown", FailingFirstAttempt<ERROR_INVALID_PARAMETER>,
+     L"C:\\Windows\\System32\\version.dll"},
+    {"MissingFromTheSystemFolder", FailingFirstAttempt<ERROR_MOD_NOT_FOUND>, nullptr},
+    {"AccessDenied", FailingFirstAttempt<ERROR_ACCESS_DENIED>, nullptr},
+};
+
+class SystemLibraryFallbackTest : public testing::TestWithParam<FallbackCase> {};
+
+TEST_P(SystemLibraryFallbackTest, LoadsByFullPathOnlyWhenTheSearchFlagIsUnknown) {
+    const FallbackCase& test = GetParam();
+    const HMODULE module = LoadSystemLibrary(L"version.dll", test.FirstAttempt);
+    if (test.LoadedFrom == nullptr) {
+        EXPECT_EQ(module, nullptr);
+        return;
+    }
+    ASSERT_NE(module, nullptr);
+    std::wstring path(MAX_PATH, L'\0');
+    path.resize(GetModuleFileNameW(module, path.data(), MAX_PATH));
+    EXPECT_EQ(CompareStringOrdinal(path.c_str(), -1, test.LoadedFrom, -1, TRUE), CSTR_EQUAL)
+        << ToNarrow(path);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, SystemLibraryFallbackTest, testing::ValuesIn(FallbackCases),
+                         CaseName());
 
 } // namespace

@@ -1,0 +1,36 @@
+#!/usr/bin/env python3
+"""The steps of scripts/package that bash does badly. Each fails with one
+line "package: ..." and status 1.
+
+  steps.py stage STAGE LAUNCHER ARCHIVE [RUNTIME]   the files to install, checked
+  steps.py runtime-wxs STAGE                        WiX source of STAGE/Java
+  steps.py codes STAGE VERSION TIME SOURCE...       product and package codes
+  steps.py finish MSI STATEMENTS STAGE TIME PACKAGE_CODE   the tables wixl cannot write
+  steps.py check MSI STAGE                          the package against the staged files
+"""
+import sys
+
+from check import check
+from failure import fail
+from finish import finish
+from runtime_source import codes, runtime_wxs
+from runtime_tree import stage
+
+
+def main(command, *rest):
+    if command == "stage":
+        stage(*rest)
+    elif command == "runtime-wxs":
+        runtime_wxs(*rest)
+    elif command == "codes":
+        codes(rest[0], rest[1], rest[2], rest[3:])
+    elif command == "finish":
+        finish(*rest)
+    elif command == "check":
+        check(*rest)
+    else:
+        fail(f"unknown step {command}")
+
+
+if __name__ == "__main__":
+    main(*sys.argv[1:])
