@@ -37,11 +37,13 @@ def write_short_names_and_versions(msi, folder, stage):
         names.reserve(parent, row[2])
     for parent, row in sorted(entries, key=lambda entry: (entry[0], entry[1][2], entry[1][0])):
         row[2] = names.filename(parent, row[2])
-    return (write_table(folder, "File", files_header, files)
-            + write_table(folder, "Directory", directories_header, directories)
-            + write_table(folder, "Shortcut", shortcuts_header, shortcuts)
-            + write_table(folder, "MsiFileHash", hashes_header,
-                          [row for row in hashes if row[0] not in versioned]))
+    options = (write_table(folder, "File", files_header, files)
+               + write_table(folder, "Directory", directories_header, directories)
+               + write_table(folder, "Shortcut", shortcuts_header, shortcuts))
+    if hashes_header:
+        options += write_table(folder, "MsiFileHash", hashes_header,
+                               [row for row in hashes if row[0] not in versioned])
+    return options
 
 
 def allow_same_version_upgrades(msi, folder):

@@ -1,5 +1,5 @@
 -- What the package needs and wixl does not write, applied to its output
--- one statement a line by scripts/package.py, in one rewrite with the rest.
+-- one statement a line by packaging/finish.py, in one rewrite with the rest.
 -- The desktop shortcut only when DESKTOP_SHORTCUT=1, and removed with the rest (Wine keeps a component whose condition is false at the uninstall).
 UPDATE `Component` SET `Condition` = 'DESKTOP_SHORTCUT = 1 OR REMOVE = "ALL"' WHERE `Component` = 'DesktopShortcut' OR `Component` = 'RememberedDesktopShortcut'
 -- The older version is removed inside the newer one's transaction, before anything of the newer is installed: every installed file is the newer one's, and a failed upgrade rolls the removal back.
