@@ -5,6 +5,10 @@
 #include "text/format.h"
 
 void LaunchAndWait(const LaunchPlan& plan) {
+    if (plan.RefusalCode != 0) {
+        ReportLaunchError(plan.RefusalCode);
+        return;
+    }
     // Not checked: CreateProcessA gets the same directory and reports it.
     SetCurrentDirectoryA(plan.WorkingDirectory.c_str());
 

@@ -13,9 +13,15 @@ TRegistry CreateMachineReader(RegistryView view) {
     return reader;
 }
 
-AnsiString ReadJavaHome(TRegistry& reader) {
+std::optional<AnsiString> ReadJavaHome(TRegistry& reader) {
     reader.OpenKey(InstalledRuntimeKey);
-    return ToNarrow(reader.ReadString(InstalledRuntimeValueName));
+    return ToNarrowExact(reader.ReadString(InstalledRuntimeValueName));
+}
+
+// A text the code page cannot hold exactly would name another file, which
+// may be anyone's: nothing is started, and the box says why.
+LaunchPlan RefusedPlan() {
+    return {{}, {}, ERROR_NO_UNICODE_TRANSLATION};
 }
 
 // The runtime part completed with the archive from the current directory,
@@ -24,9 +30,21 @@ LaunchPlan PlanInCurrentDirectory(const AnsiString& runtimePart) {
     const UnicodeString directory = CurrentDirectory();
     // A root keeps its backslash as the working directory, but not inside the
     // quotes: "C:\" would read as an escaped quote to the child's splitter.
-    const AnsiString archiveFolder = ToNarrow(WithoutTrailingBackslash(directory));
-    return {FormatNarrow(ArchiveCommandFormat, runtimePart.c_str(), archiveFolder.c_str()),
-            ToNarrow(directory)};
+    const std::optional<AnsiString> archiveFolder =
+        ToNarrowExact(WithoutTrailingBackslash(directory));
+    const std::optional<AnsiString> workingDirectory = ToNarrowExact(directory);
+    if (!archiveFolder || !workingDirectory) {
+        return RefusedPlan();
+    }
+    return {FormatNarrow(ArchiveCommandFormat, runtimePart.c_str(), archiveFolder->c_str()),
+            *workingDirectory};
+}
+
+void ReleaseReaders(RegistryReaders& readers) {
+    readers.View64->CloseKey();
+    readers.ViewDefault->CloseKey();
+    readers.View64.reset();
+    readers.ViewDefault.reset();
 }
 
 } // namespace
@@ -39,28 +57,37 @@ RegistryReaders CreateRegistryReaders() {
 }
 
 RuntimePlan BuildRuntimePlan(RegistryReaders& readers) {
-    AnsiString runtimeFolder = ToNarrow(CurrentDirectory());
+    const UnicodeString directory = CurrentDirectory();
+    const std::optional<AnsiString> narrowDirectory = ToNarrowExact(directory);
+    if (!narrowDirectory) {
+        // The route as the folder really is; the plan refuses either way.
+        if (FolderExists(directory + ToWide(RuntimeFolderSuffix))) {
+            return {LaunchRoute::PrivateRuntime, RefusedPlan()};
+        }
+        ReleaseReaders(readers);
+        return {LaunchRoute::InstalledRuntime, RefusedPlan()};
+    }
+    AnsiString runtimeFolder = *narrowDirectory;
     AppendFormatNarrow(runtimeFolder, RuntimeFolderSuffix);
     if (FolderExists(ToWide(runtimeFolder))) {
         return {LaunchRoute::PrivateRuntime,
                 PlanInCurrentDirectory(FormatNarrow(RuntimeCommandFormat, runtimeFolder.c_str()))};
     }
 
-    const AnsiString javaHome = FindJavaHome(readers);
-    // Without a home the runtime would be "\bin\Javaw.exe" at the root of the
-    // drive, where anyone may plant a program: start nothing instead.
-    RuntimePlan result{LaunchRoute::InstalledRuntime,
-                       javaHome.empty() ? LaunchPlan{{}, ToNarrow(CurrentDirectory())}
-                                        : PlanInCurrentDirectory(FormatNarrow(RuntimeCommandFormat,
-                                                                              javaHome.c_str()))};
-    readers.View64->CloseKey();
-    readers.ViewDefault->CloseKey();
-    readers.View64.reset();
-    readers.ViewDefault.reset();
+    const std::optional<AnsiString> javaHome = FindJavaHome(readers);
+    RuntimePlan result{LaunchRoute::InstalledRuntime, RefusedPlan()};
+    if (javaHome && javaHome->empty()) {
+        // Without a home the runtime would be "\bin\Javaw.exe" at the root
+        // of the drive, where anyone may plant a program: start nothing.
+        result.Plan = {{}, *narrowDirectory};
+    } else if (javaHome) {
+        result.Plan = PlanInCurrentDirectory(FormatNarrow(RuntimeCommandFormat, javaHome->c_str()));
+    }
+    ReleaseReaders(readers);
     return result;
 }
 
-AnsiString FindJavaHome(RegistryReaders& readers) {
+std::optional<AnsiString> FindJavaHome(RegistryReaders& readers) {
     // The default view counts only when the 64-bit view lacks the key.
     if (readers.View64->KeyExists(InstalledRuntimeKey)) {
         return ReadJavaHome(*readers.View64);
@@ -68,19 +95,22 @@ AnsiString FindJavaHome(RegistryReaders& readers) {
     if (readers.ViewDefault->KeyExists(InstalledRuntimeKey)) {
         return ReadJavaHome(*readers.ViewDefault);
     }
-    return {};
+    return AnsiString();
 }
 
-AnsiString ReadInstalledExecutable() {
+std::optional<AnsiString> ReadInstalledExecutable() {
     TRegistry reader = CreateMachineReader(RegistryView::View64);
     if (!reader.OpenKey(InstalledSystemKey)) {
-        return {};
+        return AnsiString();
     }
-    return ToNarrow(reader.ReadString(InstalledSystemValueName));
+    return ToNarrowExact(reader.ReadString(InstalledSystemValueName));
 }
 
 LaunchPlan BuildSisPlan() {
-    const AnsiString executable =
-        FormatNarrow(ExecutableQuotingFormat, ReadInstalledExecutable().c_str());
-    return {FormatNarrow(FixedCommandFormat, executable.c_str()), FixedWorkingDirectory};
+    const std::optional<AnsiString> executable = ReadInstalledExecutable();
+    if (!executable) {
+        return RefusedPlan();
+    }
+    const AnsiString quoted = FormatNarrow(ExecutableQuotingFormat, executable->c_str());
+    return {FormatNarrow(FixedCommandFormat, quoted.c_str()), FixedWorkingDirectory};
 }

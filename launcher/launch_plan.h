@@ -5,10 +5,13 @@
 #include "registry/registry.h"
 #include "text/text_types.h"
 
-// What the child is: its whole command line and its working directory.
+// What the child is: its whole command line and its working directory; or,
+// when a text that names it does not fit the ANSI code page exactly, the
+// system error code shown instead of any start.
 struct LaunchPlan {
     AnsiString CommandLine;
     AnsiString WorkingDirectory;
+    DWORD RefusalCode = 0;
 };
 
 enum class LaunchRoute {
@@ -39,8 +42,10 @@ RuntimePlan BuildRuntimePlan(RegistryReaders& readers);
 // The plan for the installed system's own runtime and archive.
 LaunchPlan BuildSisPlan();
 
-// The installed runtime's home from the first view that has its key, or empty.
-AnsiString FindJavaHome(RegistryReaders& readers);
+// The installed runtime's home from the first view that has its key, or
+// empty; nothing when the home does not fit the ANSI code page exactly.
+std::optional<AnsiString> FindJavaHome(RegistryReaders& readers);
 
-// The installed system's runtime executable, or empty.
-AnsiString ReadInstalledExecutable();
+// The installed system's runtime executable, or empty; nothing when it does
+// not fit the ANSI code page exactly.
+std::optional<AnsiString> ReadInstalledExecutable();

@@ -33,3 +33,14 @@ UnicodeString ToWide(std::string_view text) {
     MultiByteToWideChar(AnsiCodePage, 0, text.data(), sourceLength, result.data(), length);
     return result;
 }
+
+std::optional<AnsiString> ToNarrowExact(std::wstring_view text) {
+    // A round trip rather than WC_NO_BEST_FIT_CHARS and the used-default
+    // flag: it means the same on every ANSI code page, including UTF-8,
+    // where the system refuses those flags.
+    AnsiString narrow = ToNarrow(text);
+    if (ToWide(narrow) != text) {
+        return std::nullopt;
+    }
+    return narrow;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "text/text_types.h"
@@ -9,3 +10,8 @@
 // platform's own rules (a near character, else the code page's default).
 AnsiString ToNarrow(std::wstring_view text);
 UnicodeString ToWide(std::string_view text);
+
+// The narrow text only when it converts back to exactly the same UTF-16
+// units: nothing replaced, no near character. Otherwise nothing, for text
+// that must name the very file it was given.
+std::optional<AnsiString> ToNarrowExact(std::wstring_view text);

@@ -21,6 +21,10 @@ namespace {
 
 constexpr DWORD AbnormalTerminationStatus = 3;
 
+// Names code page 1252 cannot hold; narrowed, they would be xapp and JRE8.
+constexpr wchar_t FullwidthFolder[] = L"\uff58app";
+constexpr wchar_t FullwidthRuntime[] = L"JRE\uff18";
+
 fs::path LauncherPath() {
     return ProgramFolder().parent_path() / L"tarnix2018.exe";
 }
@@ -79,8 +83,9 @@ protected:
     // Runs the launcher, expects a box with this caption, reads and dismisses
     // it, and returns what it showed, what was loaded and the exit status.
     BoxRun RunToBox(const std::wstring& caption, const std::wstring& arguments = L"",
-                    const fs::path& launcher = LauncherPath()) {
-        LauncherProcess process(Quoted(launcher) + L" " + arguments, app_.Text());
+                    const fs::path& launcher = LauncherPath(), const fs::path& directory = {}) {
+        LauncherProcess process(Quoted(launcher) + L" " + arguments,
+                                directory.empty() ? app_.Text() : directory.wstring());
         BoxRun run{};
         // Its box whatever the caption, so that a wrong one, or none, fails at
         // once instead of waiting out the time-out.
@@ -95,6 +100,9 @@ protected:
     }
 
     StandInRecord Record() const { return ReadStandInRecord(record_); }
+
+    // A folder of this name beside the application folder, gone with it.
+    fs::path Beside(const wchar_t* name) const { return app_.Path().parent_path() / name; }
 
     ScratchFolder app_{L"Aplica\u00e7\u00e3o Teste"};
     fs::path record_ = app_.Path().parent_path() / L"record.txt";
@@ -190,6 +198,7 @@ struct StartCase {
     bool PrivateRuntime;
     const wchar_t* Arguments;
     bool ReadsAnArgument; // and so needs USER32, which itself loads ADVAPI32
+    bool FromOutsideTheCodePage = false; // started in a folder 1252 cannot hold
 };
 TABLE_CASE_PRINTER(StartCase)
 
@@ -197,6 +206,8 @@ const StartCase StartCases[] = {
     {"PrivateRuntime", true, L"", false},
     {"InstalledRuntime", false, L"", false},
     {"Sis", false, L"SIS", true},
+    // The current directory is no part of a SIS start.
+    {"SisFromAFolderOutsideTheCodePage", false, L"SIS", true, true},
 };
 
 class StartTest : public LauncherTest, public testing::WithParamInterface<StartCase> {};
@@ -214,8 +225,10 @@ TEST_P(StartTest, LoadsUser32OnlyToReadAnArgument) {
     ScratchKey system(KEY_WOW64_64KEY, SystemKey);
     system.SetText(L"Executavel", runtime.wstring());
     HeldChild child;
+    const fs::path directory = c.FromOutsideTheCodePage ? Beside(FullwidthFolder) : app_.Path();
+    fs::create_directories(directory);
 
-    LauncherProcess launcher(Quoted(LauncherPath()) + L" " + c.Arguments, app_.Text());
+    LauncherProcess launcher(Quoted(LauncherPath()) + L" " + c.Arguments, directory.wstring());
     for (int i = 0; i < 100 && Record().empty(); ++i) {
         Sleep(50);
     }
@@ -245,6 +258,13 @@ enum class Setting {
     ProgramAtDriveRoot,  // a Javaw.exe planted in \bin of the drive
     SisWithoutItsFolder, // the installed system's runtime, but no fixed folder
     DllsBesideACopy,     // a copy of the launcher with DLLs a box loads beside it
+    // Started from a folder outside the code page, beside its look-alike
+    // with a private runtime, or with the installed runtime alone.
+    FolderOutsideTheCodePageBesideALookAlike,
+    FolderOutsideTheCodePageWithAnInstalledRuntime,
+    // JavaHome or Executavel outside the code page, their look-alikes present.
+    JavaHomeOutsideTheCodePage,
+    ExecutableOutsideTheCodePage,
 };
 
 struct FailedLaunchCase {
@@ -263,6 +283,14 @@ const FailedLaunchCase FailedLaunchCases[] = {
     {"NoJavaHomeStartsNothingFromTheDriveRoot", L"", Setting::ProgramAtDriveRoot, 0},
     {"SisWithoutItsWorkingDirectory", L"SIS", Setting::SisWithoutItsFolder, ERROR_DIRECTORY},
     {"NoDllLoadedFromBesideTheLauncher", L"xyz", Setting::DllsBesideACopy, 0},
+    {"FolderOutsideTheCodePageBesideALookAlike", L"",
+     Setting::FolderOutsideTheCodePageBesideALookAlike, ERROR_NO_UNICODE_TRANSLATION},
+    {"FolderOutsideTheCodePageWithAnInstalledRuntime", L"",
+     Setting::FolderOutsideTheCodePageWithAnInstalledRuntime, ERROR_NO_UNICODE_TRANSLATION},
+    {"JavaHomeOutsideTheCodePage", L"", Setting::JavaHomeOutsideTheCodePage,
+     ERROR_NO_UNICODE_TRANSLATION},
+    {"ExecutableOutsideTheCodePage", L"SIS", Setting::ExecutableOutsideTheCodePage,
+     ERROR_NO_UNICODE_TRANSLATION},
 };
 
 class FailedLaunchTest : public LauncherTest,
@@ -282,8 +310,27 @@ TEST_P(FailedLaunchTest, ShowsOneErrorBoxAndExitsWithZero) {
     const FailedLaunchCase& c = GetParam();
     const fs::path planted = fs::path(app_.Text().substr(0, 3)) / L"bin\\Javaw.exe";
     ScratchKey system(KEY_WOW64_64KEY, SystemKey);
+    ScratchKey installed(KEY_WOW64_64KEY, RuntimeKey);
     fs::path launcher = LauncherPath();
-    if (c.Given == Setting::RuntimeFolderWithoutExecutable) {
+    fs::path directory;
+    const fs::path lookAlike = Beside(L"JRE8");
+    if (c.Given == Setting::FolderOutsideTheCodePageBesideALookAlike) {
+        directory = Beside(FullwidthFolder);
+        fs::create_directories(directory);
+        PlaceFile(StandInPath(), Beside(L"xapp") / L"Java\\bin\\Javaw.exe");
+    } else if (c.Given == Setting::FolderOutsideTheCodePageWithAnInstalledRuntime) {
+        directory = Beside(FullwidthFolder);
+        fs::create_directories(directory);
+        PlaceFile(StandInPath(), lookAlike / L"bin\\Javaw.exe");
+        installed.SetText(L"JavaHome", lookAlike.wstring());
+    } else if (c.Given == Setting::JavaHomeOutsideTheCodePage) {
+        PlaceFile(StandInPath(), lookAlike / L"bin\\Javaw.exe");
+        installed.SetText(L"JavaHome", Beside(FullwidthRuntime).wstring());
+    } else if (c.Given == Setting::ExecutableOutsideTheCodePage) {
+        PlaceFile(StandInPath(), lookAlike / L"bin\\javaw.exe");
+        system.SetText(L"Executavel",
+                       (Beside(FullwidthRuntime) / L"bin\\javaw.exe").wstring());
+    } else if (c.Given == Setting::RuntimeFolderWithoutExecutable) {
         fs::create_directories(app_.Path() / L"Java\\bin");
     } else if (c.Given == Setting::ProgramAtDriveRoot) {
         PlaceFile(StandInPath(), planted);
@@ -298,7 +345,7 @@ TEST_P(FailedLaunchTest, ShowsOneErrorBoxAndExitsWithZero) {
             PlaceFile(SystemFolder() / name, app_.Path() / name);
         }
     }
-    const auto [box, status, modules] = RunToBox(L"Erro", c.Arguments, launcher);
+    const auto [box, status, modules] = RunToBox(L"Erro", c.Arguments, launcher, directory);
     if (c.Given == Setting::ProgramAtDriveRoot) {
         fs::remove(planted);
     } else if (c.Given == Setting::SisWithoutItsFolder) {

@@ -64,6 +64,8 @@ struct RuntimePlanCase {
     LaunchRoute Route;
     const char* CommandLine;
     const char* WorkingDirectory;
+    const wchar_t* LookAlike = nullptr; // a folder with a Java folder, beside the directory
+    DWORD Refusal = 0;
 };
 TABLE_CASE_PRINTER(RuntimePlanCase)
 
@@ -86,10 +88,19 @@ const RuntimePlanCase RuntimePlanCases[] = {
     // Without a home nothing is started (not \bin\Javaw.exe of the drive).
     {"EmptyJavaHome", L"C:\\App", false, L"", Installed, "", "C:\\App"},
     {"NoInstalledRuntime", L"C:\\App", false, nullptr, Installed, "", "C:\\App"},
-    // Outside code page 1252: the system's near character, never '?'; the
-    // runtime folder below the real name is not the substituted one.
-    {"DirectoryOutsideTheCodePage", L"C:\\App\u03a9", true, L"C:\\JRE8", Installed,
-     "\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\AppO\"\\tarnix2018.jar", "C:\\AppO"},
+    {"DirectoryInTheCodePage", L"C:\\A\u00e7\u00e3o Caf\u00e9", true, nullptr, Private,
+     "\"C:\\A\xe7\xe3o Caf\xe9\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\A\xe7\xe3o Caf\xe9\"\\tarnix2018.jar",
+     "C:\\A\xe7\xe3o Caf\xe9"},
+    // Outside code page 1252 a name is refused, never narrowed to the near
+    // name of another folder (C:\xapp) or runtime (C:\JRE8).
+    {"DirectoryOutsideTheCodePageBesideALookAlikeRuntime", L"C:\\\uff58app", false, L"C:\\JRE8",
+     Installed, "", "", L"C:\\xapp", ERROR_NO_UNICODE_TRANSLATION},
+    {"DirectoryOutsideTheCodePageAlone", L"C:\\\uff58app", false, L"C:\\JRE8", Installed, "", "",
+     nullptr, ERROR_NO_UNICODE_TRANSLATION},
+    {"DirectoryOutsideTheCodePageWithItsOwnRuntime", L"C:\\\uff58app", true, nullptr, Private, "",
+     "", nullptr, ERROR_NO_UNICODE_TRANSLATION},
+    {"JavaHomeOutsideTheCodePage", L"C:\\App", false, L"C:\\JRE\uff18", Installed, "", "", nullptr,
+     ERROR_NO_UNICODE_TRANSLATION},
 };
 
 class RuntimePlanTest : public LaunchPlanTest,
@@ -98,7 +109,11 @@ class RuntimePlanTest : public LaunchPlanTest,
 TEST_P(RuntimePlanTest, ComposesTheCommandLineAndWorkingDirectory) {
     const RuntimePlanCase& c = GetParam();
     const fs::path directory(c.Directory);
-    std::unique_ptr<FixedFolder> folder, runtime;
+    std::unique_ptr<FixedFolder> folder, runtime, lookAlike;
+    if (c.LookAlike != nullptr) {
+        lookAlike = std::make_unique<FixedFolder>(c.LookAlike);
+        fs::create_directories(fs::path(c.LookAlike) / L"Java");
+    }
     if (directory != directory.root_path()) {
         folder = std::make_unique<FixedFolder>(directory);
     }
@@ -113,17 +128,41 @@ TEST_P(RuntimePlanTest, ComposesTheCommandLineAndWorkingDirectory) {
     EXPECT_EQ(result.Route, c.Route);
     EXPECT_EQ(result.Plan.CommandLine, c.CommandLine);
     EXPECT_EQ(result.Plan.WorkingDirectory, c.WorkingDirectory);
+    EXPECT_EQ(result.Plan.RefusalCode, c.Refusal);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RuntimePlanTest, testing::ValuesIn(RuntimePlanCases), CaseName());
 
-TEST_F(LaunchPlanTest, SisModeWorkedResult) {
+struct SisPlanCase {
+    const char* Name;
+    const wchar_t* Executable;
+    const char* QuotedExecutable; // the command line's head; null: refused
+};
+TABLE_CASE_PRINTER(SisPlanCase)
+
+const SisPlanCase SisPlanCases[] = {
+    {"WorkedResult", L"C:\\JRE8\\bin\\javaw.exe", "\"C:\\JRE8\\bin\\javaw.exe\""},
+    {"ExecutableOutsideTheCodePage", L"C:\\JRE\uff18\\bin\\javaw.exe", nullptr},
+};
+
+class SisPlanTest : public LaunchPlanTest, public testing::WithParamInterface<SisPlanCase> {};
+
+TEST_P(SisPlanTest, ComposesTheFixedCommandOrRefuses) {
+    const SisPlanCase& c = GetParam();
     ScratchKey key(KEY_WOW64_64KEY, SystemKey);
-    key.SetText(L"Executavel", L"C:\\JRE8\\bin\\javaw.exe");
+    key.SetText(L"Executavel", c.Executable);
     const LaunchPlan plan = BuildSisPlan();
-    EXPECT_EQ(plan.CommandLine, std::string("\"C:\\JRE8\\bin\\javaw.exe\"") + FixedCommandTail);
+    if (c.QuotedExecutable == nullptr) {
+        EXPECT_EQ(plan.CommandLine, "");
+        EXPECT_EQ(plan.RefusalCode, static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+        return;
+    }
+    EXPECT_EQ(plan.CommandLine, std::string(c.QuotedExecutable) + FixedCommandTail);
     EXPECT_EQ(plan.WorkingDirectory, FixedFolderText);
+    EXPECT_EQ(plan.RefusalCode, 0u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, SisPlanTest, testing::ValuesIn(SisPlanCases), CaseName());
 
 struct ViewCase {
     const char* Name;
@@ -131,7 +170,7 @@ struct ViewCase {
     const wchar_t* Home64; // null: the key has no JavaHome value
     bool Key32;
     const wchar_t* Home32;
-    const char* ExpectedHome; // empty: no Java home
+    const char* ExpectedHome; // empty: no Java home; null: refused
     REGSAM Denied64 = 0;      // refused to everyone on the 64-bit key
 };
 TABLE_CASE_PRINTER(ViewCase)
@@ -143,6 +182,7 @@ const ViewCase ViewCases[] = {
     {"NoFallBackWhenTheValueIsEmpty", true, L"", true, L"C:\\JRE32", ""},
     {"DefaultViewValueMissing", false, nullptr, true, nullptr, ""},
     {"KeyInNeitherView", false, nullptr, false, nullptr, ""},
+    {"HomeOutsideTheCodePageIsRefused", true, L"C:\\JRE\uff18", false, nullptr, nullptr},
     // The key exists for KeyExists but does not open for reading.
     {"NoFallBackWhenTheSixtyFourBitKeyRefusesNotify", true, L"C:\\JRE64", true, L"C:\\JRE32", "",
      KEY_NOTIFY},
@@ -163,7 +203,12 @@ TEST_P(JavaHomeTest, FollowsTheViewOrder) {
         key32 = InstalledRuntime(KEY_WOW64_32KEY, c.Home32);
     }
     RegistryReaders readers = CreateRegistryReaders();
-    EXPECT_EQ(FindJavaHome(readers), c.ExpectedHome);
+    const std::optional<AnsiString> home = FindJavaHome(readers);
+    if (c.ExpectedHome == nullptr) {
+        EXPECT_FALSE(home.has_value());
+    } else {
+        EXPECT_EQ(home, c.ExpectedHome);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, JavaHomeTest, testing::ValuesIn(ViewCases), CaseName());
@@ -192,25 +237,16 @@ TEST_F(LaunchPlanTest, AFileNamedJavaIsNoRuntimeFolder) {
     EXPECT_EQ(PlanIn(app.Text()).Route, LaunchRoute::InstalledRuntime);
 }
 
-TEST_F(LaunchPlanTest, RuntimeFolderBelowTheSubstitutedDirectoryIsFound) {
-    FixedFolder app(L"C:\\App\u03a9");
-    FixedFolder substituted(L"C:\\AppO");
-    fs::create_directories(L"C:\\AppO\\Java");
-    const RuntimePlan result = PlanIn(L"C:\\App\u03a9");
-    EXPECT_EQ(result.Route, LaunchRoute::PrivateRuntime);
-    EXPECT_EQ(result.Plan.CommandLine,
-              "\"C:\\AppO\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\AppO\"\\tarnix2018.jar");
-    EXPECT_EQ(result.Plan.WorkingDirectory, "C:\\AppO");
-}
-
 TEST_F(LaunchPlanTest, SisModeIgnoresTheCurrentDirectoryAndTheRuntimeKey) {
     ScratchKey key(KEY_WOW64_64KEY, SystemKey);
     key.SetText(L"Executavel", L"C:\\Sis Java\\bin\\javaw.exe");
     auto runtime = InstalledRuntime(KEY_WOW64_64KEY, L"C:\\JRE8");
     ScratchFolder app;
     fs::create_directories(app.Path() / L"Java");
+    FixedFolder outsideTheCodePage(L"C:\\\uff58app");
     const std::string expected = std::string("\"C:\\Sis Java\\bin\\javaw.exe\"") + FixedCommandTail;
-    for (const std::wstring& directory : {app.Text(), std::wstring(L"C:\\")}) {
+    for (const std::wstring& directory :
+         {app.Text(), std::wstring(L"C:\\"), std::wstring(L"C:\\\uff58app")}) {
         CurrentDirectoryScope scope(directory);
         const LaunchPlan plan = BuildSisPlan();
         EXPECT_EQ(plan.CommandLine, expected);

@@ -71,6 +71,46 @@ TEST(Conversion, SubstitutesWhatTheCodePageLacks) {
     EXPECT_NE(ToWide(narrow), L"a\u03a9b\u4e2dc");
 }
 
+struct ExactCase {
+    const char* Name;
+    const wchar_t* Wide;
+    const char* Narrow; // null: the code page cannot hold it exactly
+};
+TABLE_CASE_PRINTER(ExactCase)
+
+const ExactCase ExactCases[] = {
+    {"Empty", L"", ""},
+    {"WesternLetters", L"C:\\A\u00e7\u00e3o Caf\u00e9", "C:\\A\xe7\xe3o Caf\xe9"},
+    {"EuroSign", L"\u20ac", "\x80"},
+    // Each of these has a near character in 1252 (x, 8, -, l, o, O).
+    {"FullwidthLetter", L"C:\\\uff58app", nullptr},
+    {"FullwidthDigit", L"C:\\JRE\uff18", nullptr},
+    {"NonBreakingHyphen", L"C:\\Tarnix\u2011App", nullptr},
+    {"PolishL", L"C:\\Zak\u0142ad", nullptr},
+    {"HungarianO", L"C:\\Szab\u0151", nullptr},
+    {"GreekOmega", L"C:\\App\u03a9", nullptr},
+    // No near character: the default one.
+    {"Ideograph", L"C:\\\u4e2d", nullptr},
+    {"LoneSurrogate", L"C:\\\xd800", nullptr},
+};
+
+class ExactConversionTest : public testing::TestWithParam<ExactCase> {};
+
+TEST_P(ExactConversionTest, GivesTheTextOnlyWhenItRoundTrips) {
+    if (!Windows1252()) {
+        GTEST_SKIP() << "expects the Western code page 1252, not " << GetACP();
+    }
+    const ExactCase& c = GetParam();
+    const std::optional<AnsiString> narrow = ToNarrowExact(c.Wide);
+    if (c.Narrow == nullptr) {
+        EXPECT_FALSE(narrow.has_value()) << *narrow;
+    } else {
+        EXPECT_EQ(narrow, c.Narrow);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ExactConversionTest, testing::ValuesIn(ExactCases), CaseName());
+
 TEST(CurrentDirectory, ReadsTheDirectoryWithoutTrailingBackslash) {
     ScratchFolder folder(L"Pasta com espa\u00e7os");
     CurrentDirectoryScope scope(folder.Text());
