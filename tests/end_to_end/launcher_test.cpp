@@ -197,7 +197,7 @@ struct StartCase {
     const char* Name;
     bool PrivateRuntime;
     const wchar_t* Arguments;
-    bool ReadsAnArgument; // and so needs USER32, which itself loads ADVAPI32
+    bool ReadsAnArgument;                // and so needs USER32, which itself loads ADVAPI32
     bool FromOutsideTheCodePage = false; // started in a folder 1252 cannot hold
 };
 TABLE_CASE_PRINTER(StartCase)
@@ -328,8 +328,7 @@ TEST_P(FailedLaunchTest, ShowsOneErrorBoxAndExitsWithZero) {
         installed.SetText(L"JavaHome", Beside(FullwidthRuntime).wstring());
     } else if (c.Given == Setting::ExecutableOutsideTheCodePage) {
         PlaceFile(StandInPath(), lookAlike / L"bin\\javaw.exe");
-        system.SetText(L"Executavel",
-                       (Beside(FullwidthRuntime) / L"bin\\javaw.exe").wstring());
+        system.SetText(L"Executavel", (Beside(FullwidthRuntime) / L"bin\\javaw.exe").wstring());
     } else if (c.Given == Setting::RuntimeFolderWithoutExecutable) {
         fs::create_directories(app_.Path() / L"Java\\bin");
     } else if (c.Given == Setting::ProgramAtDriveRoot) {

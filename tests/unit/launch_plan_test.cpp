@@ -89,7 +89,8 @@ const RuntimePlanCase RuntimePlanCases[] = {
     {"EmptyJavaHome", L"C:\\App", false, L"", Installed, "", "C:\\App"},
     {"NoInstalledRuntime", L"C:\\App", false, nullptr, Installed, "", "C:\\App"},
     {"DirectoryInTheCodePage", L"C:\\A\u00e7\u00e3o Caf\u00e9", true, nullptr, Private,
-     "\"C:\\A\xe7\xe3o Caf\xe9\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\A\xe7\xe3o Caf\xe9\"\\tarnix2018.jar",
+     "\"C:\\A\xe7\xe3o Caf\xe9\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\A\xe7\xe3o "
+     "Caf\xe9\"\\tarnix2018.jar",
      "C:\\A\xe7\xe3o Caf\xe9"},
     // Outside code page 1252 a name is refused, never narrowed to the near
     // name of another folder (C:\xapp) or runtime (C:\JRE8).
