@@ -33,6 +33,20 @@ def cabinet_counts(msi, stream):
     return files, blocks
 
 
+def blocks_needed(size):
+    """Data blocks that size uncompressed bytes fill; a partial block is one."""
+    return -(-size // BLOCK_BYTES)
+
+
+def cabinet_mismatch(counted_files, counted_blocks, table_files, size):
+    """Why a cabinet header of these counts cannot hold the File table's
+    files of size bytes; None when it can."""
+    if counted_files != table_files or counted_blocks < blocks_needed(size):
+        return (f"the package's cabinet counts {counted_files} files in {counted_blocks} blocks; its File table "
+                f"has {table_files} files of {size} bytes, which need {blocks_needed(size)} blocks")
+    return None
+
+
 def check(msi, folder):
     """Every staged file is a row of the File table under its own path, no
     row is anything else, every name fits its column, and the cabinet's
@@ -58,7 +72,6 @@ def check(msi, folder):
             counted_files += found_files
             counted_blocks += found_blocks
     size = sum(int(row[3]) for row in files)
-    needed_blocks = -(-size // BLOCK_BYTES)
-    if counted_files != len(files) or counted_blocks < needed_blocks:
-        fail(f"the package's cabinet counts {counted_files} files in {counted_blocks} blocks; its File table "
-             f"has {len(files)} files of {size} bytes, which need {needed_blocks} blocks")
+    mismatch = cabinet_mismatch(counted_files, counted_blocks, len(files), size)
+    if mismatch:
+        fail(mismatch)

@@ -1,9 +1,14 @@
-"""How a packaging step fails: one line "package: ..." and status 1."""
+"""How a packaging step speaks: progress as one line "package: ..." on
+standard error, and failure as one such line and status 1."""
 import sys
 
 
+def progress(message):
+    print(f"package: {message}", file=sys.stderr, flush=True)
+
+
 def fail(message):
-    print(f"package: {message}", file=sys.stderr)
+    progress(message)
     sys.exit(1)
 
 

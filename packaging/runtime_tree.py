@@ -4,7 +4,7 @@ import os
 import pathlib
 import shutil
 
-from failure import fail, listing
+from failure import fail, listing, progress
 
 # The package's one ANSI code page: every name and text in it must fit.
 CODE_PAGE = "cp1252"
@@ -31,8 +31,10 @@ def refuse_any(source, problems):
 
 def walk_following_links(source):
     """(relative path, real file) for every file below source, links
-    followed; fails naming a broken link, a loop or an unusual file."""
-    files, broken, loops, odd = [], [], [], []
+    followed while they stay inside it; fails naming a broken link, a loop,
+    a link out of the runtime or an unusual file."""
+    files, broken, loops, outside, odd = [], [], [], [], []
+    root = pathlib.Path(source).resolve()
 
     def visit(folder, relative, ancestors):
         for entry in sorted(os.scandir(folder), key=lambda e: e.name):
@@ -40,22 +42,44 @@ def walk_following_links(source):
             rel = relative / entry.name
             if not path.exists():
                 broken.append(rel)
+                continue
+            real = path.resolve()
+            # A link may lead anywhere the build can read (another user's
+            # file, /proc/self/environ): only the runtime's own files go in.
+            if real != root and root not in real.parents:
+                outside.append(f"{rel} -> {real}")
             elif path.is_dir():
-                real = path.resolve()
                 if real in ancestors:
                     loops.append(rel)
                 else:
                     visit(path, rel, ancestors | {real})
             elif path.is_file():
-                files.append((rel, path))
+                files.append((rel, real))
             else:
                 odd.append(rel)
 
-    root = pathlib.Path(source).resolve()
     visit(root, pathlib.PurePosixPath(), {root})
     refuse_any(source, [(broken, "links to nothing"), (loops, "links that loop"),
-                        (odd, "what is neither file nor folder")])
+                        (outside, "links to outside it"), (odd, "what is neither file nor folder")])
     return files
+
+
+def installed_path(rel):
+    """Where a runtime file lands in the default folder."""
+    return DEFAULT_FOLDER + "Java\\" + str(rel).replace("/", "\\")
+
+
+def cabinet_refusal(runtime_files, size):
+    """Why a package of the runtime's files, the launcher and the archive,
+    size bytes in all, does not fit its one cabinet; None when it fits."""
+    count = runtime_files + 2
+    if count > CABINET_FILES:
+        return (f"the package would hold {count} files (the runtime's {runtime_files}, the launcher and the"
+                f" archive); its cabinet holds at most {CABINET_FILES}")
+    if size > CABINET_FOLDER_BYTES:
+        return (f"the package would hold {size} bytes (runtime, launcher and archive);"
+                f" its cabinet holds at most {CABINET_FOLDER_BYTES} (65535 blocks of 32 KiB)")
+    return None
 
 
 def unusable_names(relative_paths):
@@ -64,7 +88,7 @@ def unusable_names(relative_paths):
     install."""
     outside, forbidden, clashes, too_long, seen = [], [], [], [], {}
     for rel in relative_paths:
-        if len(DEFAULT_FOLDER + "Java\\" + str(rel).replace("/", "\\")) > LONGEST_PATH:
+        if len(installed_path(rel)) > LONGEST_PATH:
             too_long.append(rel)
         for depth, part in enumerate(rel.parts):
             prefix = pathlib.PurePosixPath(*rel.parts[: depth + 1])
@@ -100,14 +124,11 @@ def stage(destination, launcher, archive, runtime=None):
         # Real runtimes ship bin\javaw.exe in lower case; Windows does not mind.
         if not any(str(rel).casefold() == "bin/javaw.exe" for rel, _ in files):
             fail(f"the runtime folder {runtime} has no bin\\Javaw.exe")
-    count = len(files) + 2
     size = sum(os.stat(real).st_size for _, real in files) + os.stat(launcher).st_size + os.stat(archive).st_size
-    if count > CABINET_FILES:
-        fail(f"the package would hold {count} files (the runtime's {len(files)}, the launcher and the archive);"
-             f" its cabinet holds at most {CABINET_FILES}")
-    if size > CABINET_FOLDER_BYTES:
-        fail(f"the package would hold {size} bytes (runtime, launcher and archive);"
-             f" its cabinet holds at most {CABINET_FOLDER_BYTES} (65535 blocks of 32 KiB)")
+    refusal = cabinet_refusal(len(files), size)
+    if refusal:
+        fail(refusal)
+    progress(f"staging {len(files) + 2} files ({size / 1e6:.1f} MB)")
     root = pathlib.Path(destination)
     for rel, real in files:
         target = root / "Java" / rel

@@ -2,23 +2,31 @@
 """The steps of scripts/package that bash does badly. Each fails with one
 line "package: ..." and status 1.
 
+  steps.py check-archive ARCHIVE                    a whole zip with a Main-Class
   steps.py stage STAGE LAUNCHER ARCHIVE [RUNTIME]   the files to install, checked
   steps.py runtime-wxs STAGE                        WiX source of STAGE/Java
   steps.py codes STAGE VERSION TIME SOURCE...       product and package codes
   steps.py finish MSI STATEMENTS STAGE TIME PACKAGE_CODE   the tables wixl cannot write
   steps.py check MSI STAGE                          the package against the staged files
+  steps.py publish OUTPUT MSI NAME TOKEN            into OUTPUT as NAME, with its checksum
 """
 import sys
 
+from archive import check_archive
 from check import check
 from failure import fail
 from finish import finish
+from publish import publish
 from runtime_source import codes, runtime_wxs
 from runtime_tree import stage
 
 
 def main(command, *rest):
-    if command == "stage":
+    if command == "check-archive":
+        check_archive(*rest)
+    elif command == "publish":
+        publish(*rest)
+    elif command == "stage":
         stage(*rest)
     elif command == "runtime-wxs":
         runtime_wxs(*rest)
