@@ -8,10 +8,6 @@ UPDATE `InstallExecuteSequence` SET `Sequence` = 1501 WHERE `Action` = 'RemoveEx
 UPDATE `CustomAction` SET `Type` = 51 WHERE `Type` = 2099
 -- The properties an administrator gives also reach the elevated part of the install.
 UPDATE `Property` SET `Value` = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;INSTALLDIR;DESKTOP_SHORTCUT' WHERE `Property` = 'SecureCustomProperties'
--- The chosen folder, when it exists before anything is installed (a DrLocator row without a Signature row finds a folder).
-CREATE TABLE `DrLocator` (`Signature_` CHAR(72) NOT NULL, `Parent` CHAR(72), `Path` CHAR(255), `Depth` SHORT PRIMARY KEY `Signature_`, `Parent`, `Path`)
-INSERT INTO `DrLocator` (`Signature_`, `Path`, `Depth`) VALUES ('ExistingFolder', '[INSTALLDIR]', 0)
-INSERT INTO `AppSearch` (`Property`, `Signature_`) VALUES ('EXISTINGFOLDER', 'ExistingFolder')
 -- The installation folder, and all below it, writable by SYSTEM and Administrators only, whatever its parent grants: Users read and run. Not on a network folder, where the share's own permissions govern.
 CREATE TABLE `MsiLockPermissionsEx` (`MsiLockPermissionsEx` CHAR(72) NOT NULL, `LockObject` CHAR(72) NOT NULL, `Table` CHAR(32) NOT NULL, `SDDLText` LONGCHAR NOT NULL, `Condition` CHAR(255) PRIMARY KEY `MsiLockPermissionsEx`)
 INSERT INTO `MsiLockPermissionsEx` (`MsiLockPermissionsEx`, `LockObject`, `Table`, `SDDLText`, `Condition`) VALUES ('InstallFolder', 'INSTALLDIR', 'CreateFolder', 'D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)', 'NOT (INSTALLDIR << "\\")')
@@ -19,3 +15,5 @@ INSERT INTO `MsiLockPermissionsEx` (`MsiLockPermissionsEx`, `LockObject`, `Table
 UPDATE `Component` SET `Condition` = 'INSTALLDIR ~= DEFAULTINSTALLDIR' WHERE `Component` = 'VendorFolder'
 -- wixl writes HKMU as root 4, which Windows Installer does not know: -1 is HKMU (the machine's for this per-machine package).
 UPDATE `Registry` SET `Root` = -1 WHERE `Root` = 4
+-- The folder check is an immediate DLL action (type 1), which runs as the installing account: without the no-impersonate bit that only deferred actions may carry.
+UPDATE `CustomAction` SET `Type` = 1 WHERE `Action` = 'CheckInstallFolder'

@@ -1,0 +1,214 @@
+#include "packaging/folder_check/folder_rules.h"
+
+#include <windows.h>
+
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+struct LocalFreeDeleter {
+    void operator()(void* memory) const { LocalFree(memory); }
+};
+template <typename T> using LocalPointer = std::unique_ptr<T, LocalFreeDeleter>;
+
+bool SameText(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+std::vector<std::wstring> Components(const std::wstring& text) {
+    std::vector<std::wstring> parts;
+    size_t start = 0;
+    for (size_t end; (end = text.find(L'\\', start)) != std::wstring::npos; start = end + 1) {
+        parts.push_back(text.substr(start, end - start));
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+std::wstring SidText(PSID sid) {
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(sid, &text)) {
+        return {};
+    }
+    const LocalPointer<wchar_t> owned(text);
+    return text;
+}
+
+// What others may not hold on a folder on the way: delete or rename it,
+// change its permissions or owner, or delete and rename what is in it.
+constexpr ACCESS_MASK Dangerous = DELETE | WRITE_DAC | WRITE_OWNER | FILE_DELETE_CHILD;
+// On a link, also what changes where it leads.
+constexpr ACCESS_MASK ChangesALink = Dangerous | FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES;
+
+struct Grant {
+    std::wstring Trustee;
+    ACCESS_MASK Rights;
+    bool AppliesHere;     // not inherit-only
+    bool ToNewSubfolders; // container-inherit
+};
+
+// The allowing entries of a descriptor, generic rights mapped; nothing when
+// it cannot be read; a null access list is everyone with every right.
+std::optional<std::pair<std::wstring, std::vector<Grant>>> Read(const std::wstring& sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                              &descriptor, nullptr)) {
+        return std::nullopt;
+    }
+    const LocalPointer<void> owned(descriptor);
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    BOOL present = FALSE;
+    PACL dacl = nullptr;
+    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || owner == nullptr ||
+        !GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted)) {
+        return std::nullopt;
+    }
+    std::vector<Grant> grants;
+    if (!present || dacl == nullptr) {
+        grants.push_back({L"S-1-1-0", FILE_ALL_ACCESS, true, true});
+        return std::make_pair(SidText(owner), grants);
+    }
+    GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
+                            FILE_ALL_ACCESS};
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!GetAce(dacl, i, &entry)) {
+            return std::nullopt;
+        }
+        const auto* header = static_cast<ACE_HEADER*>(entry);
+        // Denials are not counted: a grant they might cancel still refuses.
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE &&
+            header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE) {
+            continue;
+        }
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+        ACCESS_MASK rights = allowed->Mask;
+        MapGenericMask(&rights, &mapping);
+        grants.push_back({SidText(&allowed->SidStart), rights,
+                          (header->AceFlags & INHERIT_ONLY_ACE) == 0,
+                          (header->AceFlags & CONTAINER_INHERIT_ACE) != 0});
+    }
+    return std::make_pair(SidText(owner), grants);
+}
+
+bool Trusted(const std::wstring& sid, const std::vector<std::wstring>& trusted) {
+    return std::find(trusted.begin(), trusted.end(), sid) != trusted.end();
+}
+
+} // namespace
+
+const wchar_t* RefusalName(Refusal reason) {
+    static const wchar_t* const names[] = {
+        L"",       L"relative", L"slash",    L"dot",     L"percent",     L"device",  L"loopback",
+        L"mapped", L"noacls",   L"root",     L"system",  L"shared",      L"profile", L"existing",
+        L"owner",  L"writable", L"inherits", L"reparse", L"unverifiable"};
+    return names[static_cast<int>(reason)];
+}
+
+Refusal FormRefusal(const std::wstring& text) {
+    if (text.rfind(L"\\\\?\\", 0) == 0 || text.rfind(L"\\\\.\\", 0) == 0 ||
+        text.rfind(L"\\??\\", 0) == 0) {
+        return Refusal::Device;
+    }
+    if (text.find(L'/') != std::wstring::npos) {
+        return Refusal::Slash;
+    }
+    const bool drive = text.size() >= 3 && iswalpha(text[0]) && text[1] == L':' && text[2] == L'\\';
+    const bool network = text.rfind(L"\\\\", 0) == 0 && text.size() > 2;
+    if (!drive && !network) {
+        return Refusal::Relative;
+    }
+    for (const std::wstring& name : Components(text.substr(network ? 2 : 3))) {
+        if (!name.empty() && (name.back() == L'.' || name.back() == L' ')) {
+            return Refusal::Dot;
+        }
+        const size_t open = name.find(L'%');
+        if (open != std::wstring::npos) {
+            const size_t close = name.find(L'%', open + 1);
+            if (close != std::wstring::npos && close > open + 1) {
+                return Refusal::Percent;
+            }
+        }
+    }
+    return Refusal::None;
+}
+
+Refusal NetworkRefusal(const std::wstring& server, const std::wstring& share,
+                       const std::vector<std::wstring>& ownNames) {
+    const bool loopback =
+        SameText(server, L"localhost") || server.rfind(L"127.", 0) == 0 ||
+        SameText(server, L"::1") || SameText(server, L"[::1]") ||
+        SameText(server, L"0:0:0:0:0:0:0:1") ||
+        std::any_of(ownNames.begin(), ownNames.end(), [&server](const std::wstring& own) {
+            return !own.empty() && SameText(server, own);
+        });
+    if (loopback || (!share.empty() && share.back() == L'$')) {
+        return Refusal::Loopback;
+    }
+    return Refusal::None;
+}
+
+bool IsAtOrBelow(const std::wstring& path, const std::wstring& folder) {
+    std::wstring base = folder;
+    while (base.size() > 3 && base.back() == L'\\') {
+        base.pop_back();
+    }
+    if (base.empty()) {
+        return false; // an unset folder (System64Folder on 32-bit Windows) holds nothing
+    }
+    if (path.size() < base.size() || !SameText(path.substr(0, base.size()), base)) {
+        return false;
+    }
+    return path.size() == base.size() || base.back() == L'\\' || path[base.size()] == L'\\';
+}
+
+Verdict ProtectedRefusal(const std::wstring& path, const std::vector<ProtectedFolder>& folders) {
+    for (const ProtectedFolder& folder : folders) {
+        const bool hit = folder.AndBelow
+                             ? IsAtOrBelow(path, folder.Path)
+                             : IsAtOrBelow(path, folder.Path) && IsAtOrBelow(folder.Path, path);
+        if (hit) {
+            return {folder.Reason, folder.Path};
+        }
+    }
+    return {};
+}
+
+Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std::wstring>& trusted,
+                   bool createsFolders) {
+    for (size_t i = 0; i < way.size(); ++i) {
+        const FolderOnTheWay& folder = way[i];
+        const auto read = folder.Sddl ? Read(*folder.Sddl) : std::nullopt;
+        if (!read) {
+            return {Refusal::Unverifiable, folder.Path};
+        }
+        const auto& [owner, grants] = *read;
+        // Its owner may always rewrite its permissions.
+        if (!Trusted(owner, trusted)) {
+            return {Refusal::Owner, folder.Path};
+        }
+        const bool last = i + 1 == way.size();
+        for (const Grant& grant : grants) {
+            if (Trusted(grant.Trustee, trusted)) {
+                continue;
+            }
+            if (folder.ReparsePoint && grant.AppliesHere && (grant.Rights & ChangesALink) != 0) {
+                return {Refusal::Reparse, folder.Path};
+            }
+            if (grant.AppliesHere && (grant.Rights & Dangerous) != 0) {
+                return {Refusal::Writable, folder.Path};
+            }
+            if (last && createsFolders && grant.ToNewSubfolders &&
+                (grant.Rights & Dangerous) != 0) {
+                return {Refusal::Inherits, folder.Path};
+            }
+        }
+    }
+    return {};
+}

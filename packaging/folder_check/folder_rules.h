@@ -1,0 +1,70 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// Why a folder may not receive the application. Each reason has a launch
+// condition of its own, whose message says what to do.
+enum class Refusal {
+    None,
+    Relative,      // no drive letter nor \\server\share
+    Slash,         // a forward slash
+    Dot,           // a name ending in a dot or a space
+    Percent,       // a %NAME% pair, which a shortcut would expand
+    Device,        // \\?\ or \\.\ forms
+    Loopback,      // this computer by a network name, or an administrative share
+    Mapped,        // a drive letter that is a network drive, or none at all
+    NoPermissions, // a volume that keeps no permissions (FAT, exFAT)
+    Root,          // a drive or share root
+    System,        // Windows and below, the Program Files folders themselves
+    Shared,        // ProgramData, the temporary folders
+    Profile,       // a user's profile, the profiles folder
+    Existing,      // a folder that exists and is not the installed one
+    Owner,         // a folder on the way owned by another trustee
+    Writable,      // a folder on the way that others may delete, rename or re-permit
+    Inherits,      // would pass such rights to a folder the installer makes
+    Reparse,       // a link on the way that others may change
+    Unverifiable,  // a security descriptor that cannot be read
+};
+
+// The word the launch conditions compare with.
+const wchar_t* RefusalName(Refusal reason);
+
+struct Verdict {
+    Refusal Reason = Refusal::None;
+    std::wstring Folder; // the folder at fault
+};
+
+// A folder that no installation may use: itself, or everything below it too.
+struct ProtectedFolder {
+    std::wstring Path;
+    Refusal Reason;
+    bool AndBelow;
+};
+
+// An existing folder on the way from the volume's root down to the folder.
+struct FolderOnTheWay {
+    std::wstring Path;
+    std::optional<std::wstring> Sddl; // owner and access list; nothing: unreadable
+    bool ReparsePoint = false;
+};
+
+// Refusals read from the text as given, before Windows reshapes it.
+Refusal FormRefusal(const std::wstring& text);
+
+// A network folder's server and share: this computer, or an administrative share.
+Refusal NetworkRefusal(const std::wstring& server, const std::wstring& share,
+                       const std::vector<std::wstring>& ownNames);
+
+// Whether path is folder or lies below it, without letter case.
+bool IsAtOrBelow(const std::wstring& path, const std::wstring& folder);
+
+Verdict ProtectedRefusal(const std::wstring& path, const std::vector<ProtectedFolder>& folders);
+
+// The folders from the root down to the nearest existing ancestor (or the
+// folder itself), judged for the trustees in trusted (SIDs as text);
+// createsFolders: the installer makes folders between the last and the
+// installation folder.
+Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std::wstring>& trusted,
+                   bool createsFolders);

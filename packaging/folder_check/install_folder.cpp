@@ -1,0 +1,315 @@
+#include "packaging/folder_check/install_folder.h"
+
+#include <windows.h>
+
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <memory>
+
+namespace {
+
+struct LocalFreeDeleter {
+    void operator()(void* memory) const { LocalFree(memory); }
+};
+
+struct KeyCloser {
+    void operator()(HKEY key) const { RegCloseKey(key); }
+};
+using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+// Text a call writes into a buffer whose size it reports first.
+template <typename Call> std::wstring Sized(Call call) {
+    std::wstring text(MAX_PATH, L'\0');
+    DWORD length = call(text.data(), static_cast<DWORD>(text.size()));
+    if (length > text.size()) {
+        text.resize(length);
+        length = call(text.data(), static_cast<DWORD>(text.size()));
+    }
+    text.resize(length <= text.size() ? length : 0);
+    return text;
+}
+
+DWORD Attributes(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str());
+}
+
+bool Exists(const std::wstring& path) {
+    return Attributes(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool Network(const std::wstring& path) {
+    return path.rfind(L"\\\\", 0) == 0;
+}
+
+// The root of a full path: C:\ or \\server\share\.
+std::wstring Root(const std::wstring& path) {
+    if (!Network(path)) {
+        return path.substr(0, 3);
+    }
+    const size_t server = path.find(L'\\', 2);
+    const size_t share = server == std::wstring::npos ? server : path.find(L'\\', server + 1);
+    return share == std::wstring::npos ? path + L"\\" : path.substr(0, share + 1);
+}
+
+// The folder that holds path, or empty at its root.
+std::wstring Parent(const std::wstring& path) {
+    const std::wstring root = Root(path);
+    if (path.size() <= root.size()) {
+        return {};
+    }
+    const size_t cut = path.rfind(L'\\');
+    return cut < root.size() ? root : path.substr(0, cut);
+}
+
+std::optional<std::wstring> FolderSddl(const std::wstring& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    const std::unique_ptr<void, LocalFreeDeleter> owned(descriptor);
+    wchar_t* text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
+            descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+            &text, nullptr)) {
+        return std::nullopt;
+    }
+    const std::unique_ptr<wchar_t, LocalFreeDeleter> ownedText(text);
+    return std::wstring(text);
+}
+
+std::wstring Value(HKEY key, const wchar_t* name) {
+    DWORD bytes = 0;
+    if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, nullptr,
+                     &bytes) != ERROR_SUCCESS) {
+        return {};
+    }
+    std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
+    bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, text.data(),
+                     &bytes) != ERROR_SUCCESS) {
+        return {};
+    }
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
+// Every profile the machine knows, whoever installs (under SYSTEM the
+// installing account's own profile is the system's).
+std::vector<ProtectedFolder> Profiles() {
+    std::vector<ProtectedFolder> folders;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                      L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", 0,
+                      KEY_READ | KEY_WOW64_64KEY, &opened) != ERROR_SUCCESS) {
+        return folders;
+    }
+    const UniqueKey list(opened);
+    for (const wchar_t* name : {L"ProfilesDirectory", L"Public", L"Default"}) {
+        folders.push_back({Value(list.get(), name), Refusal::Profile, true});
+    }
+    folders.push_back({Value(list.get(), L"ProgramData"), Refusal::Shared, true});
+    wchar_t sid[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = 256;
+        if (RegEnumKeyExW(list.get(), i, sid, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        HKEY profile = nullptr;
+        if (RegOpenKeyExW(list.get(), sid, 0, KEY_READ | KEY_WOW64_64KEY, &profile) ==
+            ERROR_SUCCESS) {
+            const UniqueKey owned(profile);
+            folders.push_back({Value(owned.get(), L"ProfileImagePath"), Refusal::Profile, true});
+        }
+    }
+    return folders;
+}
+
+std::wstring InstallingAccount() {
+    HANDLE token = nullptr;
+    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token) &&
+        !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return {};
+    }
+    const UniqueHandle owned(token);
+    DWORD bytes = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &bytes);
+    std::vector<unsigned char> buffer(bytes);
+    if (bytes == 0 || !GetTokenInformation(token, TokenUser, buffer.data(), bytes, &bytes)) {
+        return {};
+    }
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+        return {};
+    }
+    const std::unique_ptr<wchar_t, LocalFreeDeleter> ownedText(text);
+    return text;
+}
+
+bool SameText(const std::wstring& a, const std::wstring& b) {
+    return IsAtOrBelow(a, b) && IsAtOrBelow(b, a);
+}
+
+} // namespace
+
+std::wstring FolderAsCreated(const std::wstring& text) {
+    std::wstring full = Sized([&text](wchar_t* buffer, DWORD size) {
+        return GetFullPathNameW(text.c_str(), size, buffer, nullptr);
+    });
+    while (full.size() > Root(full).size() && full.back() == L'\\') {
+        full.pop_back();
+    }
+    std::wstring existing = full;
+    std::wstring rest;
+    while (!Exists(existing)) {
+        const std::wstring parent = Parent(existing);
+        if (parent.empty()) {
+            return full; // not even its root exists
+        }
+        const size_t start = parent.back() == L'\\' ? parent.size() : parent.size() + 1;
+        rest = existing.substr(start) + (rest.empty() ? L"" : L"\\" + rest);
+        existing = parent;
+    }
+    std::wstring longName = Sized([&existing](wchar_t* buffer, DWORD size) {
+        return GetLongPathNameW(existing.c_str(), buffer, size);
+    });
+    if (longName.empty()) {
+        longName = existing;
+    }
+    if (rest.empty()) {
+        return longName;
+    }
+    return longName + (longName.back() == L'\\' ? L"" : L"\\") + rest;
+}
+
+Machine ReadMachine(const InstallerFolders& given) {
+    Machine machine;
+    const std::wstring windows = given.Windows.empty() ? Sized([](wchar_t* buffer, DWORD size) {
+        return GetSystemWindowsDirectoryW(buffer, size);
+    })
+                                                       : given.Windows;
+    machine.Protected.push_back({windows, Refusal::System, true});
+    machine.Protected.push_back({given.ProgramFiles, Refusal::System, false});
+    machine.Protected.push_back({given.ProgramFiles64, Refusal::System, false});
+    machine.Protected.push_back({given.CommonAppData, Refusal::Shared, true});
+    machine.Protected.push_back({given.Temp, Refusal::Shared, true});
+    machine.Protected.push_back(
+        {Sized([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); }),
+         Refusal::Shared, true});
+    for (const ProtectedFolder& profile : Profiles()) {
+        machine.Protected.push_back(profile);
+    }
+    for (ProtectedFolder& folder : machine.Protected) {
+        if (!folder.Path.empty()) {
+            folder.Path = FolderAsCreated(folder.Path);
+        }
+    }
+    for (const COMPUTER_NAME_FORMAT format :
+         {ComputerNameNetBIOS, ComputerNameDnsHostname, ComputerNameDnsFullyQualified,
+          ComputerNamePhysicalNetBIOS, ComputerNamePhysicalDnsHostname,
+          ComputerNamePhysicalDnsFullyQualified}) {
+        machine.OwnNames.push_back(Sized([format](wchar_t* buffer, DWORD size) {
+            DWORD length = size;
+            if (GetComputerNameExW(format, buffer, &length)) {
+                return length;
+            }
+            return GetLastError() == ERROR_MORE_DATA ? length : 0;
+        }));
+    }
+    // SYSTEM, Administrators, TrustedInstaller, CREATOR OWNER (whoever
+    // creates: the installing account), OWNER RIGHTS, and the installing
+    // account itself.
+    machine.Trusted = {L"S-1-5-18", L"S-1-5-32-544",
+                       L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",
+                       L"S-1-3-0", L"S-1-3-4"};
+    const std::wstring account = InstallingAccount();
+    if (!account.empty()) {
+        machine.Trusted.push_back(account);
+    }
+    return machine;
+}
+
+Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine, bool upgrade,
+                             const std::wstring& remembered,
+                             const std::function<void(const std::wstring&)>& log) {
+    Judgement judgement;
+    if (const Refusal form = FormRefusal(text); form != Refusal::None) {
+        judgement.Result = {form, text};
+        return judgement;
+    }
+    const std::wstring folder = FolderAsCreated(text);
+    judgement.Folder = folder + (folder.back() == L'\\' ? L"" : L"\\");
+    judgement.Network = Network(folder);
+    const std::wstring root = Root(folder);
+    log(L"INSTALLDIR " + text + L" is " + folder);
+    if (folder.size() <= root.size()) {
+        judgement.Result = {Refusal::Root, folder};
+        return judgement;
+    }
+    if (judgement.Network) {
+        const size_t server = root.find(L'\\', 2);
+        const Refusal network =
+            NetworkRefusal(root.substr(2, server - 2),
+                           root.substr(server + 1, root.size() - server - 2), machine.OwnNames);
+        if (network != Refusal::None) {
+            judgement.Result = {network, root};
+            return judgement;
+        }
+    } else {
+        const UINT type = GetDriveTypeW(root.c_str());
+        if (type == DRIVE_REMOTE || type == DRIVE_NO_ROOT_DIR || type == DRIVE_UNKNOWN) {
+            judgement.Result = {Refusal::Mapped, root};
+            return judgement;
+        }
+        DWORD flags = 0;
+        if (!GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr,
+                                   0) ||
+            (flags & FILE_PERSISTENT_ACLS) == 0) {
+            judgement.Result = {Refusal::NoPermissions, root};
+            return judgement;
+        }
+    }
+    judgement.Result = ProtectedRefusal(folder, machine.Protected);
+    if (judgement.Result.Reason != Refusal::None) {
+        return judgement;
+    }
+    // A first install makes its folder; an upgrade may stay in its own.
+    if (Exists(folder) &&
+        !(upgrade && !remembered.empty() && SameText(folder, FolderAsCreated(remembered)))) {
+        judgement.Result = {Refusal::Existing, folder};
+        return judgement;
+    }
+    if (judgement.Network) {
+        return judgement; // the share's own permissions govern
+    }
+    std::vector<FolderOnTheWay> way;
+    std::wstring nearest = folder;
+    while (!nearest.empty() && !Exists(nearest)) {
+        nearest = Parent(nearest);
+    }
+    if (nearest.empty()) {
+        judgement.Result = {Refusal::Unverifiable, root};
+        return judgement;
+    }
+    for (std::wstring step = nearest; !step.empty(); step = Parent(step)) {
+        const DWORD attributes = Attributes(step);
+        way.insert(way.begin(), {step, FolderSddl(step),
+                                 attributes != INVALID_FILE_ATTRIBUTES &&
+                                     (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
+    }
+    for (const FolderOnTheWay& step : way) {
+        log(L"on the way: " + step.Path + L" " + step.Sddl.value_or(L"(unreadable)") +
+            (step.ReparsePoint ? L" (a link)" : L""));
+    }
+    const bool createsFolders = nearest != folder && nearest != Parent(folder);
+    judgement.Result = WayRefusal(way, machine.Trusted, createsFolders);
+    return judgement;
+}

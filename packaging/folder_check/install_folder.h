@@ -1,0 +1,41 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "packaging/folder_check/folder_rules.h"
+
+// What the machine says, whoever installs: the folders no installation may
+// use, this computer's own names and the trustees that may own and change
+// the folders on the way.
+struct Machine {
+    std::vector<ProtectedFolder> Protected;
+    std::vector<std::wstring> OwnNames;
+    std::vector<std::wstring> Trusted;
+};
+
+// The installer's own folder properties (empty where Windows sets none),
+// completed from the machine's profile list, its names and the installing
+// account.
+struct InstallerFolders {
+    std::wstring Windows, ProgramFiles, ProgramFiles64, CommonAppData, Temp;
+};
+Machine ReadMachine(const InstallerFolders& folders);
+
+struct Judgement {
+    Verdict Result;
+    std::wstring Folder; // as Windows will create it, ending in a backslash
+    bool Network = false;
+};
+
+// The folder as Windows will create it: full, ".." resolved, the part that
+// exists in its long names; no trailing backslash but at a root.
+std::wstring FolderAsCreated(const std::wstring& text);
+
+// Whether text may receive the application on this machine. An upgrade may
+// stay in the folder it remembers, which must exist; a first install makes
+// its folder. Each folder examined is told to log.
+Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine, bool upgrade,
+                             const std::wstring& remembered,
+                             const std::function<void(const std::wstring&)>& log);
