@@ -125,7 +125,8 @@ Refusal FormRefusal(const std::wstring& text) {
         return Refusal::Relative;
     }
     for (const std::wstring& name : Components(text.substr(network ? 2 : 3))) {
-        if (!name.empty() && (name.back() == L'.' || name.back() == L' ')) {
+        const bool relative = name == L"." || name == L"..";
+        if (!name.empty() && !relative && (name.back() == L'.' || name.back() == L' ')) {
             return Refusal::Dot;
         }
         const size_t open = name.find(L'%');

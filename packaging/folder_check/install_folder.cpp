@@ -85,15 +85,17 @@ std::optional<std::wstring> FolderSddl(const std::wstring& path) {
     return std::wstring(text);
 }
 
+// A text value, environment references expanded (RRF_RT_REG_SZ takes a
+// REG_EXPAND_SZ expanded).
 std::wstring Value(HKEY key, const wchar_t* name) {
     DWORD bytes = 0;
-    if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, nullptr,
+    if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, nullptr,
                      &bytes) != ERROR_SUCCESS) {
         return {};
     }
     std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
     bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, text.data(),
+    if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, text.data(),
                      &bytes) != ERROR_SUCCESS) {
         return {};
     }
@@ -129,6 +131,22 @@ std::vector<ProtectedFolder> Profiles() {
             const UniqueKey owned(profile);
             folders.push_back({Value(owned.get(), L"ProfileImagePath"), Refusal::Profile, true});
         }
+    }
+    return folders;
+}
+
+// The Program Files folders as the machine records them, whatever the
+// installer's properties say.
+std::vector<std::wstring> ProgramFilesFolders() {
+    std::vector<std::wstring> folders;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                      KEY_READ | KEY_WOW64_64KEY, &opened) != ERROR_SUCCESS) {
+        return folders;
+    }
+    const UniqueKey key(opened);
+    for (const wchar_t* name : {L"ProgramFilesDir", L"ProgramFilesDir (x86)", L"ProgramW6432Dir"}) {
+        folders.push_back(Value(key.get(), name));
     }
     return folders;
 }
@@ -206,6 +224,9 @@ Machine ReadMachine(const InstallerFolders& given) {
          Refusal::Shared, true});
     for (const ProtectedFolder& profile : Profiles()) {
         machine.Protected.push_back(profile);
+    }
+    for (const std::wstring& programs : ProgramFilesFolders()) {
+        machine.Protected.push_back({programs, Refusal::System, false});
     }
     for (ProtectedFolder& folder : machine.Protected) {
         if (!folder.Path.empty()) {

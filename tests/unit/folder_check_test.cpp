@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "packaging/folder_check/install_folder.h"
+#include "tests/support/case_name.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr wchar_t TrustedInstaller[] =
+    L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+constexpr wchar_t Installer[] = L"S-1-5-21-9-9-9-500"; // the installing administrator
+const std::vector<std::wstring> Trusted = {L"S-1-5-18", L"S-1-5-32-544", TrustedInstaller,
+                                           L"S-1-3-0",  L"S-1-3-4",      Installer};
+
+// As Windows ships them.
+constexpr wchar_t VolumeRoot[] = L"O:SYG:SYD:AI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)"
+                                 L"(A;OICI;0x1200a9;;;BU)(A;OICIIO;SDGXGWGR;;;AU)(A;;LC;;;AU)";
+constexpr wchar_t ProgramFilesX86[] =
+    L"O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"
+    L"D:PAI(A;;FA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)"
+    L"(A;CIIO;GA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)"
+    L"(A;;0x1301bf;;;SY)(A;OICIIO;GA;;;SY)(A;;0x1301bf;;;BA)(A;OICIIO;GA;;;BA)"
+    L"(A;;0x1200a9;;;BU)(A;OICIIO;GXGR;;;BU)(A;OICIIO;GA;;;CO)"
+    L"(A;;0x1200a9;;;S-1-15-2-1)(A;OICIIO;GXGR;;;S-1-15-2-1)"
+    L"(A;;0x1200a9;;;S-1-15-2-2)(A;OICIIO;GXGR;;;S-1-15-2-2)";
+constexpr wchar_t AdministratorsOnly[] =
+    L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+constexpr wchar_t InheritsUsersModify[] = L"O:BAD:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)"
+                                          L"(A;OICIID;0x1200a9;;;BU)(A;OICIID;0x1301bf;;;AU)";
+constexpr wchar_t OwnedByAUser[] =
+    L"O:S-1-5-21-1-2-3-1001D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+constexpr wchar_t OwnedByTheInstaller[] =
+    L"O:S-1-5-21-9-9-9-500D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+// Users may delete and rename what is inside (delete-child), nothing more.
+constexpr wchar_t UsersDeleteChildren[] =
+    L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1200e9;;;BU)";
+constexpr wchar_t UsersWrite[] =
+    L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1201bf;;;BU)";
+
+struct WayCase {
+    const char* Name;
+    std::vector<FolderOnTheWay> Way;
+    bool CreatesFolders;
+    Refusal Expected;
+    const wchar_t* At; // the folder at fault
+};
+TABLE_CASE_PRINTER(WayCase)
+
+const WayCase WayCases[] = {
+    // CREATOR OWNER becomes the installing account; packages read only.
+    {"ProgramFilesAsShipped", {{L"C:\\", VolumeRoot}, {L"C:\\Program Files (x86)", ProgramFilesX86}},
+     true, Refusal::None, L""},
+    {"RightBelowADefaultVolumeRoot", {{L"D:\\", VolumeRoot}}, false, Refusal::None, L""},
+    {"BelowAFolderMadeInADefaultVolumeRoot", {{L"D:\\", VolumeRoot}}, true, Refusal::Inherits,
+     L"D:\\"},
+    {"ParentInheritsUsersModify",
+     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", InheritsUsersModify}}, false,
+     Refusal::Writable, L"D:\\Aplicativos"},
+    {"ParentOwnedByAUser", {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", OwnedByAUser}}, false,
+     Refusal::Owner, L"D:\\Aplicativos"},
+    {"ParentOwnedByTheInstaller",
+     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", OwnedByTheInstaller}}, true, Refusal::None,
+     L""},
+    {"ProtectedAdministratorsOnlyParent",
+     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", AdministratorsOnly}}, true, Refusal::None, L""},
+    {"DeleteChildOnTheGrandparent",
+     {{L"D:\\", VolumeRoot},
+      {L"D:\\Dados", UsersDeleteChildren},
+      {L"D:\\Dados\\Aplicativos", AdministratorsOnly}},
+     false, Refusal::Writable, L"D:\\Dados"},
+    {"ReparsePointUsersMayChange",
+     {{L"D:\\", VolumeRoot}, {L"D:\\Link", UsersWrite, true}}, false, Refusal::Reparse,
+     L"D:\\Link"},
+    {"ReparsePointOnlyAdministratorsChange",
+     {{L"D:\\", VolumeRoot}, {L"D:\\Link", AdministratorsOnly, true}}, false, Refusal::None, L""},
+    {"UnreadableDescriptor", {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", std::nullopt}}, false,
+     Refusal::Unverifiable, L"D:\\Aplicativos"},
+};
+
+class WayTest : public testing::TestWithParam<WayCase> {};
+
+TEST_P(WayTest, JudgesEveryFolderDownToTheInstallation) {
+    const WayCase& c = GetParam();
+    const Verdict verdict = WayRefusal(c.Way, Trusted, c.CreatesFolders);
+    EXPECT_STREQ(RefusalName(verdict.Reason), RefusalName(c.Expected));
+    EXPECT_EQ(verdict.Folder, c.At);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, WayTest, testing::ValuesIn(WayCases), CaseName());
+
+struct FormCase {
+    const char* Name;
+    const wchar_t* Text;
+    Refusal Expected;
+};
+TABLE_CASE_PRINTER(FormCase)
+
+const FormCase FormCases[] = {
+    {"DriveFolder", L"C:\\Tarnix", Refusal::None},
+    {"NetworkFolder", L"\\\\servidor\\share\\Tarnix", Refusal::None},
+    {"SinglePercent", L"C:\\Cem 100%\\Tarnix", Refusal::None},
+    {"PercentPair", L"C:\\%TEMP%\\Tarnix", Refusal::Percent},
+    {"Relative", L"Tarnix", Refusal::Relative},
+    {"RootRelative", L"\\Tarnix", Refusal::Relative},
+    {"ForwardSlash", L"C:/Tarnix", Refusal::Slash},
+    {"TrailingDots", L"C:\\Tarnix..", Refusal::Dot},
+    {"TrailingSpace", L"C:\\Tarnix \\App", Refusal::Dot},
+    {"DotDotIsNoTrailingDot", L"C:\\Tarnix\\..\\App", Refusal::None},
+    {"Verbatim", L"\\\\?\\C:\\Tarnix", Refusal::Device},
+    {"Device", L"\\\\.\\C:\\Tarnix", Refusal::Device},
+};
+
+class FormTest : public testing::TestWithParam<FormCase> {};
+
+TEST_P(FormTest, ReadsTheTextAsGiven) {
+    EXPECT_STREQ(RefusalName(FormRefusal(GetParam().Text)), RefusalName(GetParam().Expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FormTest, testing::ValuesIn(FormCases), CaseName());
+
+// Whole judgements on this machine's own folders and registry.
+struct JudgeCase {
+    const char* Name;
+    const wchar_t* Text;
+    Refusal Expected;
+};
+TABLE_CASE_PRINTER(JudgeCase)
+
+const JudgeCase JudgeCases[] = {
+    {"DotDotIntoWindows", L"C:\\Program Files (x86)\\..\\Windows\\Tarnix", Refusal::System},
+    {"ProgramFilesItself", L"C:\\Program Files (x86)", Refusal::System},
+    {"BelowProgramFiles", L"C:\\Program Files (x86)\\Velmora\\Tarnix", Refusal::None},
+    {"LocalhostAdministrativeShare", L"\\\\localhost\\C$\\Tarnix", Refusal::Loopback},
+    {"LoopbackAddress", L"\\\\127.0.0.1\\share\\Tarnix", Refusal::Loopback},
+    {"AdministrativeShareElsewhere", L"\\\\servidor\\D$\\Tarnix", Refusal::Loopback},
+    {"NetworkShare", L"\\\\servidor\\share\\Tarnix", Refusal::None},
+    {"ShareRoot", L"\\\\servidor\\share", Refusal::Root},
+    {"LetterWithoutADrive", L"Q:\\Tarnix", Refusal::Mapped},
+    // The profile list, not the installing account, names the profiles.
+    {"AnotherUsersProfile", L"C:\\users\\alice\\Apps\\Tarnix", Refusal::Profile},
+    {"TheProfilesFolder", L"C:\\users", Refusal::Profile},
+    {"ProgramData", L"C:\\ProgramData\\Tarnix", Refusal::Shared},
+    {"DriveRoot", L"C:\\", Refusal::Root},
+};
+
+class JudgeTest : public testing::TestWithParam<JudgeCase> {};
+
+TEST_P(JudgeTest, JudgesTheFolderAsWindowsWillCreateIt) {
+    const Judgement judgement =
+        JudgeInstallFolder(GetParam().Text, ReadMachine({}), false, L"", [](const std::wstring&) {});
+    EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(GetParam().Expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, JudgeTest, testing::ValuesIn(JudgeCases), CaseName());
+
+TEST(FolderAsCreated, GivesLongNamesForTheExistingPart) {
+    const fs::path folder = L"C:\\Tarnix Pasta Longa Demais";
+    fs::create_directories(folder);
+    std::wstring shortName(MAX_PATH, L'\0');
+    shortName.resize(GetShortPathNameW(folder.c_str(), shortName.data(), MAX_PATH));
+    fs::remove(folder);
+    ASSERT_NE(shortName, folder.wstring()) << "no short name on this volume";
+    fs::create_directories(folder);
+    EXPECT_EQ(FolderAsCreated(shortName + L"\\Nova\\..\\App\\"),
+              L"C:\\Tarnix Pasta Longa Demais\\App");
+    fs::remove(folder);
+}
+
+TEST(ProtectedRefusal, AnUnsetFolderHoldsNothing) {
+    // System64Folder is empty on 32-bit Windows.
+    const std::vector<ProtectedFolder> folders = {{L"", Refusal::System, true}};
+    EXPECT_EQ(ProtectedRefusal(L"C:\\Tarnix", folders).Reason, Refusal::None);
+    EXPECT_EQ(ProtectedRefusal(L"\\\\servidor\\share\\Tarnix", folders).Reason, Refusal::None);
+}
+
+} // namespace
