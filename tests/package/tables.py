@@ -11,6 +11,13 @@ when what it checks does not hold.
   tables.py short-names MSI    every short name a valid 8.3 name, unique in
                                its folder
   tables.py files MSI          each file: name, version, language, hash row
+  tables.py folder-check MSI   the folder check: an immediate DLL action in
+                               both sequences, after every action that sets
+                               INSTALLDIR or what it reads, before
+                               LaunchConditions, never on removal
+  tables.py operands MSI       no condition compares with <<, >> or >< against
+                               anything but a quoted text, which a property
+                               left empty would turn true
 """
 import re
 import subprocess
@@ -94,5 +101,40 @@ def files(msi):
         print(row[2].split("|")[-1], row[4] or "-", row[5] or "-", "hash" if row[0] in hashed else "no-hash")
 
 
+def folder_check(msi):
+    actions = {row[0]: row for row in rows(msi, "CustomAction")}
+    check = actions.get("CheckInstallFolder")
+    if check is None or check[1:4] != ["1", "FolderCheck", "CheckInstallFolder"]:
+        refuse(f"CheckInstallFolder is not an immediate action of the Binary row FolderCheck: {check}")
+    if "FolderCheck" not in [row[0] for row in rows(msi, "Binary")]:
+        refuse("no Binary row FolderCheck")
+    # What it reads: INSTALLDIR, the remembered folder and the upgrade found.
+    inputs = {name for name, row in actions.items() if row[1] == "51" and row[2] == "INSTALLDIR"}
+    inputs |= {"AppSearch", "FindRelatedProducts"}
+    for table in ("InstallUISequence", "InstallExecuteSequence"):
+        sequence = {row[0]: (row[1], int(row[2])) for row in rows(msi, table)}
+        if "CheckInstallFolder" not in sequence:
+            refuse(f"CheckInstallFolder is not in {table}")
+        condition, number = sequence["CheckInstallFolder"]
+        if condition != "NOT Installed":
+            refuse(f"CheckInstallFolder runs in {table} on '{condition}', not on every install and upgrade only")
+        late = sorted(a for a in inputs if a in sequence and sequence[a][1] >= number)
+        if late or sequence["LaunchConditions"][1] <= number:
+            refuse(f"CheckInstallFolder ({number}) in {table} is not after {late} and before LaunchConditions")
+
+
+def operands(msi):
+    texts = [row[0] for row in rows(msi, "LaunchCondition")]
+    for table in ("InstallUISequence", "InstallExecuteSequence"):
+        texts += [row[1] for row in rows(msi, table)]
+    texts += [row[4] for row in rows(msi, "Component")]
+    texts += [row[4] for row in rows(msi, "MsiLockPermissionsEx") or []]
+    for text in texts:
+        for match in re.finditer(r'~?(<<|>>|><)\s*(\S+)', text):
+            if not match.group(2).startswith('"'):
+                refuse(f"'{text}' compares with {match.group(1)} against {match.group(2)}, which may be empty")
+
+
 if __name__ == "__main__":
-    {"lock": lock, "shortcut-keys": shortcut_keys, "short-names": short_names, "files": files}[sys.argv[1]](sys.argv[2])
+    {"lock": lock, "shortcut-keys": shortcut_keys, "short-names": short_names, "files": files,
+     "folder-check": folder_check, "operands": operands}[sys.argv[1]](sys.argv[2])
