@@ -89,14 +89,14 @@ std::optional<std::wstring> FolderSddl(const std::wstring& path) {
 // REG_EXPAND_SZ expanded).
 std::wstring Value(HKEY key, const wchar_t* name) {
     DWORD bytes = 0;
-    if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, nullptr,
-                     &bytes) != ERROR_SUCCESS) {
+    if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, nullptr, &bytes) !=
+        ERROR_SUCCESS) {
         return {};
     }
     std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
     bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, text.data(),
-                     &bytes) != ERROR_SUCCESS) {
+    if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, text.data(), &bytes) !=
+        ERROR_SUCCESS) {
         return {};
     }
     text.resize(wcslen(text.c_str()));

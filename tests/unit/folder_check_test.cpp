@@ -40,8 +40,7 @@ constexpr wchar_t OwnedByTheInstaller[] =
 // Users may delete and rename what is inside (delete-child), nothing more.
 constexpr wchar_t UsersDeleteChildren[] =
     L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1200e9;;;BU)";
-constexpr wchar_t UsersWrite[] =
-    L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1201bf;;;BU)";
+constexpr wchar_t UsersWrite[] = L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1201bf;;;BU)";
 
 struct WayCase {
     const char* Name;
@@ -54,33 +53,59 @@ TABLE_CASE_PRINTER(WayCase)
 
 const WayCase WayCases[] = {
     // CREATOR OWNER becomes the installing account; packages read only.
-    {"ProgramFilesAsShipped", {{L"C:\\", VolumeRoot}, {L"C:\\Program Files (x86)", ProgramFilesX86}},
-     true, Refusal::None, L""},
+    {"ProgramFilesAsShipped",
+     {{L"C:\\", VolumeRoot}, {L"C:\\Program Files (x86)", ProgramFilesX86}},
+     true,
+     Refusal::None,
+     L""},
     {"RightBelowADefaultVolumeRoot", {{L"D:\\", VolumeRoot}}, false, Refusal::None, L""},
-    {"BelowAFolderMadeInADefaultVolumeRoot", {{L"D:\\", VolumeRoot}}, true, Refusal::Inherits,
+    {"BelowAFolderMadeInADefaultVolumeRoot",
+     {{L"D:\\", VolumeRoot}},
+     true,
+     Refusal::Inherits,
      L"D:\\"},
     {"ParentInheritsUsersModify",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", InheritsUsersModify}}, false,
-     Refusal::Writable, L"D:\\Aplicativos"},
-    {"ParentOwnedByAUser", {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", OwnedByAUser}}, false,
-     Refusal::Owner, L"D:\\Aplicativos"},
+     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", InheritsUsersModify}},
+     false,
+     Refusal::Writable,
+     L"D:\\Aplicativos"},
+    {"ParentOwnedByAUser",
+     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", OwnedByAUser}},
+     false,
+     Refusal::Owner,
+     L"D:\\Aplicativos"},
     {"ParentOwnedByTheInstaller",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", OwnedByTheInstaller}}, true, Refusal::None,
+     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", OwnedByTheInstaller}},
+     true,
+     Refusal::None,
      L""},
     {"ProtectedAdministratorsOnlyParent",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", AdministratorsOnly}}, true, Refusal::None, L""},
+     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", AdministratorsOnly}},
+     true,
+     Refusal::None,
+     L""},
     {"DeleteChildOnTheGrandparent",
      {{L"D:\\", VolumeRoot},
       {L"D:\\Dados", UsersDeleteChildren},
       {L"D:\\Dados\\Aplicativos", AdministratorsOnly}},
-     false, Refusal::Writable, L"D:\\Dados"},
+     false,
+     Refusal::Writable,
+     L"D:\\Dados"},
     {"ReparsePointUsersMayChange",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Link", UsersWrite, true}}, false, Refusal::Reparse,
+     {{L"D:\\", VolumeRoot}, {L"D:\\Link", UsersWrite, true}},
+     false,
+     Refusal::Reparse,
      L"D:\\Link"},
     {"ReparsePointOnlyAdministratorsChange",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Link", AdministratorsOnly, true}}, false, Refusal::None, L""},
-    {"UnreadableDescriptor", {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", std::nullopt}}, false,
-     Refusal::Unverifiable, L"D:\\Aplicativos"},
+     {{L"D:\\", VolumeRoot}, {L"D:\\Link", AdministratorsOnly, true}},
+     false,
+     Refusal::None,
+     L""},
+    {"UnreadableDescriptor",
+     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", std::nullopt}},
+     false,
+     Refusal::Unverifiable,
+     L"D:\\Aplicativos"},
 };
 
 class WayTest : public testing::TestWithParam<WayCase> {};
@@ -152,8 +177,8 @@ const JudgeCase JudgeCases[] = {
 class JudgeTest : public testing::TestWithParam<JudgeCase> {};
 
 TEST_P(JudgeTest, JudgesTheFolderAsWindowsWillCreateIt) {
-    const Judgement judgement =
-        JudgeInstallFolder(GetParam().Text, ReadMachine({}), false, L"", [](const std::wstring&) {});
+    const Judgement judgement = JudgeInstallFolder(GetParam().Text, ReadMachine({}), false, L"",
+                                                   [](const std::wstring&) {});
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(GetParam().Expected));
 }
 
