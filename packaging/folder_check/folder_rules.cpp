@@ -155,6 +155,13 @@ Refusal NetworkRefusal(const std::wstring& server, const std::wstring& share,
     return Refusal::None;
 }
 
+Refusal VolumeRefusal(unsigned driveType, unsigned long volumeFlags) {
+    if (driveType == DRIVE_REMOTE || driveType == DRIVE_NO_ROOT_DIR || driveType == DRIVE_UNKNOWN) {
+        return Refusal::Mapped;
+    }
+    return (volumeFlags & FILE_PERSISTENT_ACLS) == 0 ? Refusal::NoPermissions : Refusal::None;
+}
+
 bool IsAtOrBelow(const std::wstring& path, const std::wstring& folder) {
     std::wstring base = folder;
     while (base.size() > 3 && base.back() == L'\\') {

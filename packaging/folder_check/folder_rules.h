@@ -57,6 +57,10 @@ Refusal FormRefusal(const std::wstring& text);
 Refusal NetworkRefusal(const std::wstring& server, const std::wstring& share,
                        const std::vector<std::wstring>& ownNames);
 
+// A local drive by its type and its volume's flags: a network drive or a
+// letter that does not exist, or a volume that keeps no permissions.
+Refusal VolumeRefusal(unsigned driveType, unsigned long volumeFlags);
+
 // Whether path is folder or lies below it, without letter case.
 bool IsAtOrBelow(const std::wstring& path, const std::wstring& folder);
 

@@ -285,16 +285,14 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine, b
             return judgement;
         }
     } else {
-        const UINT type = GetDriveTypeW(root.c_str());
-        if (type == DRIVE_REMOTE || type == DRIVE_NO_ROOT_DIR || type == DRIVE_UNKNOWN) {
-            judgement.Result = {Refusal::Mapped, root};
-            return judgement;
-        }
         DWORD flags = 0;
+        const UINT type = GetDriveTypeW(root.c_str());
         if (!GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr,
-                                   0) ||
-            (flags & FILE_PERSISTENT_ACLS) == 0) {
-            judgement.Result = {Refusal::NoPermissions, root};
+                                   0)) {
+            flags = 0;
+        }
+        if (const Refusal volume = VolumeRefusal(type, flags); volume != Refusal::None) {
+            judgement.Result = {volume, root};
             return judgement;
         }
     }

@@ -15,6 +15,8 @@ when what it checks does not hold.
                                both sequences, after every action that sets
                                INSTALLDIR or what it reads, before
                                LaunchConditions, never on removal
+  tables.py refusals MSI       a launch condition, with its message, for every
+                               reason the folder check gives
   tables.py operands MSI       no condition compares with <<, >> or >< against
                                anything but a quoted text, which a property
                                left empty would turn true
@@ -123,6 +125,21 @@ def folder_check(msi):
             refuse(f"CheckInstallFolder ({number}) in {table} is not after {late} and before LaunchConditions")
 
 
+# Every reason the folder check gives, written out again here.
+REASONS = ["relative", "slash", "dot", "percent", "device", "loopback", "mapped", "noacls", "root", "system",
+           "shared", "profile", "existing", "owner", "writable", "inherits", "reparse", "unverifiable"]
+
+
+def refusals(msi):
+    conditions = {row[0]: row[1] for row in rows(msi, "LaunchCondition")}
+    for reason in REASONS:
+        message = conditions.get(f'Installed OR INSTALLDIRREFUSAL <> "{reason}"')
+        if not message:
+            refuse(f"no launch condition refuses the reason {reason}")
+    if not conditions.get('Installed OR INSTALLDIRCHECKED = "1"'):
+        refuse("no launch condition refuses an install whose folder was not checked")
+
+
 def operands(msi):
     texts = [row[0] for row in rows(msi, "LaunchCondition")]
     for table in ("InstallUISequence", "InstallExecuteSequence"):
@@ -137,4 +154,4 @@ def operands(msi):
 
 if __name__ == "__main__":
     {"lock": lock, "shortcut-keys": shortcut_keys, "short-names": short_names, "files": files,
-     "folder-check": folder_check, "operands": operands}[sys.argv[1]](sys.argv[2])
+     "folder-check": folder_check, "operands": operands, "refusals": refusals}[sys.argv[1]](sys.argv[2])

@@ -184,6 +184,32 @@ TEST_P(JudgeTest, JudgesTheFolderAsWindowsWillCreateIt) {
 
 INSTANTIATE_TEST_SUITE_P(Table, JudgeTest, testing::ValuesIn(JudgeCases), CaseName());
 
+struct VolumeCase {
+    const char* Name;
+    UINT DriveType;
+    DWORD Flags;
+    Refusal Expected;
+};
+TABLE_CASE_PRINTER(VolumeCase)
+
+const VolumeCase VolumeCases[] = {
+    {"Ntfs", DRIVE_FIXED, FILE_PERSISTENT_ACLS | FILE_CASE_PRESERVED_NAMES, Refusal::None},
+    {"NtfsOnARemovableDisk", DRIVE_REMOVABLE, FILE_PERSISTENT_ACLS, Refusal::None},
+    {"FatOrExFat", DRIVE_FIXED, FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK,
+     Refusal::NoPermissions},
+    {"MappedNetworkDrive", DRIVE_REMOTE, FILE_PERSISTENT_ACLS, Refusal::Mapped},
+    {"NoSuchLetter", DRIVE_NO_ROOT_DIR, 0, Refusal::Mapped},
+};
+
+class VolumeTest : public testing::TestWithParam<VolumeCase> {};
+
+TEST_P(VolumeTest, TakesOnlyALocalVolumeThatKeepsPermissions) {
+    const VolumeCase& c = GetParam();
+    EXPECT_STREQ(RefusalName(VolumeRefusal(c.DriveType, c.Flags)), RefusalName(c.Expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, VolumeTest, testing::ValuesIn(VolumeCases), CaseName());
+
 TEST(FolderAsCreated, GivesLongNamesForTheExistingPart) {
     const fs::path folder = L"C:\\Tarnix Pasta Longa Demais";
     fs::create_directories(folder);
