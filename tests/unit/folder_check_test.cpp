@@ -119,14 +119,15 @@ TEST_P(WayTest, JudgesEveryFolderDownToTheInstallation) {
 
 INSTANTIATE_TEST_SUITE_P(Table, WayTest, testing::ValuesIn(WayCases), CaseName());
 
-struct FormCase {
+// A folder as given, and the reason it is refused for.
+struct TextCase {
     const char* Name;
     const wchar_t* Text;
     Refusal Expected;
 };
-TABLE_CASE_PRINTER(FormCase)
+TABLE_CASE_PRINTER(TextCase)
 
-const FormCase FormCases[] = {
+const TextCase FormCases[] = {
     {"DriveFolder", L"C:\\Tarnix", Refusal::None},
     {"NetworkFolder", L"\\\\servidor\\share\\Tarnix", Refusal::None},
     {"SinglePercent", L"C:\\Cem 100%\\Tarnix", Refusal::None},
@@ -141,7 +142,7 @@ const FormCase FormCases[] = {
     {"Device", L"\\\\.\\C:\\Tarnix", Refusal::Device},
 };
 
-class FormTest : public testing::TestWithParam<FormCase> {};
+class FormTest : public testing::TestWithParam<TextCase> {};
 
 TEST_P(FormTest, ReadsTheTextAsGiven) {
     EXPECT_STREQ(RefusalName(FormRefusal(GetParam().Text)), RefusalName(GetParam().Expected));
@@ -150,14 +151,7 @@ TEST_P(FormTest, ReadsTheTextAsGiven) {
 INSTANTIATE_TEST_SUITE_P(Table, FormTest, testing::ValuesIn(FormCases), CaseName());
 
 // Whole judgements on this machine's own folders and registry.
-struct JudgeCase {
-    const char* Name;
-    const wchar_t* Text;
-    Refusal Expected;
-};
-TABLE_CASE_PRINTER(JudgeCase)
-
-const JudgeCase JudgeCases[] = {
+const TextCase JudgeCases[] = {
     {"DotDotIntoWindows", L"C:\\Program Files (x86)\\..\\Windows\\Tarnix", Refusal::System},
     {"ProgramFilesItself", L"C:\\Program Files (x86)", Refusal::System},
     {"BelowProgramFiles", L"C:\\Program Files (x86)\\Velmora\\Tarnix", Refusal::None},
@@ -174,7 +168,7 @@ const JudgeCase JudgeCases[] = {
     {"DriveRoot", L"C:\\", Refusal::Root},
 };
 
-class JudgeTest : public testing::TestWithParam<JudgeCase> {};
+class JudgeTest : public testing::TestWithParam<TextCase> {};
 
 TEST_P(JudgeTest, JudgesTheFolderAsWindowsWillCreateIt) {
     const Judgement judgement = JudgeInstallFolder(GetParam().Text, ReadMachine({}), false, L"",
