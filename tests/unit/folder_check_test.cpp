@@ -204,6 +204,16 @@ TEST_P(VolumeTest, TakesOnlyALocalVolumeThatKeepsPermissions) {
 
 INSTANTIATE_TEST_SUITE_P(Table, VolumeTest, testing::ValuesIn(VolumeCases), CaseName());
 
+TEST(JudgeInstallFolder, RefusesThisComputerByItsOwnName) {
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    ASSERT_TRUE(GetComputerNameW(name, &length));
+    const Judgement judgement =
+        JudgeInstallFolder(std::wstring(L"\\\\") + name + L"\\share\\Tarnix", ReadMachine({}),
+                           false, L"", [](const std::wstring&) {});
+    EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"loopback");
+}
+
 TEST(FolderAsCreated, GivesLongNamesForTheExistingPart) {
     const fs::path folder = L"C:\\Tarnix Pasta Longa Demais";
     fs::create_directories(folder);
