@@ -7,7 +7,7 @@ from failure import fail
 def main_class(manifest):
     """The Main-Class of a manifest's main section, or None. Names are
     compared without letter case, and a line that starts with a space
-    continues the one before (the JAR file specification)."""
+    continues the one before, as java reads a manifest."""
     attributes, name = {}, None
     for line in manifest.decode("utf-8", "replace").replace("\r\n", "\n").replace("\r", "\n").split("\n"):
         if not line:

@@ -3,6 +3,7 @@ with a checksum list that vouches only for what it has checked."""
 import fcntl
 import hashlib
 import os
+import shutil
 
 from failure import fail, progress
 
@@ -10,11 +11,8 @@ LIST = "SHA256SUMS"
 
 
 def digest(path):
-    sha = hashlib.sha256()
     with open(path, "rb") as stream:
-        for block in iter(lambda: stream.read(1 << 20), b""):
-            sha.update(block)
-    return sha.hexdigest()
+        return hashlib.file_digest(stream, "sha256").hexdigest()
 
 
 def read_list(output):
@@ -64,9 +62,7 @@ def publish(output, built, name, token):
     new_list = os.path.join(output, f".{LIST}.{token}")
     try:
         if not os.path.exists(target):
-            with open(built, "rb") as source, open(copy, "wb") as stream:
-                for block in iter(lambda: source.read(1 << 20), b""):
-                    stream.write(block)
+            shutil.copyfile(built, copy)
             os.chmod(copy, 0o644)
         with open(new_list, "w", encoding="utf-8") as stream:
             stream.writelines(listed[n] + "\n" for n in sorted(listed))

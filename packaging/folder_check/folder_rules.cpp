@@ -6,14 +6,10 @@
 #include <sddl.h>
 
 #include <algorithm>
-#include <memory>
+
+#include "packaging/folder_check/local_text.h"
 
 namespace {
-
-struct LocalFreeDeleter {
-    void operator()(void* memory) const { LocalFree(memory); }
-};
-template <typename T> using LocalPointer = std::unique_ptr<T, LocalFreeDeleter>;
 
 bool SameText(const std::wstring& a, const std::wstring& b) {
     return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
@@ -28,15 +24,6 @@ std::vector<std::wstring> Components(const std::wstring& text) {
     }
     parts.push_back(text.substr(start));
     return parts;
-}
-
-std::wstring SidText(PSID sid) {
-    wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(sid, &text)) {
-        return {};
-    }
-    const LocalPointer<wchar_t> owned(text);
-    return text;
 }
 
 // What others may not hold on a folder on the way: delete or rename it,
@@ -176,11 +163,14 @@ bool IsAtOrBelow(const std::wstring& path, const std::wstring& folder) {
     return path.size() == base.size() || base.back() == L'\\' || path[base.size()] == L'\\';
 }
 
+bool SameFolder(const std::wstring& a, const std::wstring& b) {
+    return IsAtOrBelow(a, b) && IsAtOrBelow(b, a);
+}
+
 Verdict ProtectedRefusal(const std::wstring& path, const std::vector<ProtectedFolder>& folders) {
     for (const ProtectedFolder& folder : folders) {
-        const bool hit = folder.AndBelow
-                             ? IsAtOrBelow(path, folder.Path)
-                             : IsAtOrBelow(path, folder.Path) && IsAtOrBelow(folder.Path, path);
+        const bool hit =
+            folder.AndBelow ? IsAtOrBelow(path, folder.Path) : SameFolder(path, folder.Path);
         if (hit) {
             return {folder.Reason, folder.Path};
         }

@@ -64,6 +64,9 @@ Refusal VolumeRefusal(unsigned driveType, unsigned long volumeFlags);
 // Whether path is folder or lies below it, without letter case.
 bool IsAtOrBelow(const std::wstring& path, const std::wstring& folder);
 
+// Whether two paths name one folder, without letter case or a final backslash.
+bool SameFolder(const std::wstring& a, const std::wstring& b);
+
 Verdict ProtectedRefusal(const std::wstring& path, const std::vector<ProtectedFolder>& folders);
 
 // The folders from the root down to the nearest existing ancestor (or the

@@ -7,21 +7,15 @@
 
 #include <memory>
 
-namespace {
+#include "launcher/unique_handle.h"
+#include "packaging/folder_check/local_text.h"
 
-struct LocalFreeDeleter {
-    void operator()(void* memory) const { LocalFree(memory); }
-};
+namespace {
 
 struct KeyCloser {
     void operator()(HKEY key) const { RegCloseKey(key); }
 };
 using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
-
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 // Text a call writes into a buffer whose size it reports first.
 template <typename Call> std::wstring Sized(Call call) {
@@ -74,14 +68,14 @@ std::optional<std::wstring> FolderSddl(const std::wstring& path) {
                               nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
         return std::nullopt;
     }
-    const std::unique_ptr<void, LocalFreeDeleter> owned(descriptor);
+    const LocalPointer<void> owned(descriptor);
     wchar_t* text = nullptr;
     if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
             descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
             &text, nullptr)) {
         return std::nullopt;
     }
-    const std::unique_ptr<wchar_t, LocalFreeDeleter> ownedText(text);
+    const LocalPointer<wchar_t> ownedText(text);
     return std::wstring(text);
 }
 
@@ -103,17 +97,25 @@ std::wstring Value(HKEY key, const wchar_t* name) {
     return text;
 }
 
-// Every profile the machine knows, whoever installs (under SYSTEM the
-// installing account's own profile is the system's).
-std::vector<ProtectedFolder> Profiles() {
-    std::vector<ProtectedFolder> folders;
+// A key of the machine's own (64-bit) registry, or null.
+UniqueKey OpenMachineKey(HKEY parent, const wchar_t* path) {
     HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE,
-                      L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", 0,
-                      KEY_READ | KEY_WOW64_64KEY, &opened) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(parent, path, 0, KEY_READ | KEY_WOW64_64KEY, &opened) != ERROR_SUCCESS) {
+        return nullptr;
+    }
+    return UniqueKey(opened);
+}
+
+// Every profile the machine knows, and ProgramData, from its profile list,
+// whoever installs (under SYSTEM the installing account's own profile is
+// the system's).
+std::vector<ProtectedFolder> ProfileListFolders() {
+    std::vector<ProtectedFolder> folders;
+    const UniqueKey list = OpenMachineKey(
+        HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList");
+    if (!list) {
         return folders;
     }
-    const UniqueKey list(opened);
     for (const wchar_t* name : {L"ProfilesDirectory", L"Public", L"Default"}) {
         folders.push_back({Value(list.get(), name), Refusal::Profile, true});
     }
@@ -125,28 +127,23 @@ std::vector<ProtectedFolder> Profiles() {
             ERROR_SUCCESS) {
             break;
         }
-        HKEY profile = nullptr;
-        if (RegOpenKeyExW(list.get(), sid, 0, KEY_READ | KEY_WOW64_64KEY, &profile) ==
-            ERROR_SUCCESS) {
-            const UniqueKey owned(profile);
-            folders.push_back({Value(owned.get(), L"ProfileImagePath"), Refusal::Profile, true});
+        if (const UniqueKey profile = OpenMachineKey(list.get(), sid)) {
+            folders.push_back({Value(profile.get(), L"ProfileImagePath"), Refusal::Profile, true});
         }
     }
     return folders;
 }
 
-// The Program Files folders as the machine records them, whatever the
-// installer's properties say.
-std::vector<std::wstring> ProgramFilesFolders() {
-    std::vector<std::wstring> folders;
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
-                      KEY_READ | KEY_WOW64_64KEY, &opened) != ERROR_SUCCESS) {
-        return folders;
-    }
-    const UniqueKey key(opened);
-    for (const wchar_t* name : {L"ProgramFilesDir", L"ProgramFilesDir (x86)", L"ProgramW6432Dir"}) {
-        folders.push_back(Value(key.get(), name));
+// The Program Files folders themselves, as the machine records them,
+// whatever the installer's properties say.
+std::vector<ProtectedFolder> RecordedProgramFiles() {
+    std::vector<ProtectedFolder> folders;
+    if (const UniqueKey key =
+            OpenMachineKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion")) {
+        for (const wchar_t* name :
+             {L"ProgramFilesDir", L"ProgramFilesDir (x86)", L"ProgramW6432Dir"}) {
+            folders.push_back({Value(key.get(), name), Refusal::System, false});
+        }
     }
     return folders;
 }
@@ -164,16 +161,7 @@ std::wstring InstallingAccount() {
     if (bytes == 0 || !GetTokenInformation(token, TokenUser, buffer.data(), bytes, &bytes)) {
         return {};
     }
-    wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
-        return {};
-    }
-    const std::unique_ptr<wchar_t, LocalFreeDeleter> ownedText(text);
-    return text;
-}
-
-bool SameText(const std::wstring& a, const std::wstring& b) {
-    return IsAtOrBelow(a, b) && IsAtOrBelow(b, a);
+    return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
 }
 
 } // namespace
@@ -222,11 +210,8 @@ Machine ReadMachine(const InstallerFolders& given) {
     machine.Protected.push_back(
         {Sized([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); }),
          Refusal::Shared, true});
-    for (const ProtectedFolder& profile : Profiles()) {
-        machine.Protected.push_back(profile);
-    }
-    for (const std::wstring& programs : ProgramFilesFolders()) {
-        machine.Protected.push_back({programs, Refusal::System, false});
+    for (const auto& recorded : {ProfileListFolders(), RecordedProgramFiles()}) {
+        machine.Protected.insert(machine.Protected.end(), recorded.begin(), recorded.end());
     }
     for (ProtectedFolder& folder : machine.Protected) {
         if (!folder.Path.empty()) {
@@ -268,20 +253,20 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine, b
     }
     const std::wstring folder = FolderAsCreated(text);
     judgement.Folder = folder + (folder.back() == L'\\' ? L"" : L"\\");
-    judgement.Network = Network(folder);
+    const bool network = Network(folder);
     const std::wstring root = Root(folder);
     log(L"INSTALLDIR " + text + L" is " + folder);
     if (folder.size() <= root.size()) {
         judgement.Result = {Refusal::Root, folder};
         return judgement;
     }
-    if (judgement.Network) {
+    if (network) {
         const size_t server = root.find(L'\\', 2);
-        const Refusal network =
+        const Refusal names =
             NetworkRefusal(root.substr(2, server - 2),
                            root.substr(server + 1, root.size() - server - 2), machine.OwnNames);
-        if (network != Refusal::None) {
-            judgement.Result = {network, root};
+        if (names != Refusal::None) {
+            judgement.Result = {names, root};
             return judgement;
         }
     } else {
@@ -302,11 +287,11 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine, b
     }
     // A first install makes its folder; an upgrade may stay in its own.
     if (Exists(folder) &&
-        !(upgrade && !remembered.empty() && SameText(folder, FolderAsCreated(remembered)))) {
+        !(upgrade && !remembered.empty() && SameFolder(folder, FolderAsCreated(remembered)))) {
         judgement.Result = {Refusal::Existing, folder};
         return judgement;
     }
-    if (judgement.Network) {
+    if (network) {
         return judgement; // the share's own permissions govern
     }
     std::vector<FolderOnTheWay> way;

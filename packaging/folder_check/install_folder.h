@@ -26,7 +26,6 @@ Machine ReadMachine(const InstallerFolders& folders);
 struct Judgement {
     Verdict Result;
     std::wstring Folder; // as Windows will create it, ending in a backslash
-    bool Network = false;
 };
 
 // The folder as Windows will create it: full, ".." resolved, the part that
