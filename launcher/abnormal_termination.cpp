@@ -2,33 +2,49 @@
 
 #include "launcher/user32.h"
 
-#include <cstring>
+#include <string>
+#include <string_view>
 
 namespace {
 
-constexpr DWORD ModulePathBytes = 128;
 constexpr UINT AbnormalTerminationExitStatus = 3;
 
+// The longest path the system gives a module, NUL included.
+constexpr DWORD LongestPathUnits = 32768;
+
+// The program's own path, whole however long it is: read in UTF-16, so that
+// no code page cuts or splits a character.
+std::wstring ProgramPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        // A path that fills the buffer may have been cut: read again, larger.
+        if (length < path.size() || path.size() >= LongestPathUnits) {
+            path.resize(length < path.size() ? length : 0);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
 // The file-name part of a path: after the last backslash, else after the
-// last colon, else the whole path.
-const char* FileNamePart(const char* path) {
-    if (const char* backslash = std::strrchr(path, '\\')) {
-        return backslash + 1;
+// last colon, else the whole path. Searched in UTF-16 units, where a
+// backslash is never the second byte of another character.
+std::wstring_view FileNamePart(std::wstring_view path) {
+    std::size_t cut = path.rfind(L'\\');
+    if (cut == std::wstring_view::npos) {
+        cut = path.rfind(L':');
     }
-    if (const char* colon = std::strrchr(path, ':')) {
-        return colon + 1;
-    }
-    return path;
+    return cut == std::wstring_view::npos ? path : path.substr(cut + 1);
 }
 
 } // namespace
 
 void ShowAbnormalTerminationBox() {
-    char path[ModulePathBytes] = {};
-    // A longer path arrives cut, and not every system ends a cut one in NUL.
-    const DWORD length = GetModuleFileNameA(nullptr, path, ModulePathBytes);
-    path[length < ModulePathBytes ? length : ModulePathBytes - 1] = '\0';
-    CallMessageBoxA(nullptr, "Abnormal program termination", FileNamePart(path),
+    const std::wstring path = ProgramPath();
+    const std::wstring caption(FileNamePart(path));
+    CallMessageBoxW(nullptr, L"Abnormal program termination", caption.c_str(),
                     MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
 }
 

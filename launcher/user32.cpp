@@ -11,3 +11,8 @@ int CallMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     auto* messageBox = SYSTEM_FUNCTION(L"user32.dll", MessageBoxA);
     return messageBox != nullptr ? messageBox(owner, text, caption, style) : 0;
 }
+
+int CallMessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style) {
+    auto* messageBox = SYSTEM_FUNCTION(L"user32.dll", MessageBoxW);
+    return messageBox != nullptr ? messageBox(owner, text, caption, style) : 0;
+}

@@ -6,3 +6,4 @@
 // shown: a usual start needs nothing from USER32.
 DWORD CallCharUpperBuffW(LPWSTR text, DWORD length);
 int CallMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
+int CallMessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style);

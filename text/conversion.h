@@ -15,3 +15,7 @@ UnicodeString ToWide(std::string_view text);
 // units: nothing replaced, no near character. Otherwise nothing, for text
 // that must name the very file it was given.
 std::optional<AnsiString> ToNarrowExact(std::wstring_view text);
+
+// The same rule in a code page the caller names, so that what each code page
+// gives can be stated without running under it.
+std::optional<AnsiString> ToNarrowExactIn(unsigned int codePage, std::wstring_view text);

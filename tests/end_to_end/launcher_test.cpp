@@ -7,10 +7,12 @@
 
 #include "launcher/launch.h"
 #include "launcher/launch_plan.h"
+#include "text/conversion.h"
 #include "tests/end_to_end/launcher_process.h"
 #include "tests/support/message_box.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/case_name.h"
+#include "tests/support/code_page.h"
 #include "tests/support/launcher_entries.h"
 #include "tests/support/scratch_registry.h"
 #include "tests/support/stand_in_record.h"
@@ -21,9 +23,20 @@ namespace {
 
 constexpr DWORD AbnormalTerminationStatus = 3;
 
-// Names code page 1252 cannot hold; narrowed, they would be xapp and JRE8.
+// A name code page 1252 cannot hold; narrowed, it would be xapp.
 constexpr wchar_t FullwidthFolder[] = L"\uff58app";
-constexpr wchar_t FullwidthRuntime[] = L"JRE\uff18";
+
+// The application folder: a space and letters of the code page the test
+// runs under, so that it never causes a refusal itself.
+std::wstring ApplicationFolderName() {
+    const ByCodePage<const wchar_t*> names = {
+        {1250, L"Aplika\u010dn\u00ed Test"},
+        {932, L"\u30a2\u30d7\u30ea Test"},
+        {949, L"\uc571 Test"},
+        {AnyCodePage, L"Aplica\u00e7\u00e3o Teste"},
+    };
+    return *ExpectationUnder(names, GetACP());
+}
 
 fs::path LauncherPath() {
     return ProgramFolder().parent_path() / L"tarnix2018.exe";
@@ -55,6 +68,9 @@ std::wstring Quoted(const fs::path& path) {
 class LauncherTest : public testing::Test {
 protected:
     void SetUp() override {
+        ASSERT_EQ(GetACP(), IntendedCodePage());
+        ASSERT_TRUE(ToNarrowExact(app_.Text()))
+            << "the application folder is outside the code page";
         RemoveLauncherEntries();
         SetEnvironmentVariableW(RecordVariable, record_.c_str());
     }
@@ -104,7 +120,7 @@ protected:
     // A folder of this name beside the application folder, gone with it.
     fs::path Beside(const wchar_t* name) const { return app_.Path().parent_path() / name; }
 
-    ScratchFolder app_{L"Aplica\u00e7\u00e3o Teste"};
+    ScratchFolder app_{ApplicationFolderName()};
     fs::path record_ = app_.Path().parent_path() / L"record.txt";
 };
 
@@ -258,13 +274,6 @@ enum class Setting {
     ProgramAtDriveRoot,  // a Javaw.exe planted in \bin of the drive
     SisWithoutItsFolder, // the installed system's runtime, but no fixed folder
     DllsBesideACopy,     // a copy of the launcher with DLLs a box loads beside it
-    // Started from a folder outside the code page, beside its look-alike
-    // with a private runtime, or with the installed runtime alone.
-    FolderOutsideTheCodePageBesideALookAlike,
-    FolderOutsideTheCodePageWithAnInstalledRuntime,
-    // JavaHome or Executavel outside the code page, their look-alikes present.
-    JavaHomeOutsideTheCodePage,
-    ExecutableOutsideTheCodePage,
 };
 
 struct FailedLaunchCase {
@@ -283,14 +292,6 @@ const FailedLaunchCase FailedLaunchCases[] = {
     {"NoJavaHomeStartsNothingFromTheDriveRoot", L"", Setting::ProgramAtDriveRoot, 0},
     {"SisWithoutItsWorkingDirectory", L"SIS", Setting::SisWithoutItsFolder, ERROR_DIRECTORY},
     {"NoDllLoadedFromBesideTheLauncher", L"xyz", Setting::DllsBesideACopy, 0},
-    {"FolderOutsideTheCodePageBesideALookAlike", L"",
-     Setting::FolderOutsideTheCodePageBesideALookAlike, ERROR_NO_UNICODE_TRANSLATION},
-    {"FolderOutsideTheCodePageWithAnInstalledRuntime", L"",
-     Setting::FolderOutsideTheCodePageWithAnInstalledRuntime, ERROR_NO_UNICODE_TRANSLATION},
-    {"JavaHomeOutsideTheCodePage", L"", Setting::JavaHomeOutsideTheCodePage,
-     ERROR_NO_UNICODE_TRANSLATION},
-    {"ExecutableOutsideTheCodePage", L"SIS", Setting::ExecutableOutsideTheCodePage,
-     ERROR_NO_UNICODE_TRANSLATION},
 };
 
 class FailedLaunchTest : public LauncherTest,
@@ -312,24 +313,7 @@ TEST_P(FailedLaunchTest, ShowsOneErrorBoxAndExitsWithZero) {
     ScratchKey system(KEY_WOW64_64KEY, SystemKey);
     ScratchKey installed(KEY_WOW64_64KEY, RuntimeKey);
     fs::path launcher = LauncherPath();
-    fs::path directory;
-    const fs::path lookAlike = Beside(L"JRE8");
-    if (c.Given == Setting::FolderOutsideTheCodePageBesideALookAlike) {
-        directory = Beside(FullwidthFolder);
-        fs::create_directories(directory);
-        PlaceFile(StandInPath(), Beside(L"xapp") / L"Java\\bin\\Javaw.exe");
-    } else if (c.Given == Setting::FolderOutsideTheCodePageWithAnInstalledRuntime) {
-        directory = Beside(FullwidthFolder);
-        fs::create_directories(directory);
-        PlaceFile(StandInPath(), lookAlike / L"bin\\Javaw.exe");
-        installed.SetText(L"JavaHome", lookAlike.wstring());
-    } else if (c.Given == Setting::JavaHomeOutsideTheCodePage) {
-        PlaceFile(StandInPath(), lookAlike / L"bin\\Javaw.exe");
-        installed.SetText(L"JavaHome", Beside(FullwidthRuntime).wstring());
-    } else if (c.Given == Setting::ExecutableOutsideTheCodePage) {
-        PlaceFile(StandInPath(), lookAlike / L"bin\\javaw.exe");
-        system.SetText(L"Executavel", (Beside(FullwidthRuntime) / L"bin\\javaw.exe").wstring());
-    } else if (c.Given == Setting::RuntimeFolderWithoutExecutable) {
+    if (c.Given == Setting::RuntimeFolderWithoutExecutable) {
         fs::create_directories(app_.Path() / L"Java\\bin");
     } else if (c.Given == Setting::ProgramAtDriveRoot) {
         PlaceFile(StandInPath(), planted);
@@ -344,7 +328,7 @@ TEST_P(FailedLaunchTest, ShowsOneErrorBoxAndExitsWithZero) {
             PlaceFile(SystemFolder() / name, app_.Path() / name);
         }
     }
-    const auto [box, status, modules] = RunToBox(L"Erro", c.Arguments, launcher, directory);
+    const auto [box, status, modules] = RunToBox(L"Erro", c.Arguments, launcher);
     if (c.Given == Setting::ProgramAtDriveRoot) {
         fs::remove(planted);
     } else if (c.Given == Setting::SisWithoutItsFolder) {
@@ -365,11 +349,170 @@ TEST_P(FailedLaunchTest, ShowsOneErrorBoxAndExitsWithZero) {
 
 INSTANTIATE_TEST_SUITE_P(Table, FailedLaunchTest, testing::ValuesIn(FailedLaunchCases), CaseName());
 
-// The file-name part of the first 127 bytes of a path.
-std::wstring CaptionOfCutPath(const std::wstring& path) {
-    const std::wstring cut = path.substr(0, 127);
-    return cut.substr(cut.rfind(L'\\') + 1);
+// Where a row's name stands in a start.
+enum class Role {
+    PrivateRuntimeFolder, // the current directory, holding Java\bin\Javaw.exe
+    CurrentDirectory,     // the current directory, with an ordinary installed runtime
+    JavaHome,             // holding bin\Javaw.exe
+    JavaHomeWithBackslash,
+    Executable, // Executavel names NAME\bin\javaw.exe, started with SIS
+};
+
+enum class Outcome {
+    Starts,  // exactly what was named
+    Refused, // error 1113, nothing started
+};
+
+struct CodePageStartCase {
+    const char* Name;
+    Role Given;
+    const wchar_t* Folder;    // beside the application folder
+    const wchar_t* LookAlike; // where near characters would lead, with a runtime; or null
+    ByCodePage<Outcome> Expected;
+    std::size_t PathLength = 0; // the name repeated until the folder's path is this long
+};
+TABLE_CASE_PRINTER(CodePageStartCase)
+
+constexpr auto Starts = Outcome::Starts;
+constexpr auto Refused = Outcome::Refused;
+
+const CodePageStartCase CodePageStartCases[] = {
+    // In 932 each character's second byte is 0x5C, a backslash's byte.
+    {"DoubleByteDirectory",
+     Role::PrivateRuntimeFolder,
+     L"\u8868\u30bd\u80fd",
+     nullptr,
+     {{932, Starts}, {949, Starts}, {65001, Starts}, {AnyCodePage, Refused}}},
+    {"DoubleByteJavaHome",
+     Role::JavaHome,
+     L"\u8868\u30bd\u80fd",
+     nullptr,
+     {{932, Starts}, {949, Starts}, {65001, Starts}, {AnyCodePage, Refused}}},
+    {"DoubleByteJavaHomeWithBackslash",
+     Role::JavaHomeWithBackslash,
+     L"\u8868\u30bd\u80fd",
+     nullptr,
+     {{932, Starts}, {949, Starts}, {65001, Starts}, {AnyCodePage, Refused}}},
+    {"DoubleByteExecutable",
+     Role::Executable,
+     L"\u8868\u30bd\u80fd",
+     nullptr,
+     {{932, Starts}, {949, Starts}, {65001, Starts}, {AnyCodePage, Refused}}},
+    // Near a backslash: the yen sign in 932, the won sign in 949, the
+    // fullwidth backslash in 1252 and 1250; x\y is the look-alike.
+    {"YenDirectoryBesideALookAlike",
+     Role::PrivateRuntimeFolder,
+     L"x\u00a5y",
+     L"x\\y",
+     {{1252, Starts}, {65001, Starts}, {AnyCodePage, Refused}}},
+    {"WonDirectoryBesideALookAlike",
+     Role::PrivateRuntimeFolder,
+     L"x\u20a9y",
+     L"x\\y",
+     {{65001, Starts}, {AnyCodePage, Refused}}},
+    {"FullwidthBackslashDirectoryBesideALookAlike",
+     Role::PrivateRuntimeFolder,
+     L"x\uff3cy",
+     L"x\\y",
+     {{932, Starts}, {949, Starts}, {65001, Starts}, {AnyCodePage, Refused}}},
+    // Near x and 8 in the single-byte code pages.
+    {"FullwidthDirectoryBesideALookAlike",
+     Role::PrivateRuntimeFolder,
+     FullwidthFolder,
+     L"xapp",
+     {{932, Starts}, {949, Starts}, {65001, Starts}, {AnyCodePage, Refused}}},
+    {"FullwidthDirectoryWithAnInstalledRuntime",
+     Role::CurrentDirectory,
+     FullwidthFolder,
+     nullptr,
+     {{932, Starts}, {949, Starts}, {65001, Starts}, {AnyCodePage, Refused}}},
+    {"FullwidthJavaHomeBesideALookAlike",
+     Role::JavaHome,
+     L"JRE\uff18",
+     L"JRE8",
+     {{932, Starts}, {949, Starts}, {65001, Starts}, {AnyCodePage, Refused}}},
+    {"FullwidthExecutableBesideALookAlike",
+     Role::Executable,
+     L"JRE\uff18",
+     L"JRE8",
+     {{932, Starts}, {949, Starts}, {65001, Starts}, {AnyCodePage, Refused}}},
+    {"PolishDirectory",
+     Role::PrivateRuntimeFolder,
+     L"\u0141\u00f3d\u017a",
+     nullptr,
+     {{1250, Starts}, {65001, Starts}, {AnyCodePage, Refused}}},
+    // 200 characters, near 400 bytes in UTF-8.
+    {"LongAccentedDirectory",
+     Role::PrivateRuntimeFolder,
+     L"Aplica\u00e7\u00e3o ",
+     nullptr,
+     {{1252, Starts}, {65001, Starts}, {AnyCodePage, Refused}},
+     200},
+};
+
+class CodePageStartTest : public LauncherTest,
+                          public testing::WithParamInterface<CodePageStartCase> {};
+
+TEST_P(CodePageStartTest, StartsExactlyWhatIsNamedOrNothing) {
+    const CodePageStartCase& c = GetParam();
+    const Outcome* expected = ExpectationUnder(c.Expected, GetACP());
+    ASSERT_NE(expected, nullptr);
+    fs::path folder = Beside(c.Folder);
+    while (folder.wstring().size() < c.PathLength) {
+        folder += c.Folder;
+    }
+    if (c.PathLength != 0) {
+        folder = folder.wstring().substr(0, c.PathLength);
+    }
+    const bool inDirectory =
+        c.Given == Role::PrivateRuntimeFolder || c.Given == Role::CurrentDirectory;
+    const fs::path runtimeInside = c.Given == Role::PrivateRuntimeFolder ? L"Java\\bin\\Javaw.exe"
+                                   : c.Given == Role::Executable         ? L"bin\\javaw.exe"
+                                                                         : L"bin\\Javaw.exe";
+    PlaceFile(StandInPath(), folder / runtimeInside);
+    if (c.LookAlike != nullptr) {
+        PlaceFile(StandInPath(), Beside(c.LookAlike) / runtimeInside);
+    }
+    ScratchKey installed(KEY_WOW64_64KEY, RuntimeKey);
+    ScratchKey system(KEY_WOW64_64KEY, SystemKey);
+    const fs::path ordinaryRuntime = Beside(L"Runtime");
+    std::wstring runtime = (folder / runtimeInside).wstring();
+    if (c.Given == Role::CurrentDirectory) {
+        PlaceFile(StandInPath(), ordinaryRuntime / L"bin\\Javaw.exe");
+        installed.SetText(L"JavaHome", ordinaryRuntime.wstring());
+        runtime = (ordinaryRuntime / L"bin\\Javaw.exe").wstring();
+    } else if (c.Given == Role::JavaHome || c.Given == Role::JavaHomeWithBackslash) {
+        const std::wstring home =
+            folder.wstring() + (c.Given == Role::JavaHomeWithBackslash ? L"\\" : L"");
+        installed.SetText(L"JavaHome", home);
+        runtime = home + L"\\bin\\Javaw.exe";
+    } else if (c.Given == Role::Executable) {
+        system.SetText(L"Executavel", runtime);
+    }
+    const std::wstring directory = inDirectory ? folder.wstring() : app_.Text();
+    const std::wstring arguments = c.Given == Role::Executable ? L"SIS" : L"";
+    if (*expected == Outcome::Refused) {
+        const auto [box, status, modules] = RunToBox(L"Erro", arguments, LauncherPath(), directory);
+        EXPECT_EQ(box.Text, L"Erro 1113 ao executar o aplicativo.");
+        EXPECT_EQ(status, 0u);
+        EXPECT_TRUE(Record().empty()) << "started " << ToNarrow(Record()[CommandLineKey]);
+        return;
+    }
+    ASSERT_EQ(Run(arguments, directory), 0u);
+    ASSERT_FALSE(Record().empty()) << "nothing was started";
+    if (c.Given == Role::Executable) {
+        EXPECT_EQ(Record().at(CommandLineKey),
+                  Quoted(runtime) + L" -Xmx768m -jar \"" + FixedDirectory + L"\\tarnix2018.jar\"");
+        EXPECT_EQ(Record().at(DirectoryKey), FixedDirectory);
+        return;
+    }
+    EXPECT_EQ(Record().at(CommandLineKey),
+              Quoted(runtime) + L" -Xmx768m -jar \"" + directory + L"\"\\tarnix2018.jar");
+    EXPECT_EQ(Record().at(DirectoryKey), directory);
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, CodePageStartTest, testing::ValuesIn(CodePageStartCases),
+                         CaseName());
 
 TEST_F(LauncherTest, UnreadableRegistryValueEndsWithTheAbnormalTerminationBox) {
     PlaceFile(StandInPath(), app_.Path() / L"Java\\bin\\Javaw.exe");
@@ -377,19 +520,27 @@ TEST_F(LauncherTest, UnreadableRegistryValueEndsWithTheAbnormalTerminationBox) {
     const DWORD number = 1;
     key.SetRaw(L"Executavel", REG_DWORD, &number, sizeof number);
 
-    // The caption is the program's file name, even from a path cut at 128 bytes.
-    ScratchFolder deep(L"p");
-    const fs::path deepFolder = deep.Path() / std::wstring(120 - deep.Text().size(), L'q');
-    const fs::path longLauncher = deepFolder / L"tarnix2018.exe";
-    PlaceFile(LauncherPath(), longLauncher);
-    ASSERT_GT(longLauncher.wstring().size(), 128u);
-
-    for (const fs::path& launcher : {LauncherPath(), longLauncher}) {
-        const std::wstring caption = launcher == LauncherPath()
-                                         ? std::wstring(L"tarnix2018.exe")
-                                         : CaptionOfCutPath(launcher.wstring());
+    // The caption is the program's whole file name, read as characters: a
+    // long path is not cut, and no character's second byte is taken for a
+    // backslash (hyou in 932, jou in 936, kyo in 950).
+    ScratchFolder other(L"p");
+    const std::wstring longName = L"tarnix2018 " + std::wstring(150, L'\u00e7') + L".exe";
+    const struct {
+        fs::path Launcher;
+        std::wstring Caption;
+    } launchers[] = {
+        {LauncherPath(), L"tarnix2018.exe"},
+        {other.Path() / std::wstring(120, L'\u00e7') / L"tarnix2018.exe", L"tarnix2018.exe"},
+        {other.Path() / L"\u8868.exe", L"\u8868.exe"},
+        {other.Path() / L"\u4e57.exe", L"\u4e57.exe"},
+        {other.Path() / L"\u8a31.exe", L"\u8a31.exe"},
+        {other.Path() / longName, longName},
+    };
+    for (const auto& [launcher, caption] : launchers) {
+        if (launcher != LauncherPath()) {
+            PlaceFile(LauncherPath(), launcher);
+        }
         const auto [box, status, modules] = RunToBox(caption, L"SIS", launcher);
-        EXPECT_EQ(box.Caption, caption);
         EXPECT_EQ(box.Text, L"Abnormal program termination");
         EXPECT_EQ(box.Buttons, L"OK");
         EXPECT_NE(box.Icon, nullptr);

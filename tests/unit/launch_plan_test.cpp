@@ -9,6 +9,7 @@
 #include "registry/registry_exception.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/case_name.h"
+#include "tests/support/code_page.h"
 #include "tests/support/launcher_entries.h"
 #include "tests/support/scratch_registry.h"
 
@@ -35,6 +36,9 @@ private:
     fs::path path_;
 };
 
+struct PlanSetting;
+struct PlanText;
+
 // Every test starts with neither registry entry in either view.
 class LaunchPlanTest : public testing::Test {
 protected:
@@ -54,18 +58,67 @@ protected:
         RegistryReaders readers = CreateRegistryReaders();
         return BuildRuntimePlan(readers);
     }
+    // Composes the plan in that setting and compares it with the row's
+    // expectation under the code page the test runs under.
+    void ExpectPlan(const PlanSetting& given, LaunchRoute route, const ByCodePage<PlanText>& row);
 };
+
+// Where a plan is composed: the current directory, whether its Java folder
+// exists, the installed runtime's home in the 64-bit view (null: none), and
+// a folder with a Java folder of its own where a near narrowing would lead.
+struct PlanSetting {
+    const wchar_t* Directory;
+    bool RuntimeFolder;
+    const wchar_t* JavaHome;
+    const wchar_t* LookAlike = nullptr;
+};
+
+// The plan's two texts; both null: refused, with error 1113.
+struct PlanText {
+    const char* CommandLine;
+    const char* WorkingDirectory;
+};
+constexpr PlanText Refused{nullptr, nullptr};
+
+// The first folder below the root, which holds all the path names.
+fs::path TopFolder(const fs::path& path) {
+    return path.root_path() / *path.relative_path().begin();
+}
+
+void LaunchPlanTest::ExpectPlan(const PlanSetting& given, LaunchRoute route,
+                                const ByCodePage<PlanText>& row) {
+    const PlanText* expected = ExpectationUnder(row, GetACP());
+    ASSERT_NE(expected, nullptr);
+    const fs::path directory(given.Directory);
+    std::unique_ptr<FixedFolder> folder, runtime, lookAlike;
+    if (given.LookAlike != nullptr) {
+        lookAlike = std::make_unique<FixedFolder>(TopFolder(given.LookAlike));
+        fs::create_directories(fs::path(given.LookAlike) / L"Java");
+    }
+    if (directory != directory.root_path()) {
+        folder = std::make_unique<FixedFolder>(directory);
+    }
+    if (given.RuntimeFolder) {
+        runtime = std::make_unique<FixedFolder>(directory / L"Java");
+    }
+    std::unique_ptr<ScratchKey> key;
+    if (given.JavaHome != nullptr) {
+        key = InstalledRuntime(KEY_WOW64_64KEY, given.JavaHome);
+    }
+    const RuntimePlan result = PlanIn(given.Directory);
+    EXPECT_EQ(result.Route, route);
+    const bool refused = expected->CommandLine == nullptr;
+    EXPECT_EQ(result.Plan.CommandLine, refused ? "" : expected->CommandLine);
+    EXPECT_EQ(result.Plan.WorkingDirectory, refused ? "" : expected->WorkingDirectory);
+    EXPECT_EQ(result.Plan.RefusalCode,
+              refused ? static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION) : 0u);
+}
 
 struct RuntimePlanCase {
     const char* Name;
-    const wchar_t* Directory; // the current directory
-    bool RuntimeFolder;       // the folder Java below it exists
-    const wchar_t* JavaHome;  // in the 64-bit view; null: no installed runtime
+    PlanSetting Given;
     LaunchRoute Route;
-    const char* CommandLine;
-    const char* WorkingDirectory;
-    const wchar_t* LookAlike = nullptr; // a folder with a Java folder, beside the directory
-    DWORD Refusal = 0;
+    ByCodePage<PlanText> Plan;
 };
 TABLE_CASE_PRINTER(RuntimePlanCase)
 
@@ -73,92 +126,239 @@ constexpr auto Private = LaunchRoute::PrivateRuntime;
 constexpr auto Installed = LaunchRoute::InstalledRuntime;
 
 const RuntimePlanCase RuntimePlanCases[] = {
-    {"PrivateWorkedResult", L"C:\\App", true, nullptr, Private,
-     "\"C:\\App\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar", "C:\\App"},
-    {"InstalledWorkedResult", L"C:\\App", false, L"C:\\JRE8", Installed,
-     "\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar", "C:\\App"},
+    {"PrivateWorkedResult",
+     {L"C:\\App", true, nullptr},
+     Private,
+     {{AnyCodePage,
+       {"\"C:\\App\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar",
+        "C:\\App"}}}},
+    {"InstalledWorkedResult",
+     {L"C:\\App", false, L"C:\\JRE8"},
+     Installed,
+     {{AnyCodePage,
+       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar", "C:\\App"}}}},
     // At a root the archive's folder is quoted without its backslash, which
     // would escape the closing quote; the runtime folder has two separators.
-    {"PrivateAtDriveRoot", L"C:\\", true, nullptr, Private,
-     "\"C:\\\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\"\\tarnix2018.jar", "C:\\"},
-    {"InstalledAtDriveRoot", L"C:\\", false, L"C:\\JRE8", Installed,
-     "\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\"\\tarnix2018.jar", "C:\\"},
-    {"JavaHomeWithTrailingBackslash", L"C:\\App", false, L"C:\\JRE8\\", Installed,
-     "\"C:\\JRE8\\\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar", "C:\\App"},
+    {"PrivateAtDriveRoot",
+     {L"C:\\", true, nullptr},
+     Private,
+     {{AnyCodePage,
+       {"\"C:\\\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\"\\tarnix2018.jar", "C:\\"}}}},
+    {"InstalledAtDriveRoot",
+     {L"C:\\", false, L"C:\\JRE8"},
+     Installed,
+     {{AnyCodePage,
+       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\"\\tarnix2018.jar", "C:\\"}}}},
+    {"JavaHomeWithTrailingBackslash",
+     {L"C:\\App", false, L"C:\\JRE8\\"},
+     Installed,
+     {{AnyCodePage,
+       {"\"C:\\JRE8\\\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar", "C:\\App"}}}},
     // Without a home nothing is started (not \bin\Javaw.exe of the drive).
-    {"EmptyJavaHome", L"C:\\App", false, L"", Installed, "", "C:\\App"},
-    {"NoInstalledRuntime", L"C:\\App", false, nullptr, Installed, "", "C:\\App"},
-    {"DirectoryInTheCodePage", L"C:\\A\u00e7\u00e3o Caf\u00e9", true, nullptr, Private,
-     "\"C:\\A\xe7\xe3o Caf\xe9\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\A\xe7\xe3o "
-     "Caf\xe9\"\\tarnix2018.jar",
-     "C:\\A\xe7\xe3o Caf\xe9"},
-    // Outside code page 1252 a name is refused, never narrowed to the near
-    // name of another folder (C:\xapp) or runtime (C:\JRE8).
-    {"DirectoryOutsideTheCodePageBesideALookAlikeRuntime", L"C:\\\uff58app", false, L"C:\\JRE8",
-     Installed, "", "", L"C:\\xapp", ERROR_NO_UNICODE_TRANSLATION},
-    {"DirectoryOutsideTheCodePageAlone", L"C:\\\uff58app", false, L"C:\\JRE8", Installed, "", "",
-     nullptr, ERROR_NO_UNICODE_TRANSLATION},
-    {"DirectoryOutsideTheCodePageWithItsOwnRuntime", L"C:\\\uff58app", true, nullptr, Private, "",
-     "", nullptr, ERROR_NO_UNICODE_TRANSLATION},
-    {"JavaHomeOutsideTheCodePage", L"C:\\App", false, L"C:\\JRE\uff18", Installed, "", "", nullptr,
-     ERROR_NO_UNICODE_TRANSLATION},
+    {"EmptyJavaHome", {L"C:\\App", false, L""}, Installed, {{AnyCodePage, {"", "C:\\App"}}}},
+    {"NoInstalledRuntime",
+     {L"C:\\App", false, nullptr},
+     Installed,
+     {{AnyCodePage, {"", "C:\\App"}}}},
 };
 
 class RuntimePlanTest : public LaunchPlanTest,
                         public testing::WithParamInterface<RuntimePlanCase> {};
 
 TEST_P(RuntimePlanTest, ComposesTheCommandLineAndWorkingDirectory) {
-    const RuntimePlanCase& c = GetParam();
-    const fs::path directory(c.Directory);
-    std::unique_ptr<FixedFolder> folder, runtime, lookAlike;
-    if (c.LookAlike != nullptr) {
-        lookAlike = std::make_unique<FixedFolder>(c.LookAlike);
-        fs::create_directories(fs::path(c.LookAlike) / L"Java");
-    }
-    if (directory != directory.root_path()) {
-        folder = std::make_unique<FixedFolder>(directory);
-    }
-    if (c.RuntimeFolder) {
-        runtime = std::make_unique<FixedFolder>(directory / L"Java");
-    }
-    std::unique_ptr<ScratchKey> key;
-    if (c.JavaHome != nullptr) {
-        key = InstalledRuntime(KEY_WOW64_64KEY, c.JavaHome);
-    }
-    const RuntimePlan result = PlanIn(c.Directory);
-    EXPECT_EQ(result.Route, c.Route);
-    EXPECT_EQ(result.Plan.CommandLine, c.CommandLine);
-    EXPECT_EQ(result.Plan.WorkingDirectory, c.WorkingDirectory);
-    EXPECT_EQ(result.Plan.RefusalCode, c.Refusal);
+    ExpectPlan(GetParam().Given, GetParam().Route, GetParam().Plan);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RuntimePlanTest, testing::ValuesIn(RuntimePlanCases), CaseName());
 
+// Names whose narrow form turns on the ANSI code page: used exactly where
+// the code page holds them, refused where it would give near characters
+// that name another folder (a look-alike beside it) or runtime.
+const RuntimePlanCase CodePagePlanCases[] = {
+    {"AccentedDirectory",
+     {L"C:\\A\u00e7\u00e3o Caf\u00e9", true, nullptr},
+     Private,
+     {{1252,
+       {"\"C:\\A\xe7\xe3o Caf\xe9\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\A\xe7\xe3o "
+        "Caf\xe9\"\\tarnix2018.jar",
+        "C:\\A\xe7\xe3o Caf\xe9"}},
+      {65001,
+       {"\"C:\\A\xc3\xa7\xc3\xa3o Caf\xc3\xa9\\Java\\bin\\Javaw.exe\" -Xmx768m -jar "
+        "\"C:\\A\xc3\xa7\xc3\xa3o Caf\xc3\xa9\"\\tarnix2018.jar",
+        "C:\\A\xc3\xa7\xc3\xa3o Caf\xc3\xa9"}},
+      {AnyCodePage, Refused}}},
+    {"FullwidthDirectoryBesideALookAlikeRuntime",
+     {L"C:\\\uff58app", false, L"C:\\JRE8", L"C:\\xapp"},
+     Installed,
+     {{932,
+       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\\x82\x98"
+        "app\"\\tarnix2018.jar",
+        "C:\\\x82\x98"
+        "app"}},
+      {949,
+       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\\xa3\xf8"
+        "app\"\\tarnix2018.jar",
+        "C:\\\xa3\xf8"
+        "app"}},
+      {65001,
+       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\\xef\xbd\x98"
+        "app\"\\tarnix2018.jar",
+        "C:\\\xef\xbd\x98"
+        "app"}},
+      {AnyCodePage, Refused}}},
+    {"FullwidthDirectoryWithItsOwnRuntime",
+     {L"C:\\\uff58app", true, nullptr, L"C:\\xapp"},
+     Private,
+     {{932,
+       {"\"C:\\\x82\x98"
+        "app\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\\x82\x98"
+        "app\"\\tarnix2018.jar",
+        "C:\\\x82\x98"
+        "app"}},
+      {949,
+       {"\"C:\\\xa3\xf8"
+        "app\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\\xa3\xf8"
+        "app\"\\tarnix2018.jar",
+        "C:\\\xa3\xf8"
+        "app"}},
+      {65001,
+       {"\"C:\\\xef\xbd\x98"
+        "app\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\\xef\xbd\x98"
+        "app\"\\tarnix2018.jar",
+        "C:\\\xef\xbd\x98"
+        "app"}},
+      {AnyCodePage, Refused}}},
+    {"FullwidthJavaHome",
+     {L"C:\\App", false, L"C:\\JRE\uff18"},
+     Installed,
+     {{932,
+       {"\"C:\\JRE\x82\x57\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar",
+        "C:\\App"}},
+      {949,
+       {"\"C:\\JRE\xa3\xb8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar",
+        "C:\\App"}},
+      {65001,
+       {"\"C:\\JRE\xef\xbc\x98\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar",
+        "C:\\App"}},
+      {AnyCodePage, Refused}}},
+    // Each character's second byte in 932 is 0x5C, a backslash's byte.
+    {"DoubleByteDirectory",
+     {L"C:\\\u8868\u30bd\u80fd", true, nullptr},
+     Private,
+     {{932,
+       {"\"C:\\\x95\\\x83\\\x94\\\\Java\\bin\\Javaw.exe\" -Xmx768m -jar "
+        "\"C:\\\x95\\\x83\\\x94\\\"\\tarnix2018.jar",
+        "C:\\\x95\\\x83\\\x94\\"}},
+      {949,
+       {"\"C:\\\xf8\xfa\xab\xbd\xd2\xf6\\Java\\bin\\Javaw.exe\" -Xmx768m -jar "
+        "\"C:\\\xf8\xfa\xab\xbd\xd2\xf6\"\\tarnix2018.jar",
+        "C:\\\xf8\xfa\xab\xbd\xd2\xf6"}},
+      {65001,
+       {"\"C:\\\xe8\xa1\xa8\xe3\x82\xbd\xe8\x83\xbd\\Java\\bin\\Javaw.exe\" -Xmx768m -jar "
+        "\"C:\\\xe8\xa1\xa8\xe3\x82\xbd\xe8\x83\xbd\"\\tarnix2018.jar",
+        "C:\\\xe8\xa1\xa8\xe3\x82\xbd\xe8\x83\xbd"}},
+      {AnyCodePage, Refused}}},
+    {"DoubleByteJavaHome",
+     {L"C:\\App", false, L"C:\\\u8868"},
+     Installed,
+     {{932,
+       {"\"C:\\\x95\\\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar", "C:\\App"}},
+      {949,
+       {"\"C:\\\xf8\xfa\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar", "C:\\App"}},
+      {65001,
+       {"\"C:\\\xe8\xa1\xa8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar",
+        "C:\\App"}},
+      {AnyCodePage, Refused}}},
+    {"DoubleByteJavaHomeWithTrailingBackslash",
+     {L"C:\\App", false, L"C:\\\u8868\\"},
+     Installed,
+     {{932,
+       {"\"C:\\\x95\\\\\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar", "C:\\App"}},
+      {949,
+       {"\"C:\\\xf8\xfa\\\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar", "C:\\App"}},
+      {65001,
+       {"\"C:\\\xe8\xa1\xa8\\\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar",
+        "C:\\App"}},
+      {AnyCodePage, Refused}}},
+    // Near a backslash: C:\x\y, with a Java folder, is the look-alike.
+    {"YenDirectoryBesideALookAlike",
+     {L"C:\\x\u00a5y", false, L"C:\\JRE8", L"C:\\x\\y"},
+     Installed,
+     {{1252,
+       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\x\xa5y\"\\tarnix2018.jar", "C:\\x\xa5y"}},
+      {65001,
+       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\x\xc2\xa5y\"\\tarnix2018.jar",
+        "C:\\x\xc2\xa5y"}},
+      {AnyCodePage, Refused}}},
+    {"WonDirectoryBesideALookAlike",
+     {L"C:\\x\u20a9y", false, L"C:\\JRE8", L"C:\\x\\y"},
+     Installed,
+     {{65001,
+       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\x\xe2\x82\xa9y\"\\tarnix2018.jar",
+        "C:\\x\xe2\x82\xa9y"}},
+      {AnyCodePage, Refused}}},
+    {"FullwidthBackslashDirectoryBesideALookAlike",
+     {L"C:\\x\uff3cy", false, L"C:\\JRE8", L"C:\\x\\y"},
+     Installed,
+     {{932,
+       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\x\x81\x5fy\"\\tarnix2018.jar",
+        "C:\\x\x81\x5fy"}},
+      {949,
+       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\x\xa1\xacy\"\\tarnix2018.jar",
+        "C:\\x\xa1\xacy"}},
+      {65001,
+       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\x\xef\xbc\xbcy\"\\tarnix2018.jar",
+        "C:\\x\xef\xbc\xbcy"}},
+      {AnyCodePage, Refused}}},
+};
+
+class CodePagePlanTest : public LaunchPlanTest,
+                         public testing::WithParamInterface<RuntimePlanCase> {};
+
+TEST_P(CodePagePlanTest, UsesTheNameExactlyOrRefuses) {
+    ExpectPlan(GetParam().Given, GetParam().Route, GetParam().Plan);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CodePagePlanTest, testing::ValuesIn(CodePagePlanCases), CaseName());
+
 struct SisPlanCase {
     const char* Name;
     const wchar_t* Executable;
-    const char* QuotedExecutable; // the command line's head; null: refused
+    ByCodePage<const char*> QuotedExecutable; // the command line's head; null: refused
 };
 TABLE_CASE_PRINTER(SisPlanCase)
 
 const SisPlanCase SisPlanCases[] = {
-    {"WorkedResult", L"C:\\JRE8\\bin\\javaw.exe", "\"C:\\JRE8\\bin\\javaw.exe\""},
-    {"ExecutableOutsideTheCodePage", L"C:\\JRE\uff18\\bin\\javaw.exe", nullptr},
+    {"WorkedResult", L"C:\\JRE8\\bin\\javaw.exe", {{AnyCodePage, "\"C:\\JRE8\\bin\\javaw.exe\""}}},
+    {"FullwidthExecutable",
+     L"C:\\JRE\uff18\\bin\\javaw.exe",
+     {{932, "\"C:\\JRE\x82\x57\\bin\\javaw.exe\""},
+      {949, "\"C:\\JRE\xa3\xb8\\bin\\javaw.exe\""},
+      {65001, "\"C:\\JRE\xef\xbc\x98\\bin\\javaw.exe\""},
+      {AnyCodePage, nullptr}}},
+    {"DoubleByteExecutable",
+     L"C:\\\u8868\\bin\\javaw.exe",
+     {{932, "\"C:\\\x95\\\\bin\\javaw.exe\""},
+      {949, "\"C:\\\xf8\xfa\\bin\\javaw.exe\""},
+      {65001, "\"C:\\\xe8\xa1\xa8\\bin\\javaw.exe\""},
+      {AnyCodePage, nullptr}}},
 };
 
 class SisPlanTest : public LaunchPlanTest, public testing::WithParamInterface<SisPlanCase> {};
 
 TEST_P(SisPlanTest, ComposesTheFixedCommandOrRefuses) {
     const SisPlanCase& c = GetParam();
+    const char* const* quoted = ExpectationUnder(c.QuotedExecutable, GetACP());
+    ASSERT_NE(quoted, nullptr);
     ScratchKey key(KEY_WOW64_64KEY, SystemKey);
     key.SetText(L"Executavel", c.Executable);
     const LaunchPlan plan = BuildSisPlan();
-    if (c.QuotedExecutable == nullptr) {
+    if (*quoted == nullptr) {
         EXPECT_EQ(plan.CommandLine, "");
         EXPECT_EQ(plan.RefusalCode, static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
         return;
     }
-    EXPECT_EQ(plan.CommandLine, std::string(c.QuotedExecutable) + FixedCommandTail);
+    EXPECT_EQ(plan.CommandLine, std::string(*quoted) + FixedCommandTail);
     EXPECT_EQ(plan.WorkingDirectory, FixedFolderText);
     EXPECT_EQ(plan.RefusalCode, 0u);
 }
@@ -183,7 +383,8 @@ const ViewCase ViewCases[] = {
     {"NoFallBackWhenTheValueIsEmpty", true, L"", true, L"C:\\JRE32", ""},
     {"DefaultViewValueMissing", false, nullptr, true, nullptr, ""},
     {"KeyInNeitherView", false, nullptr, false, nullptr, ""},
-    {"HomeOutsideTheCodePageIsRefused", true, L"C:\\JRE\uff18", false, nullptr, nullptr},
+    // A lone surrogate: no code page holds it, UTF-8 included.
+    {"HomeOutsideTheCodePageIsRefused", true, L"C:\\JRE\xd800", false, nullptr, nullptr},
     // The key exists for KeyExists but does not open for reading.
     {"NoFallBackWhenTheSixtyFourBitKeyRefusesNotify", true, L"C:\\JRE64", true, L"C:\\JRE32", "",
      KEY_NOTIFY},

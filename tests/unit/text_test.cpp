@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "tests/support/case_name.h"
+#include "tests/support/code_page.h"
 #include "tests/support/scratch_folder.h"
 #include "text/conversion.h"
 #include "text/file_system.h"
@@ -43,69 +44,186 @@ TEST(AppendFormatNarrow, AppendsToWhatIsThere) {
     EXPECT_EQ(text, "C:\\App\\Java -1!");
 }
 
-bool Windows1252() {
-    return GetACP() == 1252;
+TEST(Conversion, SubstitutesCharacterForCharacter) {
+    // Whatever the code page lacks becomes one character each, never dropped,
+    // never a NUL.
+    const std::wstring wide = L"a\u4e2d\u0141\u03a9\u20a9c";
+    const AnsiString narrow = ToNarrow(wide);
+    EXPECT_EQ(narrow.find('\0'), AnsiString::npos);
+    const UnicodeString back = ToWide(narrow);
+    ASSERT_EQ(back.size(), wide.size()) << narrow;
+    EXPECT_EQ(back.front(), L'a');
+    EXPECT_EQ(back.back(), L'c');
 }
 
-TEST(Conversion, RoundTripsWhatTheCodePageHolds) {
-    if (!Windows1252()) {
-        GTEST_SKIP() << "expects the Western code page 1252, not " << GetACP();
-    }
-    EXPECT_EQ(ToNarrow(L""), "");
-    EXPECT_EQ(ToWide(""), L"");
-    EXPECT_EQ(ToNarrow(L"C:\\Aplica\u00e7\u00e3o"), "C:\\Aplica\xe7\xe3o");
-    EXPECT_EQ(ToWide("C:\\Aplica\xe7\xe3o"), L"C:\\Aplica\u00e7\u00e3o");
-    EXPECT_EQ(ToNarrow(L"\u20ac"), "\x80");
+TEST(CodePage, IsTheOneThisRunIsMeantFor) {
+    EXPECT_EQ(GetACP(), IntendedCodePage());
 }
 
-TEST(Conversion, SubstitutesWhatTheCodePageLacks) {
-    if (!Windows1252()) {
-        GTEST_SKIP() << "expects the Western code page 1252, not " << GetACP();
-    }
-    // One narrow character for each, never dropped, never a NUL.
-    const AnsiString narrow = ToNarrow(L"a\u03a9b\u4e2dc");
-    ASSERT_EQ(narrow.size(), 5u);
-    EXPECT_EQ(narrow.front(), 'a');
-    EXPECT_EQ(narrow.back(), 'c');
-    EXPECT_NE(narrow[1], '\0');
-    EXPECT_NE(ToWide(narrow), L"a\u03a9b\u4e2dc");
-}
+// The ANSI code pages the table states: Western, Central European,
+// Cyrillic, Greek, Japanese, Simplified Chinese, Korean, Traditional
+// Chinese and UTF-8.
+constexpr UINT StatedCodePages[] = {1252, 1250, 1251, 1253, 932, 936, 949, 950, 65001};
 
 struct ExactCase {
     const char* Name;
     const wchar_t* Wide;
-    const char* Narrow; // null: the code page cannot hold it exactly
+    ByCodePage<const char*> Narrow; // null: the code page cannot hold it exactly
 };
 TABLE_CASE_PRINTER(ExactCase)
 
 const ExactCase ExactCases[] = {
-    {"Empty", L"", ""},
-    {"WesternLetters", L"C:\\A\u00e7\u00e3o Caf\u00e9", "C:\\A\xe7\xe3o Caf\xe9"},
-    {"EuroSign", L"\u20ac", "\x80"},
-    // Each of these has a near character in 1252 (x, 8, -, l, o, O).
-    {"FullwidthLetter", L"C:\\\uff58app", nullptr},
-    {"FullwidthDigit", L"C:\\JRE\uff18", nullptr},
-    {"NonBreakingHyphen", L"C:\\Tarnix\u2011App", nullptr},
-    {"PolishL", L"C:\\Zak\u0142ad", nullptr},
-    {"HungarianO", L"C:\\Szab\u0151", nullptr},
-    {"GreekOmega", L"C:\\App\u03a9", nullptr},
-    // No near character: the default one.
-    {"Ideograph", L"C:\\\u4e2d", nullptr},
-    {"LoneSurrogate", L"C:\\\xd800", nullptr},
+    {"Empty", L"", {{AnyCodePage, ""}}},
+    {"Ascii", L"C:\\Tarnix App", {{AnyCodePage, "C:\\Tarnix App"}}},
+    {"Aplicacao",
+     L"Aplica\u00e7\u00e3o",
+     {{1252, "Aplica\xe7\xe3o"}, {65001, "Aplica\xc3\xa7\xc3\xa3o"}, {AnyCodePage, nullptr}}},
+    {"Lodz",
+     L"\u0141\u00f3d\u017a",
+     {{1250, "\xa3\xf3"
+             "d\x9f"},
+      {65001, "\xc5\x81\xc3\xb3"
+              "d\xc5\xba"},
+      {AnyCodePage, nullptr}}},
+    {"HungarianO",
+     L"Szab\u0151",
+     {{1250, "Szab\xf5"}, {65001, "Szab\xc5\x91"}, {AnyCodePage, nullptr}}},
+    {"Papka",
+     L"\u041f\u0430\u043f\u043a\u0430",
+     {{1251, "\xcf\xe0\xef\xea\xe0"},
+      {932, "\x84\x50\x84\x70\x84\x81\x84\x7b\x84\x70"},
+      {936, "\xa7\xb1\xa7\xd1\xa7\xe1\xa7\xdc\xa7\xd1"},
+      {949, "\xac\xb1\xac\xd1\xac\xe1\xac\xdc\xac\xd1"},
+      {65001, "\xd0\x9f\xd0\xb0\xd0\xbf\xd0\xba\xd0\xb0"},
+      {AnyCodePage, nullptr}}},
+    {"Fakelos",
+     L"\u03a6\u03ac\u03ba\u03b5\u03bb\u03bf\u03c2",
+     {{1253, "\xd6\xdc\xea\xe5\xeb\xef\xf2"},
+      {65001, "\xce\xa6\xce\xac\xce\xba\xce\xb5\xce\xbb\xce\xbf\xcf\x82"},
+      {AnyCodePage, nullptr}}},
+    {"GreekOmega",
+     L"\u03a9",
+     {{1253, "\xd9"},
+      {932, "\x83\xb6"},
+      {936, "\xa6\xb8"},
+      {949, "\xa5\xd8"},
+      {950, "\xa3\x5b"},
+      {65001, "\xce\xa9"},
+      {AnyCodePage, nullptr}}},
+    // Double-byte characters whose second byte is 0x5C, a backslash's byte,
+    // in 932 (hyou, so, nou), 936 (jou) and 950 (kyo).
+    {"Hyou",
+     L"\u8868",
+     {{932, "\x95\\"},
+      {936, "\xb1\xed"},
+      {949, "\xf8\xfa"},
+      {950, "\xaa\xed"},
+      {65001, "\xe8\xa1\xa8"},
+      {AnyCodePage, nullptr}}},
+    {"So",
+     L"\u30bd",
+     {{932, "\x83\\"},
+      {936, "\xa5\xbd"},
+      {949, "\xab\xbd"},
+      {65001, "\xe3\x82\xbd"},
+      {AnyCodePage, nullptr}}},
+    {"Nou",
+     L"\u80fd",
+     {{932, "\x94\\"},
+      {936, "\xc4\xdc"},
+      {949, "\xd2\xf6"},
+      {950, "\xaf\xe0"},
+      {65001, "\xe8\x83\xbd"},
+      {AnyCodePage, nullptr}}},
+    {"Jou",
+     L"\u4e57",
+     {{932, "\x8f\xe6"}, {936, "\x81\\"}, {65001, "\xe4\xb9\x97"}, {AnyCodePage, nullptr}}},
+    {"Kyo",
+     L"\u8a31",
+     {{932, "\x8b\x96"},
+      {936, "\xd4\x53"},
+      {949, "\xfa\xc9"},
+      {950, "\xb3\\"},
+      {65001, "\xe8\xa8\xb1"},
+      {AnyCodePage, nullptr}}},
+    {"Ideograph",
+     L"\u4e2d",
+     {{932, "\x92\x86"},
+      {936, "\xd6\xd0"},
+      {949, "\xf1\xe9"},
+      {950, "\xa4\xa4"},
+      {65001, "\xe4\xb8\xad"},
+      {AnyCodePage, nullptr}}},
+    {"HangulGa", L"\uac00", {{949, "\xb0\xa1"}, {65001, "\xea\xb0\x80"}, {AnyCodePage, nullptr}}},
+    // Near x and 8 in the single-byte code pages.
+    {"FullwidthLetter",
+     L"\uff58",
+     {{932, "\x82\x98"},
+      {936, "\xa3\xf8"},
+      {949, "\xa3\xf8"},
+      {950, "\xa3\x41"},
+      {65001, "\xef\xbd\x98"},
+      {AnyCodePage, nullptr}}},
+    {"FullwidthDigit",
+     L"\uff18",
+     {{932, "\x82\x57"},
+      {936, "\xa3\xb8"},
+      {949, "\xa3\xb8"},
+      {950, "\xa2\xb7"},
+      {65001, "\xef\xbc\x98"},
+      {AnyCodePage, nullptr}}},
+    // Near a backslash: the yen sign in 932, the won sign in 949, the
+    // fullwidth backslash in the single-byte code pages.
+    {"Yen",
+     L"\u00a5",
+     {{1252, "\xa5"}, {1253, "\xa5"}, {65001, "\xc2\xa5"}, {AnyCodePage, nullptr}}},
+    {"Won", L"\u20a9", {{65001, "\xe2\x82\xa9"}, {AnyCodePage, nullptr}}},
+    {"FullwidthBackslash",
+     L"\uff3c",
+     {{932, "\x81\x5f"},
+      {936, "\xa3\xdc"},
+      {949, "\xa1\xac"},
+      {950, "\xa2\x40"},
+      {65001, "\xef\xbc\xbc"},
+      {AnyCodePage, nullptr}}},
+    {"NonBreakingHyphen", L"\u2011", {{65001, "\xe2\x80\x91"}, {AnyCodePage, nullptr}}},
+    {"EuroSign",
+     L"\u20ac",
+     {{1252, "\x80"},
+      {1250, "\x80"},
+      {1251, "\x88"},
+      {1253, "\x80"},
+      {936, "\x80"},
+      {949, "\xa2\xe6"},
+      {950, "\xa3\xe1"},
+      {65001, "\xe2\x82\xac"},
+      {932, nullptr}}},
+    {"Emoji", L"\U0001f600", {{65001, "\xf0\x9f\x98\x80"}, {AnyCodePage, nullptr}}},
+    // UTF-8 too gives a replacement character, which reads back as another.
+    {"LoneSurrogate", L"C:\\\xd800", {{AnyCodePage, nullptr}}},
 };
 
 class ExactConversionTest : public testing::TestWithParam<ExactCase> {};
 
+std::string Shown(const std::optional<AnsiString>& narrow) {
+    return narrow ? "\"" + *narrow + "\"" : "refused";
+}
+
 TEST_P(ExactConversionTest, GivesTheTextOnlyWhenItRoundTrips) {
-    if (!Windows1252()) {
-        GTEST_SKIP() << "expects the Western code page 1252, not " << GetACP();
-    }
     const ExactCase& c = GetParam();
-    const std::optional<AnsiString> narrow = ToNarrowExact(c.Wide);
-    if (c.Narrow == nullptr) {
-        EXPECT_FALSE(narrow.has_value()) << *narrow;
-    } else {
-        EXPECT_EQ(narrow, c.Narrow);
+    for (const UINT codePage : StatedCodePages) {
+        if (const char* const* narrow = ExpectationUnder(c.Narrow, codePage)) {
+            const std::optional<AnsiString> expected =
+                *narrow != nullptr ? std::optional<AnsiString>(*narrow) : std::nullopt;
+            EXPECT_EQ(ToNarrowExactIn(codePage, c.Wide), expected)
+                << "code page " << codePage << ": " << Shown(ToNarrowExactIn(codePage, c.Wide));
+        }
+    }
+    // And the launcher's own conversion, in the code page it runs under.
+    if (const char* const* narrow = ExpectationUnder(c.Narrow, GetACP())) {
+        EXPECT_EQ(ToNarrowExact(c.Wide),
+                  *narrow != nullptr ? std::optional<AnsiString>(*narrow) : std::nullopt)
+            << "code page " << GetACP() << ": " << Shown(ToNarrowExact(c.Wide));
     }
 }
 
