@@ -1,6 +1,6 @@
 #include "launcher/launch.h"
 
-#include "launcher/unique_handle.h"
+#include "text/unique_handle.h"
 #include "launcher/user32.h"
 #include "text/format.h"
 

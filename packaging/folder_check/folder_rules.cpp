@@ -29,6 +29,7 @@ std::vector<std::wstring> Components(const std::wstring& text) {
 // What others may not hold on a folder on the way: delete or rename it,
 // change its permissions or owner, or delete and rename what is in it.
 constexpr ACCESS_MASK Dangerous = DELETE | WRITE_DAC | WRITE_OWNER | FILE_DELETE_CHILD;
+constexpr ACCESS_MASK DangerousOnARoot = WRITE_DAC | WRITE_OWNER | FILE_DELETE_CHILD;
 // On a link, also what changes where it leads.
 constexpr ACCESS_MASK ChangesALink = Dangerous | FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES;
 
@@ -172,7 +173,7 @@ Verdict ProtectedRefusal(const std::wstring& path, const std::vector<ProtectedFo
         const bool hit =
             folder.AndBelow ? IsAtOrBelow(path, folder.Path) : SameFolder(path, folder.Path);
         if (hit) {
-            return {folder.Reason, folder.Path};
+            return {folder.Reason, folder.Path, {}};
         }
     }
     return {};
@@ -184,27 +185,28 @@ Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std
         const FolderOnTheWay& folder = way[i];
         const auto read = folder.Sddl ? Read(*folder.Sddl) : std::nullopt;
         if (!read) {
-            return {Refusal::Unverifiable, folder.Path};
+            return {Refusal::Unverifiable, folder.Path, {}};
         }
         const auto& [owner, grants] = *read;
         // Its owner may always rewrite its permissions.
         if (!Trusted(owner, trusted)) {
-            return {Refusal::Owner, folder.Path};
+            return {Refusal::Owner, folder.Path, owner};
         }
         const bool last = i + 1 == way.size();
+        const bool root = !folder.Path.empty() && folder.Path.back() == L'\\';
         for (const Grant& grant : grants) {
             if (Trusted(grant.Trustee, trusted)) {
                 continue;
             }
             if (folder.ReparsePoint && grant.AppliesHere && (grant.Rights & ChangesALink) != 0) {
-                return {Refusal::Reparse, folder.Path};
+                return {Refusal::Reparse, folder.Path, grant.Trustee};
             }
-            if (grant.AppliesHere && (grant.Rights & Dangerous) != 0) {
-                return {Refusal::Writable, folder.Path};
+            if (grant.AppliesHere && (grant.Rights & (root ? DangerousOnARoot : Dangerous)) != 0) {
+                return {Refusal::Writable, folder.Path, grant.Trustee};
             }
             if (last && createsFolders && grant.ToNewSubfolders &&
                 (grant.Rights & Dangerous) != 0) {
-                return {Refusal::Inherits, folder.Path};
+                return {Refusal::Inherits, folder.Path, grant.Trustee};
             }
         }
     }

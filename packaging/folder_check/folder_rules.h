@@ -33,7 +33,8 @@ const wchar_t* RefusalName(Refusal reason);
 
 struct Verdict {
     Refusal Reason = Refusal::None;
-    std::wstring Folder; // the folder at fault
+    std::wstring Folder;  // the folder at fault
+    std::wstring Trustee; // the owner or grantee at fault (a SID as text), where one is
 };
 
 // A folder that no installation may use: itself, or everything below it too.
@@ -69,9 +70,10 @@ bool SameFolder(const std::wstring& a, const std::wstring& b);
 
 Verdict ProtectedRefusal(const std::wstring& path, const std::vector<ProtectedFolder>& folders);
 
-// The folders from the root down to the nearest existing ancestor (or the
-// folder itself), judged for the trustees in trusted (SIDs as text);
-// createsFolders: the installer makes folders between the last and the
-// installation folder.
+// The folders from the volume's root down to the nearest existing ancestor
+// (or the folder itself), judged for the trustees in trusted (SIDs as
+// text); createsFolders: the installer makes folders between the last and
+// the installation folder. A root cannot be deleted or renamed: there only
+// what re-permits it or removes what is in it counts.
 Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std::wstring>& trusted,
                    bool createsFolders);

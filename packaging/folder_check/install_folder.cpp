@@ -5,9 +5,10 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <algorithm>
 #include <memory>
 
-#include "launcher/unique_handle.h"
+#include "text/unique_handle.h"
 #include "packaging/folder_check/local_text.h"
 
 namespace {
@@ -164,6 +165,19 @@ std::wstring InstallingAccount() {
     return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
 }
 
+// Whether the token the check runs with (the installing account's, when
+// impersonated) holds Administrators, or is SYSTEM.
+bool InstallingAsAdministrator() {
+    unsigned char administrators[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof administrators;
+    BOOL member = FALSE;
+    if (CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) &&
+        CheckTokenMembership(nullptr, administrators, &member) && member) {
+        return true;
+    }
+    return InstallingAccount() == L"S-1-5-18";
+}
+
 } // namespace
 
 std::wstring FolderAsCreated(const std::wstring& text) {
@@ -230,25 +244,26 @@ Machine ReadMachine(const InstallerFolders& given) {
             return GetLastError() == ERROR_MORE_DATA ? length : 0;
         }));
     }
-    // SYSTEM, Administrators, TrustedInstaller, CREATOR OWNER (whoever
-    // creates: the installing account), OWNER RIGHTS, and the installing
-    // account itself.
-    machine.Trusted = {L"S-1-5-18", L"S-1-5-32-544",
-                       L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",
-                       L"S-1-3-0", L"S-1-3-4"};
-    const std::wstring account = InstallingAccount();
-    if (!account.empty()) {
-        machine.Trusted.push_back(account);
-    }
+    machine.Trusted = TrustedTrustees(InstallingAccount(), InstallingAsAdministrator());
     return machine;
 }
 
-Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine, bool upgrade,
-                             const std::wstring& remembered,
+std::vector<std::wstring> TrustedTrustees(const std::wstring& account, bool administrator) {
+    std::vector<std::wstring> trusted = {
+        L"S-1-5-18", L"S-1-5-32-544",
+        L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", L"S-1-3-0", L"S-1-3-4"};
+    if (administrator && !account.empty()) {
+        trusted.push_back(account);
+    }
+    return trusted;
+}
+
+Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
+                             const std::vector<std::wstring>& installedLocations,
                              const std::function<void(const std::wstring&)>& log) {
     Judgement judgement;
     if (const Refusal form = FormRefusal(text); form != Refusal::None) {
-        judgement.Result = {form, text};
+        judgement.Result = {form, text, {}};
         return judgement;
     }
     const std::wstring folder = FolderAsCreated(text);
@@ -257,7 +272,7 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine, b
     const std::wstring root = Root(folder);
     log(L"INSTALLDIR " + text + L" is " + folder);
     if (folder.size() <= root.size()) {
-        judgement.Result = {Refusal::Root, folder};
+        judgement.Result = {Refusal::Root, folder, {}};
         return judgement;
     }
     if (network) {
@@ -266,7 +281,7 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine, b
             NetworkRefusal(root.substr(2, server - 2),
                            root.substr(server + 1, root.size() - server - 2), machine.OwnNames);
         if (names != Refusal::None) {
-            judgement.Result = {names, root};
+            judgement.Result = {names, root, {}};
             return judgement;
         }
     } else {
@@ -277,7 +292,7 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine, b
             flags = 0;
         }
         if (const Refusal volume = VolumeRefusal(type, flags); volume != Refusal::None) {
-            judgement.Result = {volume, root};
+            judgement.Result = {volume, root, {}};
             return judgement;
         }
     }
@@ -286,9 +301,13 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine, b
         return judgement;
     }
     // A first install makes its folder; an upgrade may stay in its own.
-    if (Exists(folder) &&
-        !(upgrade && !remembered.empty() && SameFolder(folder, FolderAsCreated(remembered)))) {
-        judgement.Result = {Refusal::Existing, folder};
+    const bool installedThere =
+        std::any_of(installedLocations.begin(), installedLocations.end(),
+                    [&folder](const std::wstring& location) {
+                        return !location.empty() && SameFolder(folder, FolderAsCreated(location));
+                    });
+    if (Exists(folder) && !installedThere) {
+        judgement.Result = {Refusal::Existing, folder, {}};
         return judgement;
     }
     if (network) {
@@ -300,7 +319,7 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine, b
         nearest = Parent(nearest);
     }
     if (nearest.empty()) {
-        judgement.Result = {Refusal::Unverifiable, root};
+        judgement.Result = {Refusal::Unverifiable, root, {}};
         return judgement;
     }
     for (std::wstring step = nearest; !step.empty(); step = Parent(step)) {

@@ -15,6 +15,13 @@ struct Machine {
     std::vector<std::wstring> Trusted;
 };
 
+// The trustees that may own and change the folders on the way: SYSTEM,
+// Administrators, TrustedInstaller, CREATOR OWNER (whoever creates: the
+// installing account), OWNER RIGHTS, and the installing account itself only
+// when it is an administrator (an elevated install for a standard user must
+// not trust a folder that user may later rename and replace).
+std::vector<std::wstring> TrustedTrustees(const std::wstring& account, bool administrator);
+
 // The installer's own folder properties (empty where Windows sets none),
 // completed from the machine's profile list, its names and the installing
 // account.
@@ -32,9 +39,10 @@ struct Judgement {
 // exists in its long names; no trailing backslash but at a root.
 std::wstring FolderAsCreated(const std::wstring& text);
 
-// Whether text may receive the application on this machine. An upgrade may
-// stay in the folder it remembers, which must exist; a first install makes
-// its folder. Each folder examined is told to log.
-Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine, bool upgrade,
-                             const std::wstring& remembered,
+// Whether text may receive the application on this machine. A first install
+// makes its folder; an upgrade may stay in a folder where Windows Installer
+// has a product of this upgrade code installed (installedLocations), never
+// in one that anything else names. Each folder examined is told to log.
+Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
+                             const std::vector<std::wstring>& installedLocations,
                              const std::function<void(const std::wstring&)>& log);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "launcher/unique_handle.h"
+#include "text/unique_handle.h"
 
 // The launcher started as a process of its own, from a given folder with a
 // given command line, as Explorer or a shortcut would start it.

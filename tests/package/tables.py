@@ -14,7 +14,8 @@ when what it checks does not hold.
   tables.py folder-check MSI   the folder check: an immediate DLL action in
                                both sequences, after every action that sets
                                INSTALLDIR or what it reads, before
-                               LaunchConditions, never on removal
+                               LaunchConditions, never on removal nor on a
+                               downgrade
   tables.py refusals MSI       a launch condition, with its message, for every
                                reason the folder check gives
   tables.py operands MSI       no condition compares with <<, >> or >< against
@@ -118,7 +119,7 @@ def folder_check(msi):
         if "CheckInstallFolder" not in sequence:
             refuse(f"CheckInstallFolder is not in {table}")
         condition, number = sequence["CheckInstallFolder"]
-        if condition != "NOT Installed":
+        if condition != "NOT Installed AND NOT WIX_DOWNGRADE_DETECTED":
             refuse(f"CheckInstallFolder runs in {table} on '{condition}', not on every install and upgrade only")
         late = sorted(a for a in inputs if a in sequence and sequence[a][1] >= number)
         if late or sequence["LaunchConditions"][1] <= number:
@@ -136,7 +137,7 @@ def refusals(msi):
         message = conditions.get(f'Installed OR INSTALLDIRREFUSAL <> "{reason}"')
         if not message:
             refuse(f"no launch condition refuses the reason {reason}")
-    if not conditions.get('Installed OR INSTALLDIRCHECKED = "1"'):
+    if not conditions.get('Installed OR WIX_DOWNGRADE_DETECTED OR INSTALLDIRCHECKED = "1"'):
         refuse("no launch condition refuses an install whose folder was not checked")
 
 

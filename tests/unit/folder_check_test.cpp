@@ -2,11 +2,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <vector>
 
 #include "packaging/folder_check/install_folder.h"
 #include "tests/support/case_name.h"
+#include "tests/support/scratch_registry.h"
 
 namespace fs = std::filesystem;
 
@@ -14,9 +16,7 @@ namespace {
 
 constexpr wchar_t TrustedInstaller[] =
     L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
-constexpr wchar_t Installer[] = L"S-1-5-21-9-9-9-500"; // the installing administrator
-const std::vector<std::wstring> Trusted = {L"S-1-5-18", L"S-1-5-32-544", TrustedInstaller,
-                                           L"S-1-3-0",  L"S-1-3-4",      Installer};
+constexpr wchar_t Installer[] = L"S-1-5-21-9-9-9-500"; // the installing account
 
 // As Windows ships them.
 constexpr wchar_t VolumeRoot[] = L"O:SYG:SYD:AI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)"
@@ -29,6 +29,10 @@ constexpr wchar_t ProgramFilesX86[] =
     L"(A;;0x1200a9;;;BU)(A;OICIIO;GXGR;;;BU)(A;OICIIO;GA;;;CO)"
     L"(A;;0x1200a9;;;S-1-15-2-1)(A;OICIIO;GXGR;;;S-1-15-2-1)"
     L"(A;;0x1200a9;;;S-1-15-2-2)(A;OICIIO;GXGR;;;S-1-15-2-2)";
+// A data volume formatted since Windows Vista: Authenticated Users may
+// modify the root itself, and what is made in it.
+constexpr wchar_t DataVolumeRoot[] = L"O:BAG:SYD:AI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)"
+                                     L"(A;OICI;0x1301bf;;;AU)(A;OICI;0x1200a9;;;BU)";
 constexpr wchar_t AdministratorsOnly[] =
     L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 constexpr wchar_t InheritsUsersModify[] = L"O:BAD:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)"
@@ -40,6 +44,12 @@ constexpr wchar_t OwnedByTheInstaller[] =
 // Users may delete and rename what is inside (delete-child), nothing more.
 constexpr wchar_t UsersDeleteChildren[] =
     L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1200e9;;;BU)";
+constexpr wchar_t UsersRepermit[] = L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;WD;;;BU)";
+// Passed on to the files, or to the folders, made below.
+constexpr wchar_t FilesInheritUsersModify[] =
+    L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OIIO;0x1301bf;;;BU)";
+constexpr wchar_t FoldersInheritUsersModify[] =
+    L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;CIIO;0x1301bf;;;BU)";
 constexpr wchar_t UsersWrite[] = L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1201bf;;;BU)";
 
 struct WayCase {
@@ -48,6 +58,7 @@ struct WayCase {
     bool CreatesFolders;
     Refusal Expected;
     const wchar_t* At; // the folder at fault
+    bool ByAnAdministrator = true;
 };
 TABLE_CASE_PRINTER(WayCase)
 
@@ -58,12 +69,36 @@ const WayCase WayCases[] = {
      true,
      Refusal::None,
      L""},
-    {"RightBelowADefaultVolumeRoot", {{L"D:\\", VolumeRoot}}, false, Refusal::None, L""},
-    {"BelowAFolderMadeInADefaultVolumeRoot",
-     {{L"D:\\", VolumeRoot}},
+    {"RightBelowTheSystemVolumeRoot", {{L"C:\\", VolumeRoot}}, false, Refusal::None, L""},
+    {"BelowAFolderMadeInTheSystemVolumeRoot",
+     {{L"C:\\", VolumeRoot}},
+     true,
+     Refusal::Inherits,
+     L"C:\\"},
+    // A root cannot be deleted or renamed: its DELETE counts for nothing,
+    // what it passes on to a folder the installer makes does.
+    {"RightBelowAFreshDataVolumeRoot", {{L"D:\\", DataVolumeRoot}}, false, Refusal::None, L""},
+    {"BelowAFolderMadeInAFreshDataVolumeRoot",
+     {{L"D:\\", DataVolumeRoot}},
      true,
      Refusal::Inherits,
      L"D:\\"},
+    {"RootUsersMayRepermit", {{L"D:\\", UsersRepermit}}, false, Refusal::Writable, L"D:\\"},
+    {"ParentUsersMayRepermit",
+     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", UsersRepermit}},
+     false,
+     Refusal::Writable,
+     L"D:\\Aplicativos"},
+    {"ParentPassesUsersModifyToFilesOnly",
+     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", FilesInheritUsersModify}},
+     true,
+     Refusal::None,
+     L""},
+    {"ParentPassesUsersModifyToFolders",
+     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", FoldersInheritUsersModify}},
+     true,
+     Refusal::Inherits,
+     L"D:\\Aplicativos"},
     {"ParentInheritsUsersModify",
      {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", InheritsUsersModify}},
      false,
@@ -79,6 +114,13 @@ const WayCase WayCases[] = {
      true,
      Refusal::None,
      L""},
+    // An elevated install for a standard user trusts no folder of that user's.
+    {"ParentOwnedByAStandardInstaller",
+     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", OwnedByTheInstaller}},
+     true,
+     Refusal::Owner,
+     L"D:\\Aplicativos",
+     false},
     {"ProtectedAdministratorsOnlyParent",
      {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", AdministratorsOnly}},
      true,
@@ -112,12 +154,45 @@ class WayTest : public testing::TestWithParam<WayCase> {};
 
 TEST_P(WayTest, JudgesEveryFolderDownToTheInstallation) {
     const WayCase& c = GetParam();
-    const Verdict verdict = WayRefusal(c.Way, Trusted, c.CreatesFolders);
+    // The list the action builds, not one of the test's own.
+    const Verdict verdict =
+        WayRefusal(c.Way, TrustedTrustees(Installer, c.ByAnAdministrator), c.CreatesFolders);
     EXPECT_STREQ(RefusalName(verdict.Reason), RefusalName(c.Expected));
     EXPECT_EQ(verdict.Folder, c.At);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, WayTest, testing::ValuesIn(WayCases), CaseName());
+
+struct TrusteeCase {
+    const char* Name;
+    bool ByAnAdministrator;
+    const wchar_t* Trustee;
+    bool Trusted;
+};
+TABLE_CASE_PRINTER(TrusteeCase)
+
+const TrusteeCase TrusteeCases[] = {
+    {"SystemAlways", false, L"S-1-5-18", true},
+    {"AdministratorsAlways", false, L"S-1-5-32-544", true},
+    {"TrustedInstallerAlways", false, TrustedInstaller, true},
+    // Whoever creates a folder below Program Files holds what CREATOR OWNER
+    // is given there: the installing account or SYSTEM.
+    {"CreatorOwnerAlways", false, L"S-1-3-0", true},
+    {"TheInstallingAdministrator", true, Installer, true},
+    {"NeverTheInstallingStandardUser", false, Installer, false},
+    {"NeverUsers", true, L"S-1-5-32-545", false},
+    {"NeverAuthenticatedUsers", true, L"S-1-5-11", false},
+};
+
+class TrusteeTest : public testing::TestWithParam<TrusteeCase> {};
+
+TEST_P(TrusteeTest, TrustsTheInstallingAccountOnlyAsAnAdministrator) {
+    const TrusteeCase& c = GetParam();
+    const std::vector<std::wstring> trusted = TrustedTrustees(Installer, c.ByAnAdministrator);
+    EXPECT_EQ(std::count(trusted.begin(), trusted.end(), c.Trustee), c.Trusted ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, TrusteeTest, testing::ValuesIn(TrusteeCases), CaseName());
 
 // A folder as given, and the reason it is refused for.
 struct TextCase {
@@ -160,8 +235,8 @@ const TextCase JudgeCases[] = {
 class JudgeTest : public testing::TestWithParam<TextCase> {};
 
 TEST_P(JudgeTest, JudgesTheFolderAsWindowsWillCreateIt) {
-    const Judgement judgement = JudgeInstallFolder(GetParam().Text, ReadMachine({}), false, L"",
-                                                   [](const std::wstring&) {});
+    const Judgement judgement =
+        JudgeInstallFolder(GetParam().Text, ReadMachine({}), {}, [](const std::wstring&) {});
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(GetParam().Expected));
 }
 
@@ -193,14 +268,54 @@ TEST_P(VolumeTest, TakesOnlyALocalVolumeThatKeepsPermissions) {
 
 INSTANTIATE_TEST_SUITE_P(Table, VolumeTest, testing::ValuesIn(VolumeCases), CaseName());
 
+// An existing folder, and where Windows Installer has the product installed.
+struct ExistingCase {
+    const char* Name;
+    std::vector<std::wstring> Installed;
+    Refusal Expected;
+};
+TABLE_CASE_PRINTER(ExistingCase)
+
+const ExistingCase ExistingCases[] = {
+    // Whatever a property remembers or claims: no product, no reuse.
+    {"NoProductInstalled", {}, Refusal::Existing},
+    {"ProductInstalledThere", {L"C:\\TarnixExistente\\"}, Refusal::None},
+    {"ProductInstalledThereInOtherLetterCase", {L"c:\\tarnixexistente"}, Refusal::None},
+    {"ProductInstalledElsewhere", {L"C:\\Outra\\", L""}, Refusal::Existing},
+};
+
+class ExistingTest : public testing::TestWithParam<ExistingCase> {};
+
+TEST_P(ExistingTest, ReusesOnlyTheFolderAProductIsInstalledIn) {
+    const fs::path folder = L"C:\\TarnixExistente";
+    fs::create_directories(folder);
+    const Judgement judgement = JudgeInstallFolder(
+        folder.wstring(), ReadMachine({}), GetParam().Installed, [](const std::wstring&) {});
+    fs::remove(folder);
+    EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(GetParam().Expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ExistingTest, testing::ValuesIn(ExistingCases), CaseName());
+
 TEST(JudgeInstallFolder, RefusesThisComputerByItsOwnName) {
     wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
     DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
     ASSERT_TRUE(GetComputerNameW(name, &length));
     const Judgement judgement =
-        JudgeInstallFolder(std::wstring(L"\\\\") + name + L"\\share\\Tarnix", ReadMachine({}),
-                           false, L"", [](const std::wstring&) {});
+        JudgeInstallFolder(std::wstring(L"\\\\") + name + L"\\share\\Tarnix", ReadMachine({}), {},
+                           [](const std::wstring&) {});
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"loopback");
+}
+
+TEST(JudgeInstallFolder, RefusesAProfileOutsideTheProfilesFolder) {
+    // As a moved profile is: named only by its own entry in the profile list.
+    ScratchKey entry(KEY_WOW64_64KEY,
+                     L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList"
+                     L"\\S-1-5-21-1-2-3-1234");
+    entry.SetText(L"ProfileImagePath", L"C:\\Perfis\\alice");
+    const Judgement judgement = JudgeInstallFolder(L"C:\\Perfis\\alice\\Apps\\Tarnix",
+                                                   ReadMachine({}), {}, [](const std::wstring&) {});
+    EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"profile");
 }
 
 TEST(FolderAsCreated, GivesLongNamesForTheExistingPart) {
