@@ -179,10 +179,38 @@ Verdict ProtectedRefusal(const std::wstring& path, const std::vector<ProtectedFo
     return {};
 }
 
+namespace {
+
+// Who may change where a link leads: its owner, and what it grants.
+Verdict LinkRefusal(const FolderOnTheWay& link, const std::vector<std::wstring>& trusted) {
+    const auto read = link.LinkSddl ? Read(*link.LinkSddl) : std::nullopt;
+    if (!read) {
+        return {Refusal::Unverifiable, link.Path, {}};
+    }
+    const auto& [owner, grants] = *read;
+    if (!Trusted(owner, trusted)) {
+        return {Refusal::Reparse, link.Path, owner};
+    }
+    for (const Grant& grant : grants) {
+        if (!Trusted(grant.Trustee, trusted) && grant.AppliesHere &&
+            (grant.Rights & ChangesALink) != 0) {
+            return {Refusal::Reparse, link.Path, grant.Trustee};
+        }
+    }
+    return {};
+}
+
+} // namespace
+
 Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std::wstring>& trusted,
                    bool createsFolders) {
     for (size_t i = 0; i < way.size(); ++i) {
         const FolderOnTheWay& folder = way[i];
+        if (folder.ReparsePoint) {
+            if (Verdict link = LinkRefusal(folder, trusted); link.Reason != Refusal::None) {
+                return link;
+            }
+        }
         const auto read = folder.Sddl ? Read(*folder.Sddl) : std::nullopt;
         if (!read) {
             return {Refusal::Unverifiable, folder.Path, {}};
@@ -197,9 +225,6 @@ Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std
         for (const Grant& grant : grants) {
             if (Trusted(grant.Trustee, trusted)) {
                 continue;
-            }
-            if (folder.ReparsePoint && grant.AppliesHere && (grant.Rights & ChangesALink) != 0) {
-                return {Refusal::Reparse, folder.Path, grant.Trustee};
             }
             if (grant.AppliesHere && (grant.Rights & (root ? DangerousOnARoot : Dangerous)) != 0) {
                 return {Refusal::Writable, folder.Path, grant.Trustee};

@@ -45,10 +45,14 @@ struct ProtectedFolder {
 };
 
 // An existing folder on the way from the volume's root down to the folder.
+// A link (junction, symbolic link, mount point) carries two descriptors:
+// the folder it leads to, and its own, which says who may change where it
+// leads.
 struct FolderOnTheWay {
     std::wstring Path;
     std::optional<std::wstring> Sddl; // owner and access list; nothing: unreadable
     bool ReparsePoint = false;
+    std::optional<std::wstring> LinkSddl = std::nullopt; // a link's own; nothing: unreadable
 };
 
 // Refusals read from the text as given, before Windows reshapes it.

@@ -62,6 +62,18 @@ std::wstring Parent(const std::wstring& path) {
     return cut < root.size() ? root : path.substr(0, cut);
 }
 
+// A descriptor's owner and access list as text.
+std::optional<std::wstring> SddlText(PSECURITY_DESCRIPTOR descriptor) {
+    wchar_t* text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
+            descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+            &text, nullptr)) {
+        return std::nullopt;
+    }
+    const LocalPointer<wchar_t> owned(text);
+    return std::wstring(text);
+}
+
 std::optional<std::wstring> FolderSddl(const std::wstring& path) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT,
@@ -70,14 +82,7 @@ std::optional<std::wstring> FolderSddl(const std::wstring& path) {
         return std::nullopt;
     }
     const LocalPointer<void> owned(descriptor);
-    wchar_t* text = nullptr;
-    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
-            descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-            &text, nullptr)) {
-        return std::nullopt;
-    }
-    const LocalPointer<wchar_t> ownedText(text);
-    return std::wstring(text);
+    return SddlText(descriptor);
 }
 
 // A text value, environment references expanded (RRF_RT_REG_SZ takes a
@@ -178,6 +183,97 @@ bool InstallingAsAdministrator() {
     return InstallingAccount() == L"S-1-5-18";
 }
 
+// Where a path leads, every link followed: the system's final path of the
+// folder, in the ordinary C:\ or \\server\share form; nothing when it cannot
+// be opened.
+std::optional<std::wstring> FinalPath(const std::wstring& path) {
+    const UniqueHandle folder(CreateFileW(
+        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (folder.get() == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    const std::wstring final = Sized([&folder](wchar_t* buffer, DWORD size) {
+        return GetFinalPathNameByHandleW(folder.get(), buffer, size, VOLUME_NAME_DOS);
+    });
+    if (final.empty()) {
+        return std::nullopt;
+    }
+    if (final.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+        return L"\\" + final.substr(7);
+    }
+    if (final.rfind(L"\\\\?\\", 0) == 0) {
+        return final.substr(4);
+    }
+    return final;
+}
+
+// A link's own owner and access list, not its target's.
+std::optional<std::wstring> LinkSddl(const std::wstring& path) {
+    const UniqueHandle link(CreateFileW(
+        path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (link.get() == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(link.get(), SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    const LocalPointer<void> owned(descriptor);
+    return SddlText(descriptor);
+}
+
+// The folders from the volume's root down to this existing one.
+std::vector<FolderOnTheWay> WayDownTo(const std::wstring& last) {
+    std::vector<FolderOnTheWay> way;
+    for (std::wstring step = last; !step.empty(); step = Parent(step)) {
+        const DWORD attributes = Attributes(step);
+        const bool link = attributes != INVALID_FILE_ATTRIBUTES &&
+                          (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        way.insert(way.begin(),
+                   {step, FolderSddl(step), link, link ? LinkSddl(step) : std::nullopt});
+    }
+    return way;
+}
+
+// The volume a path lies on: a volume mounted in a folder is that folder.
+std::wstring VolumePath(const std::wstring& path) {
+    std::wstring volume(path.size() + 2, L'\0');
+    if (!GetVolumePathNameW(path.c_str(), volume.data(), static_cast<DWORD>(volume.size()))) {
+        return Root(path);
+    }
+    volume.resize(wcslen(volume.c_str()));
+    return volume;
+}
+
+// A local volume by its drive type and flags.
+Verdict VolumeVerdict(const std::wstring& volume) {
+    DWORD flags = 0;
+    const UINT type = GetDriveTypeW(volume.c_str());
+    if (!GetVolumeInformationW(volume.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) {
+        flags = 0;
+    }
+    return {VolumeRefusal(type, flags), volume, {}};
+}
+
+// A first install makes its folder; an upgrade may stay in the one Windows
+// Installer has its product installed in.
+Verdict ExistingRefusal(const std::wstring& folder, const std::wstring& resolved,
+                        const std::vector<std::wstring>& installedLocations) {
+    if (!Exists(folder)) {
+        return {};
+    }
+    const bool installedThere = std::any_of(
+        installedLocations.begin(), installedLocations.end(), [&](const std::wstring& location) {
+            return !location.empty() && (SameFolder(folder, FolderAsCreated(location)) ||
+                                         SameFolder(resolved, FolderAsCreated(location)));
+        });
+    return installedThere ? Verdict{} : Verdict{Refusal::Existing, folder, {}};
+}
+
 } // namespace
 
 std::wstring FolderAsCreated(const std::wstring& text) {
@@ -268,71 +364,82 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
     }
     const std::wstring folder = FolderAsCreated(text);
     judgement.Folder = folder + (folder.back() == L'\\' ? L"" : L"\\");
-    const bool network = Network(folder);
+    judgement.Resolved = judgement.Folder;
     const std::wstring root = Root(folder);
     log(L"INSTALLDIR " + text + L" is " + folder);
     if (folder.size() <= root.size()) {
         judgement.Result = {Refusal::Root, folder, {}};
         return judgement;
     }
-    if (network) {
+    if (Network(folder)) {
         const size_t server = root.find(L'\\', 2);
-        const Refusal names =
-            NetworkRefusal(root.substr(2, server - 2),
-                           root.substr(server + 1, root.size() - server - 2), machine.OwnNames);
-        if (names != Refusal::None) {
-            judgement.Result = {names, root, {}};
-            return judgement;
+        judgement.Result = {NetworkRefusal(root.substr(2, server - 2),
+                                           root.substr(server + 1, root.size() - server - 2),
+                                           machine.OwnNames),
+                            root,
+                            {}};
+        if (judgement.Result.Reason == Refusal::None) {
+            judgement.Result = ExistingRefusal(folder, folder, installedLocations);
         }
-    } else {
-        DWORD flags = 0;
-        const UINT type = GetDriveTypeW(root.c_str());
-        if (!GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr,
-                                   0)) {
-            flags = 0;
-        }
-        if (const Refusal volume = VolumeRefusal(type, flags); volume != Refusal::None) {
-            judgement.Result = {volume, root, {}};
-            return judgement;
-        }
-    }
-    judgement.Result = ProtectedRefusal(folder, machine.Protected);
-    if (judgement.Result.Reason != Refusal::None) {
-        return judgement;
-    }
-    // A first install makes its folder; an upgrade may stay in its own.
-    const bool installedThere =
-        std::any_of(installedLocations.begin(), installedLocations.end(),
-                    [&folder](const std::wstring& location) {
-                        return !location.empty() && SameFolder(folder, FolderAsCreated(location));
-                    });
-    if (Exists(folder) && !installedThere) {
-        judgement.Result = {Refusal::Existing, folder, {}};
-        return judgement;
-    }
-    if (network) {
         return judgement; // the share's own permissions govern
     }
-    std::vector<FolderOnTheWay> way;
+    if (const Verdict volume = VolumeVerdict(root); volume.Reason != Refusal::None) {
+        judgement.Result = volume;
+        return judgement;
+    }
     std::wstring nearest = folder;
     while (!nearest.empty() && !Exists(nearest)) {
         nearest = Parent(nearest);
     }
-    if (nearest.empty()) {
-        judgement.Result = {Refusal::Unverifiable, root, {}};
+    // Where the folder really is: its nearest existing folder seen through
+    // every link on the way, and what is still to be made below it.
+    const std::optional<std::wstring> finalNearest =
+        nearest.empty() ? std::nullopt : FinalPath(nearest);
+    if (!finalNearest) {
+        judgement.Result = {Refusal::Unverifiable, nearest.empty() ? root : nearest, {}};
         return judgement;
     }
-    for (std::wstring step = nearest; !step.empty(); step = Parent(step)) {
-        const DWORD attributes = Attributes(step);
-        way.insert(way.begin(), {step, FolderSddl(step),
-                                 attributes != INVALID_FILE_ATTRIBUTES &&
-                                     (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
+    const std::wstring rest = folder.substr(nearest.size());
+    const std::wstring resolved =
+        *finalNearest + (finalNearest->back() == L'\\' && !rest.empty() ? rest.substr(1) : rest);
+    judgement.Resolved = resolved + (resolved.back() == L'\\' ? L"" : L"\\");
+    if (resolved != folder) {
+        log(L"through its links, " + folder + L" is " + resolved);
     }
-    for (const FolderOnTheWay& step : way) {
-        log(L"on the way: " + step.Path + L" " + step.Sddl.value_or(L"(unreadable)") +
-            (step.ReparsePoint ? L" (a link)" : L""));
+    const std::wstring resolvedRoot = VolumePath(resolved);
+    if (resolved.size() <= Root(resolved).size() || SameFolder(resolved, resolvedRoot)) {
+        judgement.Result = {Refusal::Root, resolved, {}};
+        return judgement;
     }
+    if (const Verdict volume = VolumeVerdict(resolvedRoot); volume.Reason != Refusal::None) {
+        judgement.Result = volume;
+        return judgement;
+    }
+    for (const std::wstring& path : {folder, resolved}) {
+        judgement.Result = ProtectedRefusal(path, machine.Protected);
+        if (judgement.Result.Reason != Refusal::None) {
+            return judgement;
+        }
+    }
+    judgement.Result = ExistingRefusal(folder, resolved, installedLocations);
+    if (judgement.Result.Reason != Refusal::None) {
+        return judgement;
+    }
+    // Every folder on the way as given, links judged by their own
+    // descriptors too; then, where links lead elsewhere, every folder on the
+    // way to where they lead.
     const bool createsFolders = nearest != folder && nearest != Parent(folder);
-    judgement.Result = WayRefusal(way, machine.Trusted, createsFolders);
+    for (const std::wstring& last : {nearest, *finalNearest}) {
+        const std::vector<FolderOnTheWay> way = WayDownTo(last);
+        for (const FolderOnTheWay& step : way) {
+            log(L"on the way: " + step.Path + L" " + step.Sddl.value_or(L"(unreadable)") +
+                (step.ReparsePoint ? L", a link: " + step.LinkSddl.value_or(L"(unreadable)")
+                                   : L""));
+        }
+        judgement.Result = WayRefusal(way, machine.Trusted, createsFolders);
+        if (judgement.Result.Reason != Refusal::None || last == *finalNearest) {
+            return judgement;
+        }
+    }
     return judgement;
 }

@@ -32,7 +32,8 @@ Machine ReadMachine(const InstallerFolders& folders);
 
 struct Judgement {
     Verdict Result;
-    std::wstring Folder; // as Windows will create it, ending in a backslash
+    std::wstring Folder;   // as Windows will create it, ending in a backslash
+    std::wstring Resolved; // where that is, every link followed, ending in a backslash
 };
 
 // The folder as Windows will create it: full, ".." resolved, the part that
