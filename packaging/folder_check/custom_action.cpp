@@ -1,5 +1,7 @@
-// The package's custom action: decides, from the file system itself,
-// whether INSTALLDIR may receive the application, before LaunchConditions.
+// The package's custom actions on the installation folder: the check that
+// decides, from the file system itself, whether INSTALLDIR may receive the
+// application, before LaunchConditions; and its second look, as SYSTEM,
+// once the folder is made and before the first file is written.
 #include <windows.h>
 
 #include <msi.h>
@@ -9,54 +11,38 @@
 #include <vector>
 
 #include "packaging/folder_check/install_folder.h"
+#include "packaging/folder_check/installer_session.h"
+#include "packaging/folder_check/made_folder.h"
 
 namespace {
 
-std::wstring Property(MSIHANDLE install, const wchar_t* name) {
-    DWORD length = 0;
-    wchar_t empty[1] = L"";
-    if (MsiGetPropertyW(install, name, empty, &length) != ERROR_MORE_DATA) {
-        return {};
+// What the second look found, in the administrators' language.
+std::wstring Finding(const Verdict& verdict) {
+    switch (verdict.Reason) {
+    case Refusal::Reparse:
+        return L"[F] é um link (junção, link simbólico ou ponto de montagem)";
+    case Refusal::Moved:
+        return L"ela agora leva a [F], não à pasta verificada";
+    case Refusal::Planted:
+        return L"ela contém [F], que o instalador não criou";
+    case Refusal::Owner:
+        return L"[F] pertence à conta [T]";
+    case Refusal::Writable:
+    case Refusal::Inherits:
+        return L"a conta [T] pode apagar, renomear ou mudar as permissões de [F]";
+    default:
+        return L"[F] não pôde ser verificada";
     }
-    std::wstring value(++length, L'\0');
-    if (MsiGetPropertyW(install, name, value.data(), &length) != ERROR_SUCCESS) {
-        return {};
-    }
-    value.resize(length);
-    return value;
 }
 
-// Where Windows Installer has the products of this package's upgrade code
-// installed: the only folders an upgrade may reuse. Asked of Windows
-// Installer itself, so that no property given on the command line opens
-// an existing folder.
-std::vector<std::wstring> InstalledLocations(MSIHANDLE install) {
-    const std::wstring upgradeCode = Property(install, L"UpgradeCode");
-    std::vector<std::wstring> locations;
-    wchar_t product[39] = {};
-    for (DWORD i = 0; MsiEnumRelatedProductsW(upgradeCode.c_str(), 0, i, product) == ERROR_SUCCESS;
-         ++i) {
-        DWORD length = 0;
-        wchar_t empty[1] = L"";
-        if (MsiGetProductInfoW(product, INSTALLPROPERTY_INSTALLLOCATION, empty, &length) !=
-            ERROR_MORE_DATA) {
-            continue;
-        }
-        std::wstring location(++length, L'\0');
-        if (MsiGetProductInfoW(product, INSTALLPROPERTY_INSTALLLOCATION, location.data(),
-                               &length) == ERROR_SUCCESS) {
-            location.resize(length);
-            locations.push_back(location);
+std::wstring Filled(std::wstring text, const Verdict& verdict) {
+    for (const auto& [mark, value] : {std::pair<std::wstring, std::wstring>{L"[F]", verdict.Folder},
+                                      {L"[T]", verdict.Trustee}}) {
+        for (size_t at; (at = text.find(mark)) != std::wstring::npos;) {
+            text.replace(at, mark.size(), value);
         }
     }
-    return locations;
-}
-
-// One line in the installer's log.
-void Log(MSIHANDLE install, const std::wstring& text) {
-    PMSIHANDLE record = MsiCreateRecord(1);
-    MsiRecordSetStringW(record, 0, (L"CheckInstallFolder: " + text).c_str());
-    MsiProcessMessage(install, INSTALLMESSAGE_INFO, record);
+    return text;
 }
 
 } // namespace
@@ -70,17 +56,28 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
         const std::wstring given = Property(install, L"INSTALLDIR");
         const std::vector<std::wstring> installed = InstalledLocations(install);
         for (const std::wstring& location : installed) {
-            Log(install, L"installed in " + location);
+            Log(install, L"CheckInstallFolder: installed in " + location);
         }
-        const Judgement judgement = JudgeInstallFolder(
-            given, machine, installed, [install](const std::wstring& line) { Log(install, line); });
+        const Judgement judgement =
+            JudgeInstallFolder(given, machine, installed, [install](const std::wstring& line) {
+                Log(install, L"CheckInstallFolder: " + line);
+            });
         const Verdict& verdict = judgement.Result;
         if (verdict.Reason == Refusal::None) {
-            Log(install, L"accepted " + judgement.Folder);
+            Log(install, L"CheckInstallFolder: accepted " + judgement.Folder);
             MsiSetPropertyW(install, L"INSTALLDIR", judgement.Folder.c_str());
+            // The second look's data; a network folder has none, as the
+            // share's own permissions govern it.
+            if (judgement.Folder.rfind(L"\\\\", 0) != 0) {
+                MsiSetPropertyW(install, L"VerifyInstallFolder",
+                                VerificationData(
+                                    {judgement.Folder, judgement.Resolved, machine.Administrator,
+                                     AllowedContents(judgement.Folder, ReadPackageLayout(install))})
+                                    .c_str());
+            }
         } else {
-            Log(install, std::wstring(L"refused (") + RefusalName(verdict.Reason) + L"): " +
-                             verdict.Folder +
+            Log(install, std::wstring(L"CheckInstallFolder: refused (") +
+                             RefusalName(verdict.Reason) + L"): " + verdict.Folder +
                              (verdict.Trustee.empty() ? L"" : L" for " + verdict.Trustee));
         }
         MsiSetPropertyW(install, L"INSTALLDIRREFUSAL", RefusalName(verdict.Reason));
@@ -89,6 +86,48 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
         MsiSetPropertyW(install, L"INSTALLDIRCHECKED", L"1");
         return ERROR_SUCCESS;
     } catch (...) {
+        Log(install, L"CheckInstallFolder: failed unexpectedly");
+        return ERROR_INSTALL_FAILURE;
+    }
+}
+
+extern "C" __declspec(dllexport) UINT __stdcall VerifyInstallFolder(MSIHANDLE install) {
+    try {
+        const std::wstring data = Property(install, L"CustomActionData");
+        if (data.empty()) {
+            Log(install, L"VerifyInstallFolder: a network folder, governed by its share");
+            return ERROR_SUCCESS;
+        }
+        const std::optional<Verification> verification = ParseVerificationData(data);
+        if (!verification) {
+            Log(install, L"VerifyInstallFolder: no folder to verify");
+            return ERROR_INSTALL_FAILURE;
+        }
+        const std::vector<std::wstring> trusted =
+            TrustedTrustees(verification->Account, !verification->Account.empty());
+        Verdict verdict =
+            MadeFolderRefusal(ReadMadeFolder(verification->Folder), *verification, trusted);
+        if (verdict.Reason == Refusal::None) {
+            // The folder itself and every one above it, once more.
+            std::wstring folder = verification->Folder;
+            folder.pop_back();
+            verdict = WayRefusal(WayDownTo(folder), trusted, false);
+        }
+        if (verdict.Reason == Refusal::None) {
+            Log(install, L"VerifyInstallFolder: verified " + verification->Folder);
+            return ERROR_SUCCESS;
+        }
+        Log(install, std::wstring(L"VerifyInstallFolder: refused (") + RefusalName(verdict.Reason) +
+                         L"): " + verdict.Folder +
+                         (verdict.Trustee.empty() ? L"" : L" for " + verdict.Trustee));
+        ShowError(install, L"A pasta de instalação " + verification->Folder +
+                               L" mudou depois de verificada: " +
+                               Filled(Finding(verdict), verdict) +
+                               L". A instalação foi desfeita. Verifique quem pode criar ou mudar "
+                               L"pastas no caminho dela e execute a instalação de novo.");
+        return ERROR_INSTALL_FAILURE;
+    } catch (...) {
+        Log(install, L"VerifyInstallFolder: failed unexpectedly");
         return ERROR_INSTALL_FAILURE;
     }
 }

@@ -26,6 +26,9 @@ enum class Refusal {
     Inherits,      // would pass such rights to a folder the installer makes
     Reparse,       // a link on the way that others may change
     Unverifiable,  // a security descriptor that cannot be read
+    // Found as the folder is made, after it was judged:
+    Moved,   // it leads elsewhere than the folder judged
+    Planted, // it holds what the installer did not make
 };
 
 // The word the launch conditions compare with.

@@ -183,31 +183,6 @@ bool InstallingAsAdministrator() {
     return InstallingAccount() == L"S-1-5-18";
 }
 
-// Where a path leads, every link followed: the system's final path of the
-// folder, in the ordinary C:\ or \\server\share form; nothing when it cannot
-// be opened.
-std::optional<std::wstring> FinalPath(const std::wstring& path) {
-    const UniqueHandle folder(CreateFileW(
-        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (folder.get() == INVALID_HANDLE_VALUE) {
-        return std::nullopt;
-    }
-    const std::wstring final = Sized([&folder](wchar_t* buffer, DWORD size) {
-        return GetFinalPathNameByHandleW(folder.get(), buffer, size, VOLUME_NAME_DOS);
-    });
-    if (final.empty()) {
-        return std::nullopt;
-    }
-    if (final.rfind(L"\\\\?\\UNC\\", 0) == 0) {
-        return L"\\" + final.substr(7);
-    }
-    if (final.rfind(L"\\\\?\\", 0) == 0) {
-        return final.substr(4);
-    }
-    return final;
-}
-
 // A link's own owner and access list, not its target's.
 std::optional<std::wstring> LinkSddl(const std::wstring& path) {
     const UniqueHandle link(CreateFileW(
@@ -224,19 +199,6 @@ std::optional<std::wstring> LinkSddl(const std::wstring& path) {
     }
     const LocalPointer<void> owned(descriptor);
     return SddlText(descriptor);
-}
-
-// The folders from the volume's root down to this existing one.
-std::vector<FolderOnTheWay> WayDownTo(const std::wstring& last) {
-    std::vector<FolderOnTheWay> way;
-    for (std::wstring step = last; !step.empty(); step = Parent(step)) {
-        const DWORD attributes = Attributes(step);
-        const bool link = attributes != INVALID_FILE_ATTRIBUTES &&
-                          (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        way.insert(way.begin(),
-                   {step, FolderSddl(step), link, link ? LinkSddl(step) : std::nullopt});
-    }
-    return way;
 }
 
 // The volume a path lies on: a volume mounted in a folder is that folder.
@@ -340,7 +302,10 @@ Machine ReadMachine(const InstallerFolders& given) {
             return GetLastError() == ERROR_MORE_DATA ? length : 0;
         }));
     }
-    machine.Trusted = TrustedTrustees(InstallingAccount(), InstallingAsAdministrator());
+    if (InstallingAsAdministrator()) {
+        machine.Administrator = InstallingAccount();
+    }
+    machine.Trusted = TrustedTrustees(machine.Administrator, !machine.Administrator.empty());
     return machine;
 }
 
@@ -399,9 +364,14 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
         judgement.Result = {Refusal::Unverifiable, nearest.empty() ? root : nearest, {}};
         return judgement;
     }
-    const std::wstring rest = folder.substr(nearest.size());
+    // What is still to be made, without the backslash that joins it.
+    std::wstring rest = folder.substr(nearest.size());
+    if (!rest.empty() && rest.front() == L'\\') {
+        rest.erase(0, 1);
+    }
     const std::wstring resolved =
-        *finalNearest + (finalNearest->back() == L'\\' && !rest.empty() ? rest.substr(1) : rest);
+        rest.empty() ? *finalNearest
+                     : *finalNearest + (finalNearest->back() == L'\\' ? L"" : L"\\") + rest;
     judgement.Resolved = resolved + (resolved.back() == L'\\' ? L"" : L"\\");
     if (resolved != folder) {
         log(L"through its links, " + folder + L" is " + resolved);
@@ -442,4 +412,39 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
         }
     }
     return judgement;
+}
+
+std::optional<std::wstring> FinalPath(const std::wstring& path, bool keepLastLink) {
+    const UniqueHandle folder(CreateFileW(
+        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | (keepLastLink ? FILE_FLAG_OPEN_REPARSE_POINT : 0), nullptr));
+    if (folder.get() == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    const std::wstring final = Sized([&folder](wchar_t* buffer, DWORD size) {
+        return GetFinalPathNameByHandleW(folder.get(), buffer, size, VOLUME_NAME_DOS);
+    });
+    if (final.empty()) {
+        return std::nullopt;
+    }
+    if (final.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+        return L"\\" + final.substr(7);
+    }
+    if (final.rfind(L"\\\\?\\", 0) == 0) {
+        return final.substr(4);
+    }
+    return final;
+}
+
+std::vector<FolderOnTheWay> WayDownTo(const std::wstring& last) {
+    std::vector<FolderOnTheWay> way;
+    for (std::wstring step = last; !step.empty(); step = Parent(step)) {
+        const DWORD attributes = Attributes(step);
+        const bool link = attributes != INVALID_FILE_ATTRIBUTES &&
+                          (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        way.insert(way.begin(),
+                   {step, FolderSddl(step), link, link ? LinkSddl(step) : std::nullopt});
+    }
+    return way;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@ struct Machine {
     std::vector<ProtectedFolder> Protected;
     std::vector<std::wstring> OwnNames;
     std::vector<std::wstring> Trusted;
+    std::wstring Administrator; // the installing account, when it is an administrator
 };
 
 // The trustees that may own and change the folders on the way: SYSTEM,
@@ -47,3 +49,12 @@ std::wstring FolderAsCreated(const std::wstring& text);
 Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
                              const std::vector<std::wstring>& installedLocations,
                              const std::function<void(const std::wstring&)>& log);
+
+// Where a path leads, in the ordinary C:\ or \\server\share form; every
+// link followed, or, with its last link kept, every link above it. Nothing
+// when it cannot be opened.
+std::optional<std::wstring> FinalPath(const std::wstring& path, bool keepLastLink = false);
+
+// The folders from the volume's root down to this existing one, each with
+// its descriptor, and a link's own too.
+std::vector<FolderOnTheWay> WayDownTo(const std::wstring& last);

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "packaging/folder_check/install_folder.h"
+#include "packaging/folder_check/made_folder.h"
 #include "tests/support/case_name.h"
 #include "tests/support/scratch_registry.h"
 
@@ -254,6 +256,10 @@ TEST_P(JudgeTest, JudgesTheFolderAsWindowsWillCreateIt) {
     const Judgement judgement =
         JudgeInstallFolder(GetParam().Text, ReadMachine({}), {}, [](const std::wstring&) {});
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(GetParam().Expected));
+    if (GetParam().Expected == Refusal::None && judgement.Folder.rfind(L"\\\\", 0) != 0) {
+        // No link on the way: it leads where it is.
+        EXPECT_EQ(judgement.Resolved, judgement.Folder);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, JudgeTest, testing::ValuesIn(JudgeCases), CaseName());
@@ -345,6 +351,104 @@ TEST(FolderAsCreated, GivesLongNamesForTheExistingPart) {
     EXPECT_EQ(FolderAsCreated(shortName + L"\\Nova\\..\\App\\"),
               L"C:\\Tarnix Pasta Longa Demais\\App");
     fs::remove(folder);
+}
+
+// The folder as the second look finds it, against the data the first check
+// gave: C:\Tarnix, allowed to hold the package's Java and Java\bin.
+const Verification Judged = {L"C:\\Tarnix\\", L"C:\\Tarnix\\", Installer, {L"Java", L"Java\\bin"}};
+constexpr wchar_t AUser[] = L"S-1-5-21-1-2-3-1001";
+
+struct MadeCase {
+    const char* Name;
+    MadeFolder Made;
+    Refusal Expected;
+    const wchar_t* At;
+};
+TABLE_CASE_PRINTER(MadeCase)
+
+const MadeCase MadeCases[] = {
+    {"EmptyAndOwnedByAdministrators",
+     {true, false, L"C:\\Tarnix", L"S-1-5-32-544", {}},
+     Refusal::None,
+     L""},
+    {"OwnedByTheInstallingAdministrator",
+     {true, false, L"C:\\Tarnix", Installer, {}},
+     Refusal::None,
+     L""},
+    {"HoldingThePackagesFolders",
+     {true,
+      false,
+      L"C:\\Tarnix",
+      L"S-1-5-18",
+      {{L"Java", false, L"S-1-5-18"}, {L"java\\BIN", false, L"S-1-5-32-544"}}},
+     Refusal::None,
+     L""},
+    {"Gone", {false, false, L"", L"", {}}, Refusal::Unverifiable, L"C:\\Tarnix"},
+    {"MadeByAUser", {true, false, L"C:\\Tarnix", AUser, {}}, Refusal::Owner, L"C:\\Tarnix"},
+    {"ALinkInItsPlace",
+     {true, true, L"C:\\Tarnix", L"S-1-5-32-544", {}},
+     Refusal::Reparse,
+     L"C:\\Tarnix"},
+    {"LeadingElsewhere",
+     {true, false, L"D:\\Tarnix", L"S-1-5-32-544", {}},
+     Refusal::Moved,
+     L"D:\\Tarnix"},
+    {"HoldingAPlantedFile",
+     {true,
+      false,
+      L"C:\\Tarnix",
+      L"S-1-5-32-544",
+      {{L"Java", false, L"S-1-5-32-544"},
+       {L"Java\\bin", false, L"S-1-5-32-544"},
+       {L"Java\\bin\\jli.dll", false, L"S-1-5-32-544"}}},
+     Refusal::Planted,
+     L"C:\\Tarnix\\Java\\bin\\jli.dll"},
+    {"HoldingAFolderOfAUser",
+     {true, false, L"C:\\Tarnix", L"S-1-5-32-544", {{L"Java", false, AUser}}},
+     Refusal::Owner,
+     L"C:\\Tarnix\\Java"},
+    {"HoldingALink",
+     {true, false, L"C:\\Tarnix", L"S-1-5-32-544", {{L"Java", true, L"S-1-5-32-544"}}},
+     Refusal::Reparse,
+     L"C:\\Tarnix\\Java"},
+};
+
+class MadeFolderTest : public testing::TestWithParam<MadeCase> {};
+
+TEST_P(MadeFolderTest, AdoptsOnlyTheFolderThatWasJudged) {
+    const MadeCase& c = GetParam();
+    const Verdict verdict = MadeFolderRefusal(c.Made, Judged, TrustedTrustees(Installer, true));
+    EXPECT_STREQ(RefusalName(verdict.Reason), RefusalName(c.Expected));
+    EXPECT_EQ(verdict.Folder, c.At);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, MadeFolderTest, testing::ValuesIn(MadeCases), CaseName());
+
+TEST(VerificationData, CarriesEveryFieldToTheSecondLook) {
+    const Verification given = {L"C:\\Tarnix\\", L"E:\\Real\\", L"", {L"Java", L"notas.txt"}};
+    const std::optional<Verification> read = ParseVerificationData(VerificationData(given));
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->Folder, given.Folder);
+    EXPECT_EQ(read->Resolved, given.Resolved);
+    EXPECT_EQ(read->Account, L"");
+    EXPECT_EQ(read->Allowed, given.Allowed);
+    EXPECT_FALSE(ParseVerificationData(L"").has_value());
+}
+
+TEST(AllowedContents, KeepsWhatAnAdministratorAddedButNoneOfThePackagesFiles) {
+    const fs::path folder = L"C:\\TarnixPermitido";
+    fs::create_directories(folder / L"Java\\bin");
+    for (const wchar_t* file :
+         {L"tarnix2018.exe", L"notas.txt", L"Java\\bin\\Javaw.exe", L"Java\\bin\\extra.dll"}) {
+        std::ofstream(folder / file) << "x";
+    }
+    std::vector<std::wstring> allowed =
+        AllowedContents(folder.wstring() + L"\\",
+                        {{L"tarnix2018.exe", L"JAVA\\bin\\javaw.exe"}, {L"Java", L"Java\\bin"}});
+    fs::remove_all(folder);
+    std::sort(allowed.begin(), allowed.end());
+    EXPECT_EQ(allowed, (std::vector<std::wstring>{L"Java", L"Java\\bin", L"Java\\bin\\extra.dll",
+                                                  L"notas.txt"}));
 }
 
 TEST(ProtectedRefusal, AnUnsetFolderHoldsNothing) {

@@ -1,0 +1,155 @@
+#include "packaging/folder_check/installer_session.h"
+
+#include <msiquery.h>
+
+#include <map>
+#include <optional>
+
+namespace {
+
+std::wstring RecordText(MSIHANDLE record, UINT field) {
+    DWORD length = 0;
+    wchar_t empty[1] = L"";
+    if (MsiRecordGetStringW(record, field, empty, &length) != ERROR_MORE_DATA) {
+        return {};
+    }
+    std::wstring text(++length, L'\0');
+    if (MsiRecordGetStringW(record, field, text.data(), &length) != ERROR_SUCCESS) {
+        return {};
+    }
+    text.resize(length);
+    return text;
+}
+
+// Each row of a query on the package's own database, its fields as text.
+std::vector<std::vector<std::wstring>> Rows(MSIHANDLE install, const wchar_t* query, UINT fields) {
+    std::vector<std::vector<std::wstring>> rows;
+    PMSIHANDLE database = MsiGetActiveDatabase(install);
+    PMSIHANDLE view;
+    if (MsiDatabaseOpenViewW(database, query, &view) != ERROR_SUCCESS ||
+        MsiViewExecute(view, 0) != ERROR_SUCCESS) {
+        return rows;
+    }
+    PMSIHANDLE record;
+    while (MsiViewFetch(view, &record) == ERROR_SUCCESS) {
+        std::vector<std::wstring> row;
+        for (UINT field = 1; field <= fields; ++field) {
+            row.push_back(RecordText(record, field));
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// The long name of a Directory or File name column (short|long, and a
+// directory's target:source).
+std::wstring LongName(std::wstring name) {
+    name = name.substr(0, name.find(L':'));
+    const size_t bar = name.find(L'|');
+    return bar == std::wstring::npos ? name : name.substr(bar + 1);
+}
+
+} // namespace
+
+std::wstring Property(MSIHANDLE install, const wchar_t* name) {
+    DWORD length = 0;
+    wchar_t empty[1] = L"";
+    if (MsiGetPropertyW(install, name, empty, &length) != ERROR_MORE_DATA) {
+        return {};
+    }
+    std::wstring value(++length, L'\0');
+    if (MsiGetPropertyW(install, name, value.data(), &length) != ERROR_SUCCESS) {
+        return {};
+    }
+    value.resize(length);
+    return value;
+}
+
+namespace {
+
+// A message whose text is field 1 of its record, so that nothing in it (a
+// folder named [ProductName]) is taken for a property.
+void Message(MSIHANDLE install, INSTALLMESSAGE kind, const std::wstring& text) {
+    PMSIHANDLE record = MsiCreateRecord(1);
+    MsiRecordSetStringW(record, 0, L"[1]");
+    MsiRecordSetStringW(record, 1, text.c_str());
+    MsiProcessMessage(install, kind, record);
+}
+
+} // namespace
+
+void Log(MSIHANDLE install, const std::wstring& text) {
+    Message(install, INSTALLMESSAGE_INFO, text);
+}
+
+void ShowError(MSIHANDLE install, const std::wstring& text) {
+    Message(install, static_cast<INSTALLMESSAGE>(INSTALLMESSAGE_ERROR | MB_OK | MB_ICONERROR),
+            text);
+}
+
+std::vector<std::wstring> InstalledLocations(MSIHANDLE install) {
+    const std::wstring upgradeCode = Property(install, L"UpgradeCode");
+    std::vector<std::wstring> locations;
+    wchar_t product[39] = {};
+    for (DWORD i = 0; MsiEnumRelatedProductsW(upgradeCode.c_str(), 0, i, product) == ERROR_SUCCESS;
+         ++i) {
+        DWORD length = 0;
+        wchar_t empty[1] = L"";
+        if (MsiGetProductInfoW(product, INSTALLPROPERTY_INSTALLLOCATION, empty, &length) !=
+            ERROR_MORE_DATA) {
+            continue;
+        }
+        std::wstring location(++length, L'\0');
+        if (MsiGetProductInfoW(product, INSTALLPROPERTY_INSTALLLOCATION, location.data(),
+                               &length) == ERROR_SUCCESS) {
+            location.resize(length);
+            locations.push_back(location);
+        }
+    }
+    return locations;
+}
+
+PackageLayout ReadPackageLayout(MSIHANDLE install) {
+    // Each folder's parent and name; its path below INSTALLDIR, if it lies there.
+    std::map<std::wstring, std::pair<std::wstring, std::wstring>> folders;
+    for (const auto& row :
+         Rows(install, L"SELECT `Directory`, `Directory_Parent`, `DefaultDir` FROM `Directory`",
+              3)) {
+        folders[row[0]] = {row[1], LongName(row[2])};
+    }
+    const auto below = [&folders](std::wstring folder) -> std::optional<std::wstring> {
+        std::wstring path;
+        for (size_t depth = 0; depth <= folders.size(); ++depth) {
+            if (folder == L"INSTALLDIR") {
+                return path;
+            }
+            const auto found = folders.find(folder);
+            if (found == folders.end()) {
+                return std::nullopt;
+            }
+            const std::wstring& name = found->second.second;
+            if (name != L".") {
+                path = path.empty() ? name : name + L"\\" + path;
+            }
+            folder = found->second.first;
+        }
+        return std::nullopt;
+    };
+    PackageLayout layout;
+    for (const auto& [folder, entry] : folders) {
+        if (const std::optional<std::wstring> path = below(folder); path && !path->empty()) {
+            layout.Folders.push_back(*path);
+        }
+    }
+    for (const auto& row : Rows(install,
+                                L"SELECT `File`.`FileName`, `Component`.`Directory_` FROM "
+                                L"`File`, `Component` WHERE `File`.`Component_` = "
+                                L"`Component`.`Component`",
+                                2)) {
+        if (const std::optional<std::wstring> path = below(row[1])) {
+            layout.Files.push_back(path->empty() ? LongName(row[0])
+                                                 : *path + L"\\" + LongName(row[0]));
+        }
+    }
+    return layout;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <windows.h>
+
+#include <msi.h>
+
+#include <string>
+#include <vector>
+
+#include "packaging/folder_check/made_folder.h"
+
+// What the custom actions ask of, and tell, the running installation.
+
+std::wstring Property(MSIHANDLE install, const wchar_t* name);
+
+// One line in the installer's log, the text taken literally.
+void Log(MSIHANDLE install, const std::wstring& text);
+
+// An error the installation stops on: logged, and shown where there is a UI.
+void ShowError(MSIHANDLE install, const std::wstring& text);
+
+// Where Windows Installer has the products of this package's upgrade code
+// installed: the only folders an upgrade may reuse. Asked of Windows
+// Installer itself, so that no property given on the command line opens an
+// existing folder.
+std::vector<std::wstring> InstalledLocations(MSIHANDLE install);
+
+// The package's own files and folders below INSTALLDIR, from its tables.
+PackageLayout ReadPackageLayout(MSIHANDLE install);

@@ -1,0 +1,162 @@
+#include "packaging/folder_check/made_folder.h"
+
+#include <windows.h>
+
+#include <aclapi.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "packaging/folder_check/install_folder.h"
+#include "packaging/folder_check/local_text.h"
+#include "text/unique_handle.h"
+
+namespace {
+
+struct FindCloser {
+    void operator()(HANDLE search) const { FindClose(search); }
+};
+using UniqueSearch = std::unique_ptr<void, FindCloser>;
+
+bool SameName(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool Listed(const std::vector<std::wstring>& list, const std::wstring& path) {
+    return std::any_of(list.begin(), list.end(),
+                       [&path](const std::wstring& item) { return SameName(item, path); });
+}
+
+std::wstring WithoutTrailingBackslash(std::wstring path) {
+    while (path.size() > 3 && path.back() == L'\\') {
+        path.pop_back();
+    }
+    return path;
+}
+
+std::wstring Owner(const std::wstring& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PSID owner = nullptr;
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                              nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return {};
+    }
+    const LocalPointer<void> owned(descriptor);
+    return SidText(owner);
+}
+
+// Everything below a folder, by relative path, never into a link; each
+// entry given with its full path and attributes.
+void Walk(const std::wstring& folder, const std::wstring& relative,
+          const std::function<void(const std::wstring&, const std::wstring&, DWORD)>& visit) {
+    WIN32_FIND_DATAW found{};
+    const std::wstring base = relative.empty() ? folder : folder + L"\\" + relative;
+    const UniqueSearch search(FindFirstFileExW((base + L"\\*").c_str(), FindExInfoBasic, &found,
+                                               FindExSearchNameMatch, nullptr, 0));
+    if (search.get() == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+        const DWORD attributes = found.dwFileAttributes;
+        visit(folder + L"\\" + path, path, attributes);
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+            Walk(folder, path, visit);
+        }
+    } while (FindNextFileW(search.get(), &found));
+}
+
+} // namespace
+
+MadeFolder ReadMadeFolder(const std::wstring& given) {
+    const std::wstring folder = WithoutTrailingBackslash(given);
+    MadeFolder made;
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    const std::optional<std::wstring> final = FinalPath(folder, true);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !final) {
+        return made;
+    }
+    made.Opened = true;
+    made.ReparsePoint = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    made.FinalPath = *final;
+    made.Owner = Owner(folder);
+    Walk(folder, L"",
+         [&made](const std::wstring& path, const std::wstring& relative, DWORD entryAttributes) {
+             made.Contents.push_back(
+                 {relative, (entryAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0, Owner(path)});
+         });
+    return made;
+}
+
+std::wstring VerificationData(const Verification& verification) {
+    std::wstring data =
+        verification.Folder + L"\n" + verification.Resolved + L"\n" + verification.Account;
+    for (const std::wstring& allowed : verification.Allowed) {
+        data += L"\n" + allowed;
+    }
+    return data;
+}
+
+std::optional<Verification> ParseVerificationData(const std::wstring& data) {
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    for (size_t end; (end = data.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
+        lines.push_back(data.substr(start, end - start));
+    }
+    lines.push_back(data.substr(start));
+    if (lines.size() < 3 || lines[0].empty() || lines[1].empty()) {
+        return std::nullopt;
+    }
+    return Verification{lines[0], lines[1], lines[2], {lines.begin() + 3, lines.end()}};
+}
+
+Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verification,
+                          const std::vector<std::wstring>& trusted) {
+    const std::wstring folder = WithoutTrailingBackslash(verification.Folder);
+    if (!made.Opened) {
+        return {Refusal::Unverifiable, folder, {}};
+    }
+    if (made.ReparsePoint) {
+        return {Refusal::Reparse, folder, {}};
+    }
+    if (!SameFolder(made.FinalPath, verification.Resolved)) {
+        return {Refusal::Moved, made.FinalPath, {}};
+    }
+    const auto trustedOwner = [&trusted](const std::wstring& owner) {
+        return std::find(trusted.begin(), trusted.end(), owner) != trusted.end();
+    };
+    // Whoever made it owns it, and an owner may always re-permit it.
+    if (!trustedOwner(made.Owner)) {
+        return {Refusal::Owner, folder, made.Owner};
+    }
+    for (const FolderEntry& entry : made.Contents) {
+        const std::wstring path = folder + L"\\" + entry.Path;
+        if (entry.ReparsePoint) {
+            return {Refusal::Reparse, path, {}};
+        }
+        if (!Listed(verification.Allowed, entry.Path)) {
+            return {Refusal::Planted, path, entry.Owner};
+        }
+        if (!trustedOwner(entry.Owner)) {
+            return {Refusal::Owner, path, entry.Owner};
+        }
+    }
+    return {};
+}
+
+std::vector<std::wstring> AllowedContents(const std::wstring& given, const PackageLayout& layout) {
+    std::vector<std::wstring> allowed = layout.Folders;
+    const std::wstring folder = WithoutTrailingBackslash(given);
+    Walk(folder, L"", [&](const std::wstring&, const std::wstring& relative, DWORD) {
+        if (!Listed(layout.Files, relative) && !Listed(layout.Folders, relative)) {
+            allowed.push_back(relative);
+        }
+    });
+    return allowed;
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "packaging/folder_check/folder_rules.h"
+
+// The second look at the installation folder, taken as SYSTEM once
+// CreateFolders has made it and before the first file is written: between
+// the first check and now, another account may have made the folder, or
+// something in it, or a link in its place.
+
+// One thing found in the folder, by its path relative to the folder.
+struct FolderEntry {
+    std::wstring Path;
+    bool ReparsePoint = false;
+    std::wstring Owner; // a SID as text; empty: unreadable
+};
+
+// The folder as it now is, read without following a link.
+struct MadeFolder {
+    bool Opened = false; // false: it could not be opened
+    bool ReparsePoint = false;
+    std::wstring FinalPath;
+    std::wstring Owner; // a SID as text; empty: unreadable
+    std::vector<FolderEntry> Contents;
+};
+
+MadeFolder ReadMadeFolder(const std::wstring& folder);
+
+// What the first check passes to the second: the folder, where it led, the
+// installing account when it is an administrator (else empty), and what
+// may stand in the folder: the package's own folders, and what an upgrade
+// found there that is none of the package's files.
+struct Verification {
+    std::wstring Folder;
+    std::wstring Resolved;
+    std::wstring Account;
+    std::vector<std::wstring> Allowed;
+};
+
+std::wstring VerificationData(const Verification& verification);
+// Nothing when the text is no such data.
+std::optional<Verification> ParseVerificationData(const std::wstring& data);
+
+// Whether the folder made is the folder judged: no link, leading where the
+// first check saw it lead, owned by a trusted account, holding only what is
+// allowed, each thing in it owned by a trusted account and no link.
+Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verification,
+                          const std::vector<std::wstring>& trusted);
+
+// The package's files and folders, relative to the installation folder.
+struct PackageLayout {
+    std::vector<std::wstring> Files;
+    std::vector<std::wstring> Folders;
+};
+
+// What may stand in the folder when it is made: the package's folders, and
+// whatever the existing folder holds now that is none of the package's
+// files (what an administrator added; the files of the version installed
+// are removed before the folder is made again).
+std::vector<std::wstring> AllowedContents(const std::wstring& folder, const PackageLayout& layout);
