@@ -64,17 +64,25 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
             });
         const Verdict& verdict = judgement.Result;
         if (verdict.Reason == Refusal::None) {
+            // The second look's data; a network folder has none, as the
+            // share's own permissions govern it. What an upgrade finds in its
+            // folder may stay; a folder that was not there holds nothing of
+            // anyone's when made.
+            if (judgement.Folder.rfind(L"\\\\", 0) != 0) {
+                const PackageLayout layout = ReadPackageLayout(install);
+                const Verification verification = {
+                    judgement.Folder, judgement.Resolved, machine.Administrator,
+                    judgement.Existed ? AllowedContents(judgement.Folder, layout) : layout.Folders};
+                std::wstring allowed;
+                for (const std::wstring& path : verification.Allowed) {
+                    allowed += (allowed.empty() ? L"" : L"; ") + path;
+                }
+                Log(install, L"CheckInstallFolder: it may hold, when made: " + allowed);
+                MsiSetPropertyW(install, L"VerifyInstallFolder",
+                                VerificationData(verification).c_str());
+            }
             Log(install, L"CheckInstallFolder: accepted " + judgement.Folder);
             MsiSetPropertyW(install, L"INSTALLDIR", judgement.Folder.c_str());
-            // The second look's data; a network folder has none, as the
-            // share's own permissions govern it.
-            if (judgement.Folder.rfind(L"\\\\", 0) != 0) {
-                MsiSetPropertyW(install, L"VerifyInstallFolder",
-                                VerificationData(
-                                    {judgement.Folder, judgement.Resolved, machine.Administrator,
-                                     AllowedContents(judgement.Folder, ReadPackageLayout(install))})
-                                    .c_str());
-            }
         } else {
             Log(install, std::wstring(L"CheckInstallFolder: refused (") +
                              RefusalName(verdict.Reason) + L"): " + verdict.Folder +
@@ -105,8 +113,11 @@ extern "C" __declspec(dllexport) UINT __stdcall VerifyInstallFolder(MSIHANDLE in
         }
         const std::vector<std::wstring> trusted =
             TrustedTrustees(verification->Account, !verification->Account.empty());
-        Verdict verdict =
-            MadeFolderRefusal(ReadMadeFolder(verification->Folder), *verification, trusted);
+        const MadeFolder made = ReadMadeFolder(verification->Folder);
+        Log(install, L"VerifyInstallFolder: " + verification->Folder + L" leads to " +
+                         made.FinalPath + L", owned by " + made.Owner + L", holding " +
+                         std::to_wstring(made.Contents.size()) + L" things");
+        Verdict verdict = MadeFolderRefusal(made, *verification, trusted);
         if (verdict.Reason == Refusal::None) {
             // The folder itself and every one above it, once more.
             std::wstring folder = verification->Folder;

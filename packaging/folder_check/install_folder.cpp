@@ -395,6 +395,7 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
     if (judgement.Result.Reason != Refusal::None) {
         return judgement;
     }
+    judgement.Existed = nearest == folder;
     // Every folder on the way as given, links judged by their own
     // descriptors too; then, where links lead elsewhere, every folder on the
     // way to where they lead.

@@ -36,6 +36,7 @@ struct Judgement {
     Verdict Result;
     std::wstring Folder;   // as Windows will create it, ending in a backslash
     std::wstring Resolved; // where that is, every link followed, ending in a backslash
+    bool Existed = false;  // the folder existed as it was judged: an upgrade in place
 };
 
 // The folder as Windows will create it: full, ".." resolved, the part that

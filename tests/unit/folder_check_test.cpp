@@ -315,6 +315,8 @@ TEST_P(ExistingTest, ReusesOnlyTheFolderAProductIsInstalledIn) {
         folder.wstring(), ReadMachine({}), GetParam().Installed, [](const std::wstring&) {});
     fs::remove(folder);
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(GetParam().Expected));
+    // Only what an upgrade finds in its own folder may stay there.
+    EXPECT_EQ(judgement.Existed, GetParam().Expected == Refusal::None);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ExistingTest, testing::ValuesIn(ExistingCases), CaseName());
