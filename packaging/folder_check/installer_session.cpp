@@ -7,18 +7,26 @@
 
 namespace {
 
-std::wstring RecordText(MSIHANDLE record, UINT field) {
+// Text an installer call writes into a buffer whose size it reports first,
+// in characters without the NUL; empty when there is none.
+template <typename Call> std::wstring InstallerText(Call call) {
     DWORD length = 0;
     wchar_t empty[1] = L"";
-    if (MsiRecordGetStringW(record, field, empty, &length) != ERROR_MORE_DATA) {
+    if (call(empty, &length) != ERROR_MORE_DATA) {
         return {};
     }
     std::wstring text(++length, L'\0');
-    if (MsiRecordGetStringW(record, field, text.data(), &length) != ERROR_SUCCESS) {
+    if (call(text.data(), &length) != ERROR_SUCCESS) {
         return {};
     }
     text.resize(length);
     return text;
+}
+
+std::wstring RecordText(MSIHANDLE record, UINT field) {
+    return InstallerText([record, field](wchar_t* buffer, DWORD* length) {
+        return MsiRecordGetStringW(record, field, buffer, length);
+    });
 }
 
 // Each row of a query on the package's own database, its fields as text.
@@ -52,17 +60,9 @@ std::wstring LongName(std::wstring name) {
 } // namespace
 
 std::wstring Property(MSIHANDLE install, const wchar_t* name) {
-    DWORD length = 0;
-    wchar_t empty[1] = L"";
-    if (MsiGetPropertyW(install, name, empty, &length) != ERROR_MORE_DATA) {
-        return {};
-    }
-    std::wstring value(++length, L'\0');
-    if (MsiGetPropertyW(install, name, value.data(), &length) != ERROR_SUCCESS) {
-        return {};
-    }
-    value.resize(length);
-    return value;
+    return InstallerText([install, name](wchar_t* buffer, DWORD* length) {
+        return MsiGetPropertyW(install, name, buffer, length);
+    });
 }
 
 namespace {
@@ -93,16 +93,10 @@ std::vector<std::wstring> InstalledLocations(MSIHANDLE install) {
     wchar_t product[39] = {};
     for (DWORD i = 0; MsiEnumRelatedProductsW(upgradeCode.c_str(), 0, i, product) == ERROR_SUCCESS;
          ++i) {
-        DWORD length = 0;
-        wchar_t empty[1] = L"";
-        if (MsiGetProductInfoW(product, INSTALLPROPERTY_INSTALLLOCATION, empty, &length) !=
-            ERROR_MORE_DATA) {
-            continue;
-        }
-        std::wstring location(++length, L'\0');
-        if (MsiGetProductInfoW(product, INSTALLPROPERTY_INSTALLLOCATION, location.data(),
-                               &length) == ERROR_SUCCESS) {
-            location.resize(length);
+        const std::wstring location = InstallerText([&product](wchar_t* buffer, DWORD* length) {
+            return MsiGetProductInfoW(product, INSTALLPROPERTY_INSTALLLOCATION, buffer, length);
+        });
+        if (!location.empty()) {
             locations.push_back(location);
         }
     }
