@@ -93,9 +93,10 @@ bool Trusted(const std::wstring& sid, const std::vector<std::wstring>& trusted) 
 
 const wchar_t* RefusalName(Refusal reason) {
     static const wchar_t* const names[] = {
-        L"",       L"relative", L"slash",    L"dot",     L"percent",      L"device",  L"loopback",
-        L"mapped", L"noacls",   L"root",     L"system",  L"shared",       L"profile", L"existing",
-        L"owner",  L"writable", L"inherits", L"reparse", L"unverifiable", L"moved",   L"planted"};
+        L"",       L"relative", L"slash",    L"dot",     L"percent",      L"device",   L"loopback",
+        L"mapped", L"noacls",   L"root",     L"system",  L"shared",       L"profile",  L"existing",
+        L"owner",  L"writable", L"inherits", L"reparse", L"unverifiable", L"codepage", L"moved",
+        L"planted"};
     return names[static_cast<int>(reason)];
 }
 

@@ -26,6 +26,7 @@ enum class Refusal {
     Inherits,      // would pass such rights to a folder the installer makes
     Reparse,       // a link on the way that others may change
     Unverifiable,  // a security descriptor that cannot be read
+    CodePage,      // a name the ANSI code page cannot hold, whence the launcher cannot start
     // Found as the folder is made, after it was judged:
     Moved,   // it leads elsewhere than the folder judged
     Planted, // it holds what the installer did not make

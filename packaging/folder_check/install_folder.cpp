@@ -10,6 +10,7 @@
 
 #include "text/unique_handle.h"
 #include "packaging/folder_check/local_text.h"
+#include "text/conversion.h"
 
 namespace {
 
@@ -329,6 +330,12 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
     }
     const std::wstring folder = FolderAsCreated(text);
     judgement.Folder = folder + (folder.back() == L'\\' ? L"" : L"\\");
+    // The launcher narrows its current directory by this very rule and
+    // refuses to start from a folder whose name it would change.
+    if (!ToNarrowExact(folder)) {
+        judgement.Result = {Refusal::CodePage, folder, {}};
+        return judgement;
+    }
     judgement.Resolved = judgement.Folder;
     const std::wstring root = Root(folder);
     log(L"INSTALLDIR " + text + L" is " + folder);

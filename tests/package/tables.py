@@ -128,7 +128,8 @@ def folder_check(msi):
 
 # Every reason the folder check gives, written out again here.
 REASONS = ["relative", "slash", "dot", "percent", "device", "loopback", "mapped", "noacls", "root", "system",
-           "shared", "profile", "existing", "owner", "writable", "inherits", "reparse", "unverifiable"]
+           "shared", "profile", "existing", "owner", "writable", "inherits", "reparse", "unverifiable",
+           "codepage"]
 
 
 def refusals(msi):

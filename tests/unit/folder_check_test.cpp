@@ -10,6 +10,7 @@
 #include "packaging/folder_check/install_folder.h"
 #include "packaging/folder_check/made_folder.h"
 #include "tests/support/case_name.h"
+#include "tests/support/code_page.h"
 #include "tests/support/scratch_registry.h"
 
 namespace fs = std::filesystem;
@@ -263,6 +264,44 @@ TEST_P(JudgeTest, JudgesTheFolderAsWindowsWillCreateIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, JudgeTest, testing::ValuesIn(JudgeCases), CaseName());
+
+// A folder the launcher could never start from, by the launcher's own rule
+// in the code page the test runs under.
+struct CodePageFolderCase {
+    const char* Name;
+    const wchar_t* Text;
+    ByCodePage<Refusal> Expected;
+};
+TABLE_CASE_PRINTER(CodePageFolderCase)
+
+const CodePageFolderCase CodePageFolderCases[] = {
+    {"PolishL",
+     L"C:\\Tarnix \u0142",
+     {{1250, Refusal::None},
+      {949, Refusal::None},
+      {65001, Refusal::None},
+      {AnyCodePage, Refusal::CodePage}}},
+    {"PortugueseAccents",
+     L"C:\\Aplica\u00e7\u00f5es\\Tarnix",
+     {{1252, Refusal::None}, {65001, Refusal::None}, {AnyCodePage, Refusal::CodePage}}},
+    {"NonBreakingHyphen",
+     L"C:\\Tarnix\u2011App",
+     {{65001, Refusal::None}, {AnyCodePage, Refusal::CodePage}}},
+    {"Ascii", L"C:\\Tarnix App", {{AnyCodePage, Refusal::None}}},
+};
+
+class CodePageFolderTest : public testing::TestWithParam<CodePageFolderCase> {};
+
+TEST_P(CodePageFolderTest, RefusesAFolderTheLauncherCouldNotStartFrom) {
+    const Refusal* expected = ExpectationUnder(GetParam().Expected, GetACP());
+    ASSERT_NE(expected, nullptr);
+    const Judgement judgement =
+        JudgeInstallFolder(GetParam().Text, ReadMachine({}), {}, [](const std::wstring&) {});
+    EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(*expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CodePageFolderTest, testing::ValuesIn(CodePageFolderCases),
+                         CaseName());
 
 struct VolumeCase {
     const char* Name;
