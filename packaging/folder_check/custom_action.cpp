@@ -7,6 +7,7 @@
 #include <msi.h>
 #include <msiquery.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -55,13 +56,17 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
              Property(install, L"TempFolder")});
         const std::wstring given = Property(install, L"INSTALLDIR");
         const std::vector<std::wstring> installed = InstalledLocations(install);
+        const PackageLayout layout = ReadPackageLayout(install);
+        std::size_t longestFile = 0;
+        for (const std::wstring& file : layout.Files) {
+            longestFile = std::max(longestFile, file.size());
+        }
         for (const std::wstring& location : installed) {
             Log(install, L"CheckInstallFolder: installed in " + location);
         }
-        const Judgement judgement =
-            JudgeInstallFolder(given, machine, installed, [install](const std::wstring& line) {
-                Log(install, L"CheckInstallFolder: " + line);
-            });
+        const Judgement judgement = JudgeInstallFolder(
+            given, machine, longestFile, installed,
+            [install](const std::wstring& line) { Log(install, L"CheckInstallFolder: " + line); });
         const Verdict& verdict = judgement.Result;
         if (verdict.Reason == Refusal::None) {
             // The second look's data; a network folder has none, as the
@@ -69,7 +74,6 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
             // folder may stay; a folder that was not there holds nothing of
             // anyone's when made.
             if (judgement.Folder.rfind(L"\\\\", 0) != 0) {
-                const PackageLayout layout = ReadPackageLayout(install);
                 const Verification verification = {
                     judgement.Folder, judgement.Resolved, machine.Administrator,
                     judgement.Existed ? AllowedContents(judgement.Folder, layout) : layout.Folders};
@@ -94,8 +98,13 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
         MsiSetPropertyW(install, L"INSTALLDIRCHECKED", L"1");
         return ERROR_SUCCESS;
     } catch (...) {
-        Log(install, L"CheckInstallFolder: failed unexpectedly");
-        return ERROR_INSTALL_FAILURE;
+        // Refused as unverifiable, with its message, never a bare failure.
+        Log(install, L"CheckInstallFolder: failed unexpectedly; refused (unverifiable)");
+        const std::wstring folder = Property(install, L"INSTALLDIR");
+        MsiSetPropertyW(install, L"INSTALLDIRREFUSAL", RefusalName(Refusal::Unverifiable));
+        MsiSetPropertyW(install, L"INSTALLDIRREFUSALFOLDER", folder.c_str());
+        MsiSetPropertyW(install, L"INSTALLDIRCHECKED", L"1");
+        return ERROR_SUCCESS;
     }
 }
 

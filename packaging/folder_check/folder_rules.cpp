@@ -6,6 +6,7 @@
 #include <sddl.h>
 
 #include <algorithm>
+#include <string_view>
 
 #include "packaging/folder_check/local_text.h"
 
@@ -93,16 +94,54 @@ bool Trusted(const std::wstring& sid, const std::vector<std::wstring>& trusted) 
 
 const wchar_t* RefusalName(Refusal reason) {
     static const wchar_t* const names[] = {
-        L"",       L"relative", L"slash",    L"dot",     L"percent",      L"device",   L"loopback",
-        L"mapped", L"noacls",   L"root",     L"system",  L"shared",       L"profile",  L"existing",
-        L"owner",  L"writable", L"inherits", L"reparse", L"unverifiable", L"codepage", L"moved",
-        L"planted"};
+        L"",         L"relative",   L"slash",   L"dot",          L"percent",
+        L"device",   L"loopback",   L"mapped",  L"noacls",       L"root",
+        L"system",   L"shared",     L"profile", L"existing",     L"owner",
+        L"writable", L"inherits",   L"reparse", L"unverifiable", L"codepage",
+        L"reserved", L"devicename", L"server",  L"notafolder",   L"toolong",
+        L"moved",    L"planted"};
     return names[static_cast<int>(reason)];
 }
 
+namespace {
+
+// A device Windows finds in every folder, whatever the extension.
+bool IsDeviceName(const std::wstring& name) {
+    std::wstring base = name.substr(0, name.find(L'.'));
+    while (!base.empty() && base.back() == L' ') {
+        base.pop_back();
+    }
+    for (wchar_t& c : base) {
+        c = static_cast<wchar_t>(towupper(c));
+    }
+    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL") {
+        return true;
+    }
+    const bool port =
+        base.size() == 4 && (base.rfind(L"COM", 0) == 0 || base.rfind(L"LPT", 0) == 0);
+    const wchar_t digit = port ? base[3] : L'\0';
+    return (digit >= L'0' && digit <= L'9') || digit == L'\u00b9' || digit == L'\u00b2' ||
+           digit == L'\u00b3';
+}
+
+bool HasReservedCharacter(const std::wstring& name) {
+    return std::any_of(name.begin(), name.end(), [](wchar_t c) {
+        return c < 32 || std::wstring_view(L"<>:\"|?*").find(c) != std::wstring_view::npos;
+    });
+}
+
+bool IsHostName(const std::wstring& server) {
+    return !server.empty() && std::all_of(server.begin(), server.end(), [](wchar_t c) {
+        return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
+               c == L'-' || c == L'.';
+    });
+}
+
+} // namespace
+
 Refusal FormRefusal(const std::wstring& text) {
     if (text.rfind(L"\\\\?\\", 0) == 0 || text.rfind(L"\\\\.\\", 0) == 0 ||
-        text.rfind(L"\\??\\", 0) == 0) {
+        text.rfind(L"\\??\\", 0) == 0 || text.rfind(L"\\\\??\\", 0) == 0) {
         return Refusal::Device;
     }
     if (text.find(L'/') != std::wstring::npos) {
@@ -113,17 +152,34 @@ Refusal FormRefusal(const std::wstring& text) {
     if (!drive && !network) {
         return Refusal::Relative;
     }
-    for (const std::wstring& name : Components(text.substr(network ? 2 : 3))) {
-        const bool relative = name == L"." || name == L"..";
-        if (!name.empty() && !relative && (name.back() == L'.' || name.back() == L' ')) {
-            return Refusal::Dot;
+    // A pair anywhere, across names too: the shortcut's target expands it.
+    const size_t open = text.find(L'%');
+    if (open != std::wstring::npos && text.find(L'%', open + 2) != std::wstring::npos) {
+        return Refusal::Percent;
+    }
+    std::vector<std::wstring> names = Components(text.substr(network ? 2 : 3));
+    if (!names.empty() && names.back().empty()) {
+        names.pop_back(); // the final backslash of a folder
+    }
+    if (network) {
+        if (names.size() < 2 || !IsHostName(names[0]) || names[1].empty() || names[1] == L"." ||
+            names[1] == L".." || HasReservedCharacter(names[1])) {
+            return Refusal::Server;
         }
-        const size_t open = name.find(L'%');
-        if (open != std::wstring::npos) {
-            const size_t close = name.find(L'%', open + 1);
-            if (close != std::wstring::npos && close > open + 1) {
-                return Refusal::Percent;
-            }
+        names.erase(names.begin(), names.begin() + 2);
+    }
+    for (const std::wstring& name : names) {
+        if (name.empty() || HasReservedCharacter(name)) {
+            return Refusal::Reserved;
+        }
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        if (IsDeviceName(name)) {
+            return Refusal::DeviceName;
+        }
+        if (name.back() == L'.' || name.back() == L' ') {
+            return Refusal::Dot;
         }
     }
     return Refusal::None;

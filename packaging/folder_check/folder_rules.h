@@ -27,6 +27,11 @@ enum class Refusal {
     Reparse,       // a link on the way that others may change
     Unverifiable,  // a security descriptor that cannot be read
     CodePage,      // a name the ANSI code page cannot hold, whence the launcher cannot start
+    Reserved,      // an empty name, or one holding <>:"|?* or a control character
+    DeviceName,    // CON, NUL, COM1, LPT1.txt...: a device, in any folder
+    Server,        // a server or share name that no host or share has
+    NotAFolder,    // a file where a folder of the way should be
+    TooLong,       // a path, with the longest file the package installs, past MAX_PATH
     // Found as the folder is made, after it was judged:
     Moved,   // it leads elsewhere than the folder judged
     Planted, // it holds what the installer did not make
@@ -61,6 +66,10 @@ struct FolderOnTheWay {
 
 // Refusals read from the text as given, before Windows reshapes it.
 Refusal FormRefusal(const std::wstring& text);
+
+// The longest path Windows Installer handles (it is not long-path aware),
+// without the final NUL.
+constexpr std::size_t LongestInstallerPath = 259;
 
 // A network folder's server and share: this computer, or an administrative share.
 Refusal NetworkRefusal(const std::wstring& server, const std::wstring& share,

@@ -14,6 +14,9 @@
 
 namespace {
 
+// The longest path a Win32 call takes, NUL included.
+constexpr std::size_t LongestWin32Path = 32767;
+
 struct KeyCloser {
     void operator()(HKEY key) const { RegCloseKey(key); }
 };
@@ -321,14 +324,24 @@ std::vector<std::wstring> TrustedTrustees(const std::wstring& account, bool admi
 }
 
 Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
+                             std::size_t longestFile,
                              const std::vector<std::wstring>& installedLocations,
                              const std::function<void(const std::wstring&)>& log) {
     Judgement judgement;
+    // No Win32 call is given a path longer than any Windows takes.
+    if (text.size() >= LongestWin32Path) {
+        judgement.Result = {Refusal::TooLong, text.substr(0, MAX_PATH) + L"...", {}};
+        return judgement;
+    }
     if (const Refusal form = FormRefusal(text); form != Refusal::None) {
         judgement.Result = {form, text, {}};
         return judgement;
     }
     const std::wstring folder = FolderAsCreated(text);
+    if (folder.empty() || folder.size() + 1 + longestFile > LongestInstallerPath) {
+        judgement.Result = {Refusal::TooLong, folder.empty() ? text : folder, {}};
+        return judgement;
+    }
     judgement.Folder = folder + (folder.back() == L'\\' ? L"" : L"\\");
     // The launcher narrows its current directory by this very rule and
     // refuses to start from a folder whose name it would change.
@@ -360,8 +373,19 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
         return judgement;
     }
     std::wstring nearest = folder;
-    while (!nearest.empty() && !Exists(nearest)) {
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    while (!nearest.empty() && (attributes = Attributes(nearest)) == INVALID_FILE_ATTRIBUTES) {
+        // Absent is the only failure that says nothing is there.
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+            judgement.Result = {Refusal::Unverifiable, nearest, {}};
+            return judgement;
+        }
         nearest = Parent(nearest);
+    }
+    if (!nearest.empty() && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        judgement.Result = {Refusal::NotAFolder, nearest, {}};
+        return judgement;
     }
     // Where the folder really is: its nearest existing folder seen through
     // every link on the way, and what is still to be made below it.

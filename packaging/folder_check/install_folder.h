@@ -47,7 +47,10 @@ std::wstring FolderAsCreated(const std::wstring& text);
 // makes its folder; an upgrade may stay in a folder where Windows Installer
 // has a product of this upgrade code installed (installedLocations), never
 // in one that anything else names. Each folder examined is told to log.
+// longestFile: the length of the longest path the package installs below
+// the folder, which must stay within what Windows Installer handles.
 Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
+                             std::size_t longestFile,
                              const std::vector<std::wstring>& installedLocations,
                              const std::function<void(const std::wstring&)>& log);
 

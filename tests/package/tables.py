@@ -129,7 +129,7 @@ def folder_check(msi):
 # Every reason the folder check gives, written out again here.
 REASONS = ["relative", "slash", "dot", "percent", "device", "loopback", "mapped", "noacls", "root", "system",
            "shared", "profile", "existing", "owner", "writable", "inherits", "reparse", "unverifiable",
-           "codepage"]
+           "codepage", "reserved", "devicename", "server", "notafolder", "toolong"]
 
 
 def refusals(msi):

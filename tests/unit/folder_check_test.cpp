@@ -20,6 +20,8 @@ namespace {
 constexpr wchar_t TrustedInstaller[] =
     L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 constexpr wchar_t Installer[] = L"S-1-5-21-9-9-9-500"; // the installing account
+// Java\bin\Javaw.exe, the longest file of a package with a small runtime.
+constexpr std::size_t PackageLongestFile = 18;
 
 // As Windows ships them.
 constexpr wchar_t VolumeRoot[] = L"O:SYG:SYD:AI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)"
@@ -227,6 +229,27 @@ const TextCase JudgeCases[] = {
     {"DriveFolder", L"C:\\Tarnix", Refusal::None},
     {"SinglePercent", L"C:\\Cem 100%\\Tarnix", Refusal::None},
     {"PercentPair", L"C:\\%TEMP%\\Tarnix", Refusal::Percent},
+    {"PercentPairAcrossNames", L"C:\\Cem 100%\\Tarnix 50%", Refusal::Percent},
+    // NTFS takes C:\Windows::$INDEX_ALLOCATION for C:\Windows itself.
+    {"IndexAllocationStream", L"C:\\Windows::$INDEX_ALLOCATION\\Tarnix", Refusal::Reserved},
+    {"AlternateStream", L"C:\\x:y\\Tarnix", Refusal::Reserved},
+    {"Pipe", L"C:\\Tar|nix", Refusal::Reserved},
+    {"QuestionMark", L"C:\\Tarnix?", Refusal::Reserved},
+    {"Star", L"C:\\Tar*nix", Refusal::Reserved},
+    {"AngleBrackets", L"C:\\<Tarnix>", Refusal::Reserved},
+    {"DoubleQuote", L"C:\\\"Tarnix\"", Refusal::Reserved},
+    {"Tab", L"C:\\Tar\tnix", Refusal::Reserved},
+    {"EmptyName", L"C:\\Tarnix\\\\App", Refusal::Reserved},
+    {"Con", L"C:\\CON\\Tarnix", Refusal::DeviceName},
+    {"NulInLowerCase", L"C:\\Tarnix\\nul", Refusal::DeviceName},
+    {"Com1", L"C:\\COM1", Refusal::DeviceName},
+    {"Lpt1WithAnExtension", L"C:\\LPT1.txt", Refusal::DeviceName},
+    {"ComWithASuperscriptDigit", L"C:\\COM\u00b9\\Tarnix", Refusal::DeviceName},
+    {"ConsoleIsNoDevice", L"C:\\CONSOLE\\Tarnix", Refusal::None},
+    {"DeviceNamespace", L"\\\\??\\C:\\Tarnix", Refusal::Device},
+    {"EmptyServer", L"\\\\\\share\\Tarnix", Refusal::Server},
+    {"ShareDotDot", L"\\\\servidor\\..\\Tarnix", Refusal::Server},
+    {"ServerWithASpace", L"\\\\um servidor\\share\\Tarnix", Refusal::Server},
     {"Relative", L"Tarnix", Refusal::Relative},
     {"RootRelative", L"\\Tarnix", Refusal::Relative},
     {"ForwardSlash", L"C:/Tarnix", Refusal::Slash},
@@ -254,8 +277,8 @@ const TextCase JudgeCases[] = {
 class JudgeTest : public testing::TestWithParam<TextCase> {};
 
 TEST_P(JudgeTest, JudgesTheFolderAsWindowsWillCreateIt) {
-    const Judgement judgement =
-        JudgeInstallFolder(GetParam().Text, ReadMachine({}), {}, [](const std::wstring&) {});
+    const Judgement judgement = JudgeInstallFolder(
+        GetParam().Text, ReadMachine({}), PackageLongestFile, {}, [](const std::wstring&) {});
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(GetParam().Expected));
     if (GetParam().Expected == Refusal::None && judgement.Folder.rfind(L"\\\\", 0) != 0) {
         // No link on the way: it leads where it is.
@@ -295,8 +318,8 @@ class CodePageFolderTest : public testing::TestWithParam<CodePageFolderCase> {};
 TEST_P(CodePageFolderTest, RefusesAFolderTheLauncherCouldNotStartFrom) {
     const Refusal* expected = ExpectationUnder(GetParam().Expected, GetACP());
     ASSERT_NE(expected, nullptr);
-    const Judgement judgement =
-        JudgeInstallFolder(GetParam().Text, ReadMachine({}), {}, [](const std::wstring&) {});
+    const Judgement judgement = JudgeInstallFolder(
+        GetParam().Text, ReadMachine({}), PackageLongestFile, {}, [](const std::wstring&) {});
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(*expected));
 }
 
@@ -350,8 +373,9 @@ class ExistingTest : public testing::TestWithParam<ExistingCase> {};
 TEST_P(ExistingTest, ReusesOnlyTheFolderAProductIsInstalledIn) {
     const fs::path folder = L"C:\\TarnixExistente";
     fs::create_directories(folder);
-    const Judgement judgement = JudgeInstallFolder(
-        folder.wstring(), ReadMachine({}), GetParam().Installed, [](const std::wstring&) {});
+    const Judgement judgement =
+        JudgeInstallFolder(folder.wstring(), ReadMachine({}), PackageLongestFile,
+                           GetParam().Installed, [](const std::wstring&) {});
     fs::remove(folder);
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(GetParam().Expected));
     // Only what an upgrade finds in its own folder may stay there.
@@ -365,8 +389,8 @@ TEST(JudgeInstallFolder, RefusesThisComputerByItsOwnName) {
     DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
     ASSERT_TRUE(GetComputerNameW(name, &length));
     const Judgement judgement =
-        JudgeInstallFolder(std::wstring(L"\\\\") + name + L"\\share\\Tarnix", ReadMachine({}), {},
-                           [](const std::wstring&) {});
+        JudgeInstallFolder(std::wstring(L"\\\\") + name + L"\\share\\Tarnix", ReadMachine({}),
+                           PackageLongestFile, {}, [](const std::wstring&) {});
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"loopback");
 }
 
@@ -376,9 +400,33 @@ TEST(JudgeInstallFolder, RefusesAProfileOutsideTheProfilesFolder) {
                      L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList"
                      L"\\S-1-5-21-1-2-3-1234");
     entry.SetText(L"ProfileImagePath", L"C:\\Perfis\\alice");
-    const Judgement judgement = JudgeInstallFolder(L"C:\\Perfis\\alice\\Apps\\Tarnix",
-                                                   ReadMachine({}), {}, [](const std::wstring&) {});
+    const Judgement judgement =
+        JudgeInstallFolder(L"C:\\Perfis\\alice\\Apps\\Tarnix", ReadMachine({}), PackageLongestFile,
+                           {}, [](const std::wstring&) {});
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"profile");
+}
+
+TEST(JudgeInstallFolder, RefusesAFileOnTheWay) {
+    const fs::path file = L"C:\\TarnixArquivo.txt";
+    std::ofstream(file) << "x";
+    const Judgement judgement =
+        JudgeInstallFolder(L"C:\\TarnixArquivo.txt\\App", ReadMachine({}), PackageLongestFile, {},
+                           [](const std::wstring&) {});
+    fs::remove(file);
+    EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"notafolder");
+    EXPECT_EQ(judgement.Result.Folder, L"C:\\TarnixArquivo.txt");
+}
+
+TEST(JudgeInstallFolder, KeepsEveryInstalledPathWithinMaxPath) {
+    // C:\ and a name: with the backslash and Java\bin\Javaw.exe, 259 at most.
+    const auto judged = [](std::size_t length) {
+        return JudgeInstallFolder(L"C:\\" + std::wstring(length - 3, L'a'), ReadMachine({}),
+                                  PackageLongestFile, {}, [](const std::wstring&) {})
+            .Result.Reason;
+    };
+    EXPECT_STREQ(RefusalName(judged(240)), L"");
+    EXPECT_STREQ(RefusalName(judged(241)), L"toolong");
+    EXPECT_STREQ(RefusalName(judged(40000)), L"toolong");
 }
 
 TEST(FolderAsCreated, GivesLongNamesForTheExistingPart) {
