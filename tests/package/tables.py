@@ -18,6 +18,8 @@ when what it checks does not hold.
                                downgrade
   tables.py refusals MSI       a launch condition, with its message, for every
                                reason the folder check gives
+  tables.py keywords PAGE      a row in the administrators' page's table for
+                               every refusal keyword
   tables.py operands MSI       no condition compares with <<, >> or >< against
                                anything but a quoted text, which a property
                                left empty would turn true
@@ -142,6 +144,16 @@ def refusals(msi):
         refuse("no launch condition refuses an install whose folder was not checked")
 
 
+def keywords(page):
+    """Every refusal keyword, of the check and of its second look, has its
+    row in the administrators' page's table."""
+    with open(page, encoding="utf-8") as stream:
+        rows = set(re.findall(r"^\| `([a-z]+)` \|", stream.read(), re.MULTILINE))
+    missing = [reason for reason in REASONS + ["moved", "planted"] if reason not in rows]
+    if missing:
+        refuse(f"the page's table has no row for {missing}")
+
+
 def operands(msi):
     texts = [row[0] for row in rows(msi, "LaunchCondition")]
     for table in ("InstallUISequence", "InstallExecuteSequence"):
@@ -156,4 +168,5 @@ def operands(msi):
 
 if __name__ == "__main__":
     {"lock": lock, "shortcut-keys": shortcut_keys, "short-names": short_names, "files": files,
-     "folder-check": folder_check, "operands": operands, "refusals": refusals}[sys.argv[1]](sys.argv[2])
+     "folder-check": folder_check, "operands": operands, "refusals": refusals,
+     "keywords": keywords}[sys.argv[1]](sys.argv[2])
