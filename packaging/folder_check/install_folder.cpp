@@ -10,6 +10,7 @@
 
 #include "text/unique_handle.h"
 #include "packaging/folder_check/local_text.h"
+#include "packaging/folder_check/server_addresses.h"
 #include "text/conversion.h"
 
 namespace {
@@ -358,11 +359,23 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
     }
     if (Network(folder)) {
         const size_t server = root.find(L'\\', 2);
-        judgement.Result = {NetworkRefusal(root.substr(2, server - 2),
-                                           root.substr(server + 1, root.size() - server - 2),
+        const std::wstring name = root.substr(2, server - 2);
+        judgement.Result = {NetworkRefusal(name, root.substr(server + 1, root.size() - server - 2),
                                            machine.OwnNames),
                             root,
                             {}};
+        // This machine by any address: loopback, or one of its adapters'.
+        // A name that does not resolve is left to Windows.
+        if (judgement.Result.Reason == Refusal::None) {
+            const std::vector<std::wstring> own = OwnAddresses();
+            for (const std::wstring& address : ServerAddresses(name)) {
+                log(L"the server " + name + L" is " + address);
+                if (IsThisMachine(address, own)) {
+                    judgement.Result = {Refusal::Loopback, root, {}};
+                    return judgement;
+                }
+            }
+        }
         if (judgement.Result.Reason == Refusal::None) {
             judgement.Result = ExistingRefusal(folder, folder, installedLocations);
         }

@@ -9,6 +9,7 @@
 
 #include "packaging/folder_check/install_folder.h"
 #include "packaging/folder_check/made_folder.h"
+#include "packaging/folder_check/server_addresses.h"
 #include "tests/support/case_name.h"
 #include "tests/support/code_page.h"
 #include "tests/support/scratch_registry.h"
@@ -263,6 +264,10 @@ const TextCase JudgeCases[] = {
     {"BelowProgramFiles", L"C:\\Program Files (x86)\\Velmora\\Tarnix", Refusal::None},
     {"LocalhostAdministrativeShare", L"\\\\localhost\\C$\\Tarnix", Refusal::Loopback},
     {"LoopbackAddress", L"\\\\127.0.0.1\\share\\Tarnix", Refusal::Loopback},
+    // The loopback address by other names, resolved.
+    {"LoopbackByNumber", L"\\\\2130706433\\share\\Tarnix", Refusal::Loopback},
+    {"LoopbackInHexadecimal", L"\\\\0x7f000001\\share\\Tarnix", Refusal::Loopback},
+    {"Ipv6LiteralLoopback", L"\\\\0--1.ipv6-literal.net\\share\\Tarnix", Refusal::Loopback},
     {"AdministrativeShareElsewhere", L"\\\\servidor\\D$\\Tarnix", Refusal::Loopback},
     {"NetworkShare", L"\\\\servidor\\share\\Tarnix", Refusal::None},
     {"ShareRoot", L"\\\\servidor\\share", Refusal::Root},
@@ -325,6 +330,35 @@ TEST_P(CodePageFolderTest, RefusesAFolderTheLauncherCouldNotStartFrom) {
 
 INSTANTIATE_TEST_SUITE_P(Table, CodePageFolderTest, testing::ValuesIn(CodePageFolderCases),
                          CaseName());
+
+struct AddressCase {
+    const char* Name;
+    const wchar_t* Address;
+    bool ThisMachine;
+};
+TABLE_CASE_PRINTER(AddressCase)
+
+// This machine's own address, as its adapters would list it.
+constexpr wchar_t OwnAddress[] = L"10.1.2.3";
+
+const AddressCase AddressCases[] = {
+    {"LoopbackItself", L"127.0.0.1", true},
+    {"AnyLoopbackAddress", L"127.20.30.40", true},
+    {"Ipv6Loopback", L"::1", true},
+    {"Ipv4LoopbackMappedIntoIpv6", L"::ffff:127.0.0.9", true},
+    {"ItsOwnAddress", OwnAddress, true},
+    {"AnotherMachine", L"10.1.2.4", false},
+    {"Ipv6OfAnotherMachine", L"fe80::1", false},
+    {"Nothing", L"", false},
+};
+
+class AddressTest : public testing::TestWithParam<AddressCase> {};
+
+TEST_P(AddressTest, TellsThisMachineByItsAddresses) {
+    EXPECT_EQ(IsThisMachine(GetParam().Address, {OwnAddress}), GetParam().ThisMachine);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, AddressTest, testing::ValuesIn(AddressCases), CaseName());
 
 struct VolumeCase {
     const char* Name;
