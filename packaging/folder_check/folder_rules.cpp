@@ -227,6 +227,9 @@ bool SameFolder(const std::wstring& a, const std::wstring& b) {
 
 Verdict ProtectedRefusal(const std::wstring& path, const std::vector<ProtectedFolder>& folders) {
     for (const ProtectedFolder& folder : folders) {
+        if (folder.Required != nullptr && folder.Path.empty()) {
+            return {Refusal::Unverifiable, folder.Required, {}};
+        }
         const bool hit =
             folder.AndBelow ? IsAtOrBelow(path, folder.Path) : SameFolder(path, folder.Path);
         if (hit) {

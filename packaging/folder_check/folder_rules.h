@@ -47,10 +47,13 @@ struct Verdict {
 };
 
 // A folder that no installation may use: itself, or everything below it too.
+// One the machine must name (its profiles folder, say) is Required: left
+// unnamed, nothing could be judged against it.
 struct ProtectedFolder {
     std::wstring Path;
     Refusal Reason;
     bool AndBelow;
+    const wchar_t* Required = nullptr; // where the machine names it, when it must
 };
 
 // An existing folder on the way from the volume's root down to the folder.

@@ -125,12 +125,16 @@ std::vector<ProtectedFolder> ProfileListFolders() {
     const UniqueKey list = OpenMachineKey(
         HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList");
     if (!list) {
+        // Every profile unknown: nothing could be judged against them.
+        folders.push_back({L"", Refusal::Profile, true, L"ProfileList"});
         return folders;
     }
-    for (const wchar_t* name : {L"ProfilesDirectory", L"Public", L"Default"}) {
-        folders.push_back({Value(list.get(), name), Refusal::Profile, true});
+    for (const wchar_t* name : {L"ProfilesDirectory", L"Public"}) {
+        folders.push_back({Value(list.get(), name), Refusal::Profile, true, name});
     }
-    folders.push_back({Value(list.get(), L"ProgramData"), Refusal::Shared, true});
+    // Below the profiles folder on every Windows that names it; Wine does not.
+    folders.push_back({Value(list.get(), L"Default"), Refusal::Profile, true});
+    folders.push_back({Value(list.get(), L"ProgramData"), Refusal::Shared, true, L"ProgramData"});
     wchar_t sid[256];
     for (DWORD i = 0;; ++i) {
         DWORD length = 256;

@@ -574,6 +574,14 @@ TEST(AllowedContents, KeepsWhatAnAdministratorAddedButNoneOfThePackagesFiles) {
                                                   L"notas.txt"}));
 }
 
+TEST(ProtectedRefusal, AFolderTheMachineMustNameButDoesNotIsUnverifiable) {
+    const std::vector<ProtectedFolder> folders = {{L"C:\\Windows", Refusal::System, true},
+                                                  {L"", Refusal::Profile, true, L"Public"}};
+    const Verdict verdict = ProtectedRefusal(L"C:\\Tarnix", folders);
+    EXPECT_EQ(verdict.Reason, Refusal::Unverifiable);
+    EXPECT_EQ(verdict.Folder, L"Public");
+}
+
 TEST(ProtectedRefusal, AnUnsetFolderHoldsNothing) {
     // System64Folder is empty on 32-bit Windows.
     const std::vector<ProtectedFolder> folders = {{L"", Refusal::System, true}};
