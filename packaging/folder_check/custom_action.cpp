@@ -92,18 +92,18 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
                              RefusalName(verdict.Reason) + L"): " + verdict.Folder +
                              (verdict.Trustee.empty() ? L"" : L" for " + verdict.Trustee));
         }
-        MsiSetPropertyW(install, L"INSTALLDIRREFUSAL", RefusalName(verdict.Reason));
-        MsiSetPropertyW(install, L"INSTALLDIRREFUSALFOLDER", verdict.Folder.c_str());
-        MsiSetPropertyW(install, L"INSTALLDIRREFUSALTRUSTEE", verdict.Trustee.c_str());
-        MsiSetPropertyW(install, L"INSTALLDIRCHECKED", L"1");
+        MsiSetPropertyW(install, L"InstallDirRefusal", RefusalName(verdict.Reason));
+        MsiSetPropertyW(install, L"InstallDirRefusalFolder", verdict.Folder.c_str());
+        MsiSetPropertyW(install, L"InstallDirRefusalTrustee", verdict.Trustee.c_str());
+        MsiSetPropertyW(install, L"InstallDirChecked", L"1");
         return ERROR_SUCCESS;
     } catch (...) {
         // Refused as unverifiable, with its message, never a bare failure.
         Log(install, L"CheckInstallFolder: failed unexpectedly; refused (unverifiable)");
         const std::wstring folder = Property(install, L"INSTALLDIR");
-        MsiSetPropertyW(install, L"INSTALLDIRREFUSAL", RefusalName(Refusal::Unverifiable));
-        MsiSetPropertyW(install, L"INSTALLDIRREFUSALFOLDER", folder.c_str());
-        MsiSetPropertyW(install, L"INSTALLDIRCHECKED", L"1");
+        MsiSetPropertyW(install, L"InstallDirRefusal", RefusalName(Refusal::Unverifiable));
+        MsiSetPropertyW(install, L"InstallDirRefusalFolder", folder.c_str());
+        MsiSetPropertyW(install, L"InstallDirChecked", L"1");
         return ERROR_SUCCESS;
     }
 }

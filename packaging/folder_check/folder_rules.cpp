@@ -158,8 +158,8 @@ Refusal FormRefusal(const std::wstring& text) {
         return Refusal::Percent;
     }
     std::vector<std::wstring> names = Components(text.substr(network ? 2 : 3));
-    if (!names.empty() && names.back().empty()) {
-        names.pop_back(); // the final backslash of a folder
+    while (!names.empty() && names.back().empty()) {
+        names.pop_back(); // the final backslash of a folder, given once more or not
     }
     if (network) {
         if (names.size() < 2 || !IsHostName(names[0]) || names[1].empty() || names[1] == L"." ||

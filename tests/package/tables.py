@@ -137,10 +137,10 @@ REASONS = ["relative", "slash", "dot", "percent", "device", "loopback", "mapped"
 def refusals(msi):
     conditions = {row[0]: row[1] for row in rows(msi, "LaunchCondition")}
     for reason in REASONS:
-        message = conditions.get(f'Installed OR INSTALLDIRREFUSAL <> "{reason}"')
+        message = conditions.get(f'Installed OR InstallDirRefusal <> "{reason}"')
         if not message:
             refuse(f"no launch condition refuses the reason {reason}")
-    if not conditions.get('Installed OR WIX_DOWNGRADE_DETECTED OR INSTALLDIRCHECKED = "1"'):
+    if not conditions.get('Installed OR WIX_DOWNGRADE_DETECTED OR InstallDirChecked = "1"'):
         refuse("no launch condition refuses an install whose folder was not checked")
 
 

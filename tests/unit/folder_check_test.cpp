@@ -241,6 +241,7 @@ const TextCase JudgeCases[] = {
     {"DoubleQuote", L"C:\\\"Tarnix\"", Refusal::Reserved},
     {"Tab", L"C:\\Tar\tnix", Refusal::Reserved},
     {"EmptyName", L"C:\\Tarnix\\\\App", Refusal::Reserved},
+    {"FinalBackslashTwice", L"C:\\Tarnix\\\\", Refusal::None},
     {"Con", L"C:\\CON\\Tarnix", Refusal::DeviceName},
     {"NulInLowerCase", L"C:\\Tarnix\\nul", Refusal::DeviceName},
     {"Com1", L"C:\\COM1", Refusal::DeviceName},
