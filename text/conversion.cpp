@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 namespace {
 
 // The ANSI code page, read once at start: every conversion in one run must
@@ -55,4 +57,26 @@ std::optional<AnsiString> ToNarrowExactIn(unsigned int codePage, std::wstring_vi
         return std::nullopt;
     }
     return narrow;
+}
+
+UnicodeString WithCodePointsOutsideTheCodePage(std::wstring_view text) {
+    UnicodeString written;
+    for (std::size_t i = 0; i < text.size();) {
+        const bool pair =
+            IS_HIGH_SURROGATE(text[i]) && i + 1 < text.size() && IS_LOW_SURROGATE(text[i + 1]);
+        const std::wstring_view character = text.substr(i, pair ? 2 : 1);
+        if (ToNarrowExact(character)) {
+            written += character;
+        } else {
+            const unsigned long point =
+                pair ? 0x10000UL + ((static_cast<unsigned long>(text[i]) - 0xD800UL) << 10) +
+                           (static_cast<unsigned long>(text[i + 1]) - 0xDC00UL)
+                     : static_cast<unsigned long>(text[i]);
+            wchar_t code[16] = {};
+            swprintf(code, 16, L"<U+%04lX>", point);
+            written += code;
+        }
+        i += character.size();
+    }
+    return written;
 }

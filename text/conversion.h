@@ -19,3 +19,8 @@ std::optional<AnsiString> ToNarrowExact(std::wstring_view text);
 // The same rule in a code page the caller names, so that what each code page
 // gives can be stated without running under it.
 std::optional<AnsiString> ToNarrowExactIn(unsigned int codePage, std::wstring_view text);
+
+// The text for a record in the ANSI code page (a log): each character the
+// code page cannot hold exactly written as its code point, <U+0142>, never
+// as a near character that names something else.
+UnicodeString WithCodePointsOutsideTheCodePage(std::wstring_view text);

@@ -5,6 +5,8 @@
 #include <map>
 #include <optional>
 
+#include "text/conversion.h"
+
 namespace {
 
 // Text an installer call writes into a buffer whose size it reports first,
@@ -79,7 +81,7 @@ void Message(MSIHANDLE install, INSTALLMESSAGE kind, const std::wstring& text) {
 } // namespace
 
 void Log(MSIHANDLE install, const std::wstring& text) {
-    Message(install, INSTALLMESSAGE_INFO, text);
+    Message(install, INSTALLMESSAGE_INFO, WithCodePointsOutsideTheCodePage(text));
 }
 
 void ShowError(MSIHANDLE install, const std::wstring& text) {

@@ -229,6 +229,24 @@ TEST_P(ExactConversionTest, GivesTheTextOnlyWhenItRoundTrips) {
 
 INSTANTIATE_TEST_SUITE_P(Table, ExactConversionTest, testing::ValuesIn(ExactCases), CaseName());
 
+TEST(CodePageRecord, WritesWhatTheCodePageLacksAsCodePoints) {
+    const ByCodePage<const wchar_t*> written = {
+        {1250, L"C:\\Tarnix \u0142"},
+        {949, L"C:\\Tarnix \u0142"},
+        {65001, L"C:\\Tarnix \u0142"},
+        {AnyCodePage, L"C:\\Tarnix <U+0142>"},
+    };
+    if (const wchar_t* const* expected = ExpectationUnder(written, GetACP())) {
+        EXPECT_EQ(WithCodePointsOutsideTheCodePage(L"C:\\Tarnix \u0142"), *expected);
+    }
+    // Outside the Basic Multilingual Plane, and what no code page holds.
+    EXPECT_EQ(WithCodePointsOutsideTheCodePage(L"a\xd800"
+                                               L"b"),
+              L"a<U+D800>b");
+    EXPECT_EQ(WithCodePointsOutsideTheCodePage(L"\U0001f600"),
+              GetACP() == CP_UTF8 ? L"\U0001f600" : L"<U+1F600>");
+}
+
 TEST(CurrentDirectory, ReadsTheDirectoryWithoutTrailingBackslash) {
     ScratchFolder folder(L"Pasta com espa\u00e7os");
     CurrentDirectoryScope scope(folder.Text());
