@@ -106,24 +106,29 @@ def unusable_names(relative_paths):
     return unique(outside), unique(forbidden), unique(clashes), too_long
 
 
+def checked_runtime(runtime):
+    """The runtime's files, (relative path, real file), once every check of
+    its tree and names has passed; fails in one line otherwise."""
+    if not os.path.isdir(runtime):
+        fail(f"the runtime folder {runtime} is not a folder")
+    files = walk_following_links(runtime)
+    outside, forbidden, clashes, too_long = unusable_names([rel for rel, _ in files])
+    refuse_any(runtime, [
+        (outside, "names outside the package's code page (Windows-1252)"),
+        (forbidden, "names Windows does not allow"),
+        (clashes, "names that differ only in letter case"),
+        (too_long, f"paths longer than Windows Installer can install ({LONGEST_PATH} characters"
+                   f" in {DEFAULT_FOLDER}Java)")])
+    # Real runtimes ship bin\javaw.exe in lower case; Windows does not mind.
+    if not any(str(rel).casefold() == "bin/javaw.exe" for rel, _ in files):
+        fail(f"the runtime folder {runtime} has no bin\\Javaw.exe")
+    return files
+
+
 def stage(destination, launcher, archive, runtime=None):
     """Copies the launcher, the archive and the runtime's files, links
     followed, into destination, once every check has passed."""
-    files = []
-    if runtime is not None:
-        if not os.path.isdir(runtime):
-            fail(f"the runtime folder {runtime} is not a folder")
-        files = walk_following_links(runtime)
-        outside, forbidden, clashes, too_long = unusable_names([rel for rel, _ in files])
-        refuse_any(runtime, [
-            (outside, "names outside the package's code page (Windows-1252)"),
-            (forbidden, "names Windows does not allow"),
-            (clashes, "names that differ only in letter case"),
-            (too_long, f"paths longer than Windows Installer can install ({LONGEST_PATH} characters"
-                       f" in {DEFAULT_FOLDER}Java)")])
-        # Real runtimes ship bin\javaw.exe in lower case; Windows does not mind.
-        if not any(str(rel).casefold() == "bin/javaw.exe" for rel, _ in files):
-            fail(f"the runtime folder {runtime} has no bin\\Javaw.exe")
+    files = [] if runtime is None else checked_runtime(runtime)
     size = sum(os.stat(real).st_size for _, real in files) + os.stat(launcher).st_size + os.stat(archive).st_size
     refusal = cabinet_refusal(len(files), size)
     if refusal:

@@ -3,6 +3,8 @@
 line "package: ..." and status 1.
 
   steps.py check-archive ARCHIVE                    a whole zip with a Main-Class
+  steps.py check-icon ICON                          a whole .ico file
+  steps.py check-runtime RUNTIME                    what staging would refuse in it
   steps.py stage STAGE LAUNCHER ARCHIVE [RUNTIME]   the files to install, checked
   steps.py runtime-wxs STAGE                        WiX source of STAGE/Java
   steps.py codes STAGE VERSION TIME SOURCE...       product and package codes
@@ -16,14 +18,19 @@ from archive import check_archive
 from check import check
 from failure import fail
 from finish import finish
+from icon import check_icon
 from publish import publish
 from runtime_source import codes, runtime_wxs
-from runtime_tree import stage
+from runtime_tree import checked_runtime, stage
 
 
 def main(command, *rest):
     if command == "check-archive":
         check_archive(*rest)
+    elif command == "check-icon":
+        check_icon(*rest)
+    elif command == "check-runtime":
+        checked_runtime(*rest)
     elif command == "publish":
         publish(*rest)
     elif command == "stage":
