@@ -92,6 +92,11 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
                              RefusalName(verdict.Reason) + L"): " + verdict.Folder +
                              (verdict.Trustee.empty() ? L"" : L" for " + verdict.Trustee));
         }
+        // The folder whose parent the inherits box says to secure first.
+        const std::wstring& folder = judgement.Folder;
+        const size_t parent = folder.size() > 1 ? folder.rfind(L'\\', folder.size() - 2) : 0;
+        MsiSetPropertyW(install, L"InstallDirParent",
+                        parent == std::wstring::npos ? L"" : folder.substr(0, parent).c_str());
         MsiSetPropertyW(install, L"InstallDirRefusal", RefusalName(verdict.Reason));
         MsiSetPropertyW(install, L"InstallDirRefusalFolder", verdict.Folder.c_str());
         MsiSetPropertyW(install, L"InstallDirRefusalTrustee", verdict.Trustee.c_str());
