@@ -34,56 +34,30 @@ constexpr ACCESS_MASK DangerousOnARoot = WRITE_DAC | WRITE_OWNER | FILE_DELETE_C
 // On a link, also what changes where it leads.
 constexpr ACCESS_MASK ChangesALink = Dangerous | FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES;
 
-struct Grant {
-    std::wstring Trustee;
-    ACCESS_MASK Rights;
-    bool AppliesHere;     // not inherit-only
-    bool ToNewSubfolders; // container-inherit
-};
-
-// The allowing entries of a descriptor, generic rights mapped; nothing when
-// it cannot be read; a null access list is everyone with every right.
-std::optional<std::pair<std::wstring, std::vector<Grant>>> Read(const std::wstring& sddl) {
+// The allowing entries of a descriptor given as text.
+std::optional<DescriptorReading> Read(const std::wstring& sddl) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
                                                               &descriptor, nullptr)) {
         return std::nullopt;
     }
     const LocalPointer<void> owned(descriptor);
-    PSID owner = nullptr;
-    BOOL defaulted = FALSE;
-    BOOL present = FALSE;
-    PACL dacl = nullptr;
-    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || owner == nullptr ||
-        !GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted)) {
-        return std::nullopt;
+    return ReadDescriptor(descriptor);
+}
+
+// The trustee of an allowing entry: an object entry's SID follows the
+// object types its flags say it holds.
+PSID AllowedTrustee(ACE_HEADER* header) {
+    if (header->AceType == ACCESS_ALLOWED_ACE_TYPE ||
+        header->AceType == ACCESS_ALLOWED_CALLBACK_ACE_TYPE) {
+        return &reinterpret_cast<ACCESS_ALLOWED_ACE*>(header)->SidStart;
     }
-    std::vector<Grant> grants;
-    if (!present || dacl == nullptr) {
-        grants.push_back({L"S-1-1-0", FILE_ALL_ACCESS, true, true});
-        return std::make_pair(SidText(owner), grants);
-    }
-    GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
-                            FILE_ALL_ACCESS};
-    for (DWORD i = 0; i < dacl->AceCount; ++i) {
-        void* entry = nullptr;
-        if (!GetAce(dacl, i, &entry)) {
-            return std::nullopt;
-        }
-        const auto* header = static_cast<ACE_HEADER*>(entry);
-        // Denials are not counted: a grant they might cancel still refuses.
-        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE &&
-            header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE) {
-            continue;
-        }
-        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
-        ACCESS_MASK rights = allowed->Mask;
-        MapGenericMask(&rights, &mapping);
-        grants.push_back({SidText(&allowed->SidStart), rights,
-                          (header->AceFlags & INHERIT_ONLY_ACE) == 0,
-                          (header->AceFlags & CONTAINER_INHERIT_ACE) != 0});
-    }
-    return std::make_pair(SidText(owner), grants);
+    auto* object = reinterpret_cast<ACCESS_ALLOWED_OBJECT_ACE*>(header);
+    auto* types = reinterpret_cast<unsigned char*>(&object->ObjectType);
+    const size_t skipped =
+        ((object->Flags & ACE_OBJECT_TYPE_PRESENT) != 0 ? sizeof(GUID) : 0) +
+        ((object->Flags & ACE_INHERITED_OBJECT_TYPE_PRESENT) != 0 ? sizeof(GUID) : 0);
+    return types + skipped;
 }
 
 bool Trusted(const std::wstring& sid, const std::vector<std::wstring>& trusted) {
@@ -296,4 +270,45 @@ Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std
         }
     }
     return {};
+}
+
+std::optional<DescriptorReading> ReadDescriptor(void* descriptor) {
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    BOOL present = FALSE;
+    PACL dacl = nullptr;
+    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || owner == nullptr ||
+        !GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted)) {
+        return std::nullopt;
+    }
+    DescriptorReading reading{SidText(owner), {}};
+    // A null access list is everyone with every right.
+    if (!present || dacl == nullptr) {
+        reading.Grants.push_back({L"S-1-1-0", FILE_ALL_ACCESS, true, true});
+        return reading;
+    }
+    GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
+                            FILE_ALL_ACCESS};
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!GetAce(dacl, i, &entry)) {
+            return std::nullopt;
+        }
+        auto* header = static_cast<ACE_HEADER*>(entry);
+        // Denials are not counted: a grant they might cancel still refuses.
+        // Allow-object entries grant as plain ones do.
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE &&
+            header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE &&
+            header->AceType != ACCESS_ALLOWED_OBJECT_ACE_TYPE &&
+            header->AceType != ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE) {
+            continue;
+        }
+        // The mask stands right after the header in every allowing entry.
+        ACCESS_MASK rights = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header)->Mask;
+        MapGenericMask(&rights, &mapping);
+        reading.Grants.push_back({SidText(AllowedTrustee(header)), rights,
+                                  (header->AceFlags & INHERIT_ONLY_ACE) == 0,
+                                  (header->AceFlags & CONTAINER_INHERIT_ACE) != 0});
+    }
+    return reading;
 }

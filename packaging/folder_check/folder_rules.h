@@ -97,3 +97,20 @@ Verdict ProtectedRefusal(const std::wstring& path, const std::vector<ProtectedFo
 // what re-permits it or removes what is in it counts.
 Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std::wstring>& trusted,
                    bool createsFolders);
+
+// An allowing entry of a descriptor, its generic rights mapped.
+struct Grant {
+    std::wstring Trustee; // a SID as text
+    unsigned long Rights;
+    bool AppliesHere;     // not inherit-only
+    bool ToNewSubfolders; // container-inherit
+};
+
+struct DescriptorReading {
+    std::wstring Owner;
+    std::vector<Grant> Grants;
+};
+
+// A security descriptor's owner and what it allows; nothing when it cannot
+// be read.
+std::optional<DescriptorReading> ReadDescriptor(void* descriptor);

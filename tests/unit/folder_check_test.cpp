@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -573,6 +574,66 @@ TEST(AllowedContents, KeepsWhatAnAdministratorAddedButNoneOfThePackagesFiles) {
     std::sort(allowed.begin(), allowed.end());
     EXPECT_EQ(allowed, (std::vector<std::wstring>{L"Java", L"Java\\bin", L"Java\\bin\\extra.dll",
                                                   L"notas.txt"}));
+}
+
+// An allow-object entry, written out byte for byte: Wine neither adds nor
+// parses such entries.
+std::vector<unsigned char> ObjectEntry(BYTE flags, ACCESS_MASK mask, const GUID* type,
+                                       const GUID* inherited, PSID sid) {
+    std::vector<unsigned char> entry(sizeof(ACE_HEADER) + 2 * sizeof(DWORD));
+    const auto append = [&entry](const void* data, size_t size) {
+        const auto* bytes = static_cast<const unsigned char*>(data);
+        entry.insert(entry.end(), bytes, bytes + size);
+    };
+    const DWORD present = (type != nullptr ? ACE_OBJECT_TYPE_PRESENT : 0) |
+                          (inherited != nullptr ? ACE_INHERITED_OBJECT_TYPE_PRESENT : 0);
+    if (type != nullptr) {
+        append(type, sizeof *type);
+    }
+    if (inherited != nullptr) {
+        append(inherited, sizeof *inherited);
+    }
+    append(sid, GetLengthSid(sid));
+    ACE_HEADER header{ACCESS_ALLOWED_OBJECT_ACE_TYPE, flags, static_cast<WORD>(entry.size())};
+    std::memcpy(entry.data(), &header, sizeof header);
+    std::memcpy(entry.data() + sizeof header, &mask, sizeof mask);
+    std::memcpy(entry.data() + sizeof header + sizeof mask, &present, sizeof present);
+    return entry;
+}
+
+TEST(ReadDescriptor, CountsAllowObjectEntriesLikePlainOnes) {
+    unsigned char users[SECURITY_MAX_SID_SIZE] = {};
+    unsigned char administrators[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof users;
+    ASSERT_TRUE(CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &size));
+    size = sizeof administrators;
+    ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size));
+    const GUID type = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
+    const std::vector<unsigned char> plain = ObjectEntry(0, WRITE_DAC, nullptr, nullptr, users);
+    const std::vector<unsigned char> typed =
+        ObjectEntry(CONTAINER_INHERIT_ACE, DELETE, &type, &type, users);
+    alignas(DWORD) unsigned char list[512] = {};
+    const ACL header{ACL_REVISION_DS, 0,
+                     static_cast<WORD>(sizeof(ACL) + plain.size() + typed.size()), 2, 0};
+    std::memcpy(list, &header, sizeof header);
+    std::memcpy(list + sizeof header, plain.data(), plain.size());
+    std::memcpy(list + sizeof header + plain.size(), typed.data(), typed.size());
+    SECURITY_DESCRIPTOR descriptor{};
+    ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorOwner(&descriptor, administrators, FALSE));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<PACL>(list), FALSE));
+
+    const std::optional<DescriptorReading> reading = ReadDescriptor(&descriptor);
+    ASSERT_TRUE(reading.has_value());
+    EXPECT_EQ(reading->Owner, L"S-1-5-32-544");
+    ASSERT_EQ(reading->Grants.size(), 2u);
+    EXPECT_EQ(reading->Grants[0].Trustee, L"S-1-5-32-545");
+    EXPECT_EQ(reading->Grants[0].Rights, static_cast<unsigned long>(WRITE_DAC));
+    EXPECT_FALSE(reading->Grants[0].ToNewSubfolders);
+    // Past both object types to its SID.
+    EXPECT_EQ(reading->Grants[1].Trustee, L"S-1-5-32-545");
+    EXPECT_EQ(reading->Grants[1].Rights, static_cast<unsigned long>(DELETE));
+    EXPECT_TRUE(reading->Grants[1].ToNewSubfolders);
 }
 
 TEST(ProtectedRefusal, AFolderTheMachineMustNameButDoesNotIsUnverifiable) {
