@@ -64,9 +64,12 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
         for (const std::wstring& location : installed) {
             Log(install, L"CheckInstallFolder: installed in " + location);
         }
-        const Judgement judgement = JudgeInstallFolder(
-            given, machine, longestFile, installed,
-            [install](const std::wstring& line) { Log(install, L"CheckInstallFolder: " + line); });
+        const Judgement judgement = JudgedOrUnverifiable(given, [&] {
+            return JudgeInstallFolder(given, machine, longestFile, installed,
+                                      [install](const std::wstring& line) {
+                                          Log(install, L"CheckInstallFolder: " + line);
+                                      });
+        });
         const Verdict& verdict = judgement.Result;
         if (verdict.Reason == Refusal::None) {
             // The second look's data; a network folder has none, as the

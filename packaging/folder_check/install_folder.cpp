@@ -497,3 +497,13 @@ std::vector<FolderOnTheWay> WayDownTo(const std::wstring& last) {
     }
     return way;
 }
+
+Judgement JudgedOrUnverifiable(const std::wstring& text, const std::function<Judgement()>& judge) {
+    try {
+        return judge();
+    } catch (...) {
+        Judgement refused;
+        refused.Result = {Refusal::Unverifiable, text, {}};
+        return refused;
+    }
+}

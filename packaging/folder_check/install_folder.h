@@ -62,3 +62,7 @@ std::optional<std::wstring> FinalPath(const std::wstring& path, bool keepLastLin
 // The folders from the volume's root down to this existing one, each with
 // its descriptor, and a link's own too.
 std::vector<FolderOnTheWay> WayDownTo(const std::wstring& last);
+
+// A judgement, or, when taking it failed unexpectedly, a refusal as
+// unverifiable of the text: never a bare failure of the install.
+Judgement JudgedOrUnverifiable(const std::wstring& text, const std::function<Judgement()>& judge);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <vector>
 
 #include "packaging/folder_check/install_folder.h"
@@ -440,6 +441,14 @@ TEST(JudgeInstallFolder, RefusesAProfileOutsideTheProfilesFolder) {
         JudgeInstallFolder(L"C:\\Perfis\\alice\\Apps\\Tarnix", ReadMachine({}), PackageLongestFile,
                            {}, [](const std::wstring&) {});
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"profile");
+}
+
+TEST(JudgeInstallFolder, RefusesAsUnverifiableWhatFailsUnexpectedly) {
+    const Judgement judgement = JudgedOrUnverifiable(L"C:\\Tarnix\\", []() -> Judgement {
+        throw std::runtime_error("a failure no input should cause");
+    });
+    EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"unverifiable");
+    EXPECT_EQ(judgement.Result.Folder, L"C:\\Tarnix\\");
 }
 
 TEST(JudgeInstallFolder, RefusesAFileOnTheWay) {
