@@ -14,6 +14,7 @@
 #include "packaging/folder_check/install_folder.h"
 #include "packaging/folder_check/installer_session.h"
 #include "packaging/folder_check/made_folder.h"
+#include "text/file_system.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
             // share's own permissions govern it. What an upgrade finds in its
             // folder may stay; a folder that was not there holds nothing of
             // anyone's when made.
-            if (judgement.Folder.rfind(L"\\\\", 0) != 0) {
+            if (!IsNetworkPath(judgement.Folder)) {
                 const Verification verification = {
                     judgement.Folder, judgement.Resolved, machine.Administrator,
                     judgement.Existed ? AllowedContents(judgement.Folder, layout) : layout.Folders};
@@ -96,10 +97,7 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
                              (verdict.Trustee.empty() ? L"" : L" for " + verdict.Trustee));
         }
         // The folder whose parent the inherits box says to secure first.
-        const std::wstring& folder = judgement.Folder;
-        const size_t parent = folder.size() > 1 ? folder.rfind(L'\\', folder.size() - 2) : 0;
-        MsiSetPropertyW(install, L"InstallDirParent",
-                        parent == std::wstring::npos ? L"" : folder.substr(0, parent).c_str());
+        MsiSetPropertyW(install, L"InstallDirParent", FolderAbove(judgement.Folder).c_str());
         MsiSetPropertyW(install, L"InstallDirRefusal", RefusalName(verdict.Reason));
         MsiSetPropertyW(install, L"InstallDirRefusalFolder", verdict.Folder.c_str());
         MsiSetPropertyW(install, L"InstallDirRefusalTrustee", verdict.Trustee.c_str());
@@ -137,9 +135,9 @@ extern "C" __declspec(dllexport) UINT __stdcall VerifyInstallFolder(MSIHANDLE in
         Verdict verdict = MadeFolderRefusal(made, *verification, trusted);
         if (verdict.Reason == Refusal::None) {
             // The folder itself and every one above it, once more.
-            std::wstring folder = verification->Folder;
-            folder.pop_back();
-            verdict = WayRefusal(WayDownTo(folder), trusted, false);
+            verdict =
+                WayRefusal(WayDownTo(std::wstring(WithoutTrailingBackslash(verification->Folder))),
+                           trusted, false);
         }
         if (verdict.Reason == Refusal::None) {
             Log(install, L"VerifyInstallFolder: verified " + verification->Folder);

@@ -12,11 +12,6 @@
 
 namespace {
 
-bool SameText(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
 std::vector<std::wstring> Components(const std::wstring& text) {
     std::vector<std::wstring> parts;
     size_t start = 0;
@@ -162,11 +157,11 @@ Refusal FormRefusal(const std::wstring& text) {
 Refusal NetworkRefusal(const std::wstring& server, const std::wstring& share,
                        const std::vector<std::wstring>& ownNames) {
     const bool loopback =
-        SameText(server, L"localhost") || server.rfind(L"127.", 0) == 0 ||
-        SameText(server, L"::1") || SameText(server, L"[::1]") ||
-        SameText(server, L"0:0:0:0:0:0:0:1") ||
+        SameName(server, L"localhost") || server.rfind(L"127.", 0) == 0 ||
+        SameName(server, L"::1") || SameName(server, L"[::1]") ||
+        SameName(server, L"0:0:0:0:0:0:0:1") ||
         std::any_of(ownNames.begin(), ownNames.end(), [&server](const std::wstring& own) {
-            return !own.empty() && SameText(server, own);
+            return !own.empty() && SameName(server, own);
         });
     if (loopback || (!share.empty() && share.back() == L'$')) {
         return Refusal::Loopback;
@@ -181,6 +176,11 @@ Refusal VolumeRefusal(unsigned driveType, unsigned long volumeFlags) {
     return (volumeFlags & FILE_PERSISTENT_ACLS) == 0 ? Refusal::NoPermissions : Refusal::None;
 }
 
+bool SameName(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
 bool IsAtOrBelow(const std::wstring& path, const std::wstring& folder) {
     std::wstring base = folder;
     while (base.size() > 3 && base.back() == L'\\') {
@@ -189,7 +189,7 @@ bool IsAtOrBelow(const std::wstring& path, const std::wstring& folder) {
     if (base.empty()) {
         return false; // an unset folder (System64Folder on 32-bit Windows) holds nothing
     }
-    if (path.size() < base.size() || !SameText(path.substr(0, base.size()), base)) {
+    if (path.size() < base.size() || !SameName(path.substr(0, base.size()), base)) {
         return false;
     }
     return path.size() == base.size() || base.back() == L'\\' || path[base.size()] == L'\\';

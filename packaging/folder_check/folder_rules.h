@@ -82,6 +82,9 @@ Refusal NetworkRefusal(const std::wstring& server, const std::wstring& share,
 // letter that does not exist, or a volume that keeps no permissions.
 Refusal VolumeRefusal(unsigned driveType, unsigned long volumeFlags);
 
+// Whether two names are one, without letter case.
+bool SameName(const std::wstring& a, const std::wstring& b);
+
 // Whether path is folder or lies below it, without letter case.
 bool IsAtOrBelow(const std::wstring& path, const std::wstring& folder);
 

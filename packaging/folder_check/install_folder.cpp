@@ -12,6 +12,7 @@
 #include "packaging/folder_check/local_text.h"
 #include "packaging/folder_check/server_addresses.h"
 #include "text/conversion.h"
+#include "text/file_system.h"
 
 namespace {
 
@@ -43,13 +44,9 @@ bool Exists(const std::wstring& path) {
     return Attributes(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool Network(const std::wstring& path) {
-    return path.rfind(L"\\\\", 0) == 0;
-}
-
 // The root of a full path: C:\ or \\server\share\.
 std::wstring Root(const std::wstring& path) {
-    if (!Network(path)) {
+    if (!IsNetworkPath(path)) {
         return path.substr(0, 3);
     }
     const size_t server = path.find(L'\\', 2);
@@ -247,6 +244,14 @@ Verdict ExistingRefusal(const std::wstring& folder, const std::wstring& resolved
 
 } // namespace
 
+bool IsNetworkPath(const std::wstring& path) {
+    return path.rfind(L"\\\\", 0) == 0;
+}
+
+std::wstring FolderAbove(const std::wstring& folder) {
+    return Parent(std::wstring(WithoutTrailingBackslash(folder)));
+}
+
 std::wstring FolderAsCreated(const std::wstring& text) {
     std::wstring full = Sized([&text](wchar_t* buffer, DWORD size) {
         return GetFullPathNameW(text.c_str(), size, buffer, nullptr);
@@ -361,7 +366,7 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
         judgement.Result = {Refusal::Root, folder, {}};
         return judgement;
     }
-    if (Network(folder)) {
+    if (IsNetworkPath(folder)) {
         const size_t server = root.find(L'\\', 2);
         const std::wstring name = root.substr(2, server - 2);
         judgement.Result = {NetworkRefusal(name, root.substr(server + 1, root.size() - server - 2),

@@ -39,6 +39,13 @@ struct Judgement {
     bool Existed = false;  // the folder existed as it was judged: an upgrade in place
 };
 
+// Whether a path is a network one, \\server\share\....
+bool IsNetworkPath(const std::wstring& path);
+
+// The folder that holds a folder (given with or without its final
+// backslash), or empty at a root.
+std::wstring FolderAbove(const std::wstring& folder);
+
 // The folder as Windows will create it: full, ".." resolved, the part that
 // exists in its long names; no trailing backslash but at a root.
 std::wstring FolderAsCreated(const std::wstring& text);

@@ -9,7 +9,7 @@
 
 #include "packaging/folder_check/install_folder.h"
 #include "packaging/folder_check/local_text.h"
-#include "text/unique_handle.h"
+#include "text/file_system.h"
 
 namespace {
 
@@ -18,21 +18,9 @@ struct FindCloser {
 };
 using UniqueSearch = std::unique_ptr<void, FindCloser>;
 
-bool SameName(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
 bool Listed(const std::vector<std::wstring>& list, const std::wstring& path) {
     return std::any_of(list.begin(), list.end(),
                        [&path](const std::wstring& item) { return SameName(item, path); });
-}
-
-std::wstring WithoutTrailingBackslash(std::wstring path) {
-    while (path.size() > 3 && path.back() == L'\\') {
-        path.pop_back();
-    }
-    return path;
 }
 
 std::wstring Owner(const std::wstring& path) {
@@ -75,7 +63,7 @@ void Walk(const std::wstring& folder, const std::wstring& relative,
 } // namespace
 
 MadeFolder ReadMadeFolder(const std::wstring& given) {
-    const std::wstring folder = WithoutTrailingBackslash(given);
+    const std::wstring folder(WithoutTrailingBackslash(given));
     MadeFolder made;
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     const std::optional<std::wstring> final = FinalPath(folder, true);
@@ -118,7 +106,7 @@ std::optional<Verification> ParseVerificationData(const std::wstring& data) {
 
 Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verification,
                           const std::vector<std::wstring>& trusted) {
-    const std::wstring folder = WithoutTrailingBackslash(verification.Folder);
+    const std::wstring folder(WithoutTrailingBackslash(verification.Folder));
     if (!made.Opened) {
         return {Refusal::Unverifiable, folder, {}};
     }
@@ -152,7 +140,7 @@ Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verificati
 
 std::vector<std::wstring> AllowedContents(const std::wstring& given, const PackageLayout& layout) {
     std::vector<std::wstring> allowed = layout.Folders;
-    const std::wstring folder = WithoutTrailingBackslash(given);
+    const std::wstring folder(WithoutTrailingBackslash(given));
     Walk(folder, L"", [&](const std::wstring&, const std::wstring& relative, DWORD) {
         if (!Listed(layout.Files, relative) && !Listed(layout.Folders, relative)) {
             allowed.push_back(relative);
