@@ -69,12 +69,25 @@ std::wstring Property(MSIHANDLE install, const wchar_t* name) {
 
 namespace {
 
-// A message whose text is field 1 of its record, so that nothing in it (a
-// folder named [ProductName]) is taken for a property.
+// Text that formatting gives back as it is. A field's value is formatted
+// again once put in place (a folder named [ProductName] would be logged as
+// the product's name), so the text is the template itself, with each
+// character that formatting reads written as its documented escape [\c].
+std::wstring Literal(const std::wstring& text) {
+    std::wstring literal;
+    for (const wchar_t c : text) {
+        if (c == L'[' || c == L']' || c == L'{' || c == L'}') {
+            literal += {L'[', L'\\', c, L']'};
+        } else {
+            literal += c;
+        }
+    }
+    return literal;
+}
+
 void Message(MSIHANDLE install, INSTALLMESSAGE kind, const std::wstring& text) {
-    PMSIHANDLE record = MsiCreateRecord(1);
-    MsiRecordSetStringW(record, 0, L"[1]");
-    MsiRecordSetStringW(record, 1, text.c_str());
+    PMSIHANDLE record = MsiCreateRecord(0);
+    MsiRecordSetStringW(record, 0, Literal(text).c_str());
     MsiProcessMessage(install, kind, record);
 }
 
