@@ -280,6 +280,9 @@ const TextCase JudgeCases[] = {
     {"TheProfilesFolder", L"C:\\users", Refusal::Profile},
     {"ProgramData", L"C:\\ProgramData\\Tarnix", Refusal::Shared},
     {"DriveRoot", L"C:\\", Refusal::Root},
+    // A failure to open that is no absence (here a link to itself; access
+    // denied alike) is never taken for a folder still to be made.
+    {"BelowAFolderThatCannotBeOpened", L"D:\\laco\\Tarnix", Refusal::Unverifiable},
 };
 
 class JudgeTest : public testing::TestWithParam<TextCase> {};
