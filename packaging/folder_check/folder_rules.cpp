@@ -12,16 +12,6 @@
 
 namespace {
 
-std::vector<std::wstring> Components(const std::wstring& text) {
-    std::vector<std::wstring> parts;
-    size_t start = 0;
-    for (size_t end; (end = text.find(L'\\', start)) != std::wstring::npos; start = end + 1) {
-        parts.push_back(text.substr(start, end - start));
-    }
-    parts.push_back(text.substr(start));
-    return parts;
-}
-
 // What others may not hold on a folder on the way: delete or rename it,
 // change its permissions or owner, or delete and rename what is in it.
 constexpr ACCESS_MASK Dangerous = DELETE | WRITE_DAC | WRITE_OWNER | FILE_DELETE_CHILD;
@@ -55,11 +45,11 @@ PSID AllowedTrustee(ACE_HEADER* header) {
     return types + skipped;
 }
 
+} // namespace
+
 bool Trusted(const std::wstring& sid, const std::vector<std::wstring>& trusted) {
     return std::find(trusted.begin(), trusted.end(), sid) != trusted.end();
 }
-
-} // namespace
 
 const wchar_t* RefusalName(Refusal reason) {
     static const wchar_t* const names[] = {
@@ -126,7 +116,7 @@ Refusal FormRefusal(const std::wstring& text) {
     if (open != std::wstring::npos && text.find(L'%', open + 2) != std::wstring::npos) {
         return Refusal::Percent;
     }
-    std::vector<std::wstring> names = Components(text.substr(network ? 2 : 3));
+    std::vector<std::wstring> names = Split(text.substr(network ? 2 : 3), L'\\');
     while (!names.empty() && names.back().empty()) {
         names.pop_back(); // the final backslash of a folder, given once more or not
     }
@@ -156,10 +146,9 @@ Refusal FormRefusal(const std::wstring& text) {
 
 Refusal NetworkRefusal(const std::wstring& server, const std::wstring& share,
                        const std::vector<std::wstring>& ownNames) {
+    // An address, IPv6 ones too, is judged once resolved; these are names.
     const bool loopback =
         SameName(server, L"localhost") || server.rfind(L"127.", 0) == 0 ||
-        SameName(server, L"::1") || SameName(server, L"[::1]") ||
-        SameName(server, L"0:0:0:0:0:0:0:1") ||
         std::any_of(ownNames.begin(), ownNames.end(), [&server](const std::wstring& own) {
             return !own.empty() && SameName(server, own);
         });

@@ -82,6 +82,9 @@ Refusal NetworkRefusal(const std::wstring& server, const std::wstring& share,
 // letter that does not exist, or a volume that keeps no permissions.
 Refusal VolumeRefusal(unsigned driveType, unsigned long volumeFlags);
 
+// Whether a trustee (a SID as text) is one of the trusted.
+bool Trusted(const std::wstring& sid, const std::vector<std::wstring>& trusted);
+
 // Whether two names are one, without letter case.
 bool SameName(const std::wstring& a, const std::wstring& b);
 

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 struct LocalFreeDeleter {
     void operator()(void* memory) const { LocalFree(memory); }
@@ -22,4 +23,15 @@ inline std::wstring SidText(PSID sid) {
     }
     const LocalPointer<wchar_t> owned(text);
     return text;
+}
+
+// The parts of a text between separators, empty ones kept.
+inline std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
+    std::vector<std::wstring> parts;
+    size_t start = 0;
+    for (size_t end; (end = text.find(separator, start)) != std::wstring::npos; start = end + 1) {
+        parts.push_back(text.substr(start, end - start));
+    }
+    parts.push_back(text.substr(start));
+    return parts;
 }

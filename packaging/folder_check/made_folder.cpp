@@ -92,12 +92,7 @@ std::wstring VerificationData(const Verification& verification) {
 }
 
 std::optional<Verification> ParseVerificationData(const std::wstring& data) {
-    std::vector<std::wstring> lines;
-    size_t start = 0;
-    for (size_t end; (end = data.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
-        lines.push_back(data.substr(start, end - start));
-    }
-    lines.push_back(data.substr(start));
+    const std::vector<std::wstring> lines = Split(data, L'\n');
     if (lines.size() < 3 || lines[0].empty() || lines[1].empty()) {
         return std::nullopt;
     }
@@ -116,11 +111,8 @@ Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verificati
     if (!SameFolder(made.FinalPath, verification.Resolved)) {
         return {Refusal::Moved, made.FinalPath, {}};
     }
-    const auto trustedOwner = [&trusted](const std::wstring& owner) {
-        return std::find(trusted.begin(), trusted.end(), owner) != trusted.end();
-    };
     // Whoever made it owns it, and an owner may always re-permit it.
-    if (!trustedOwner(made.Owner)) {
+    if (!Trusted(made.Owner, trusted)) {
         return {Refusal::Owner, folder, made.Owner};
     }
     for (const FolderEntry& entry : made.Contents) {
@@ -131,7 +123,7 @@ Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verificati
         if (!Listed(verification.Allowed, entry.Path)) {
             return {Refusal::Planted, path, entry.Owner};
         }
-        if (!trustedOwner(entry.Owner)) {
+        if (!Trusted(entry.Owner, trusted)) {
             return {Refusal::Owner, path, entry.Owner};
         }
     }
