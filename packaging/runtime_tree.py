@@ -9,7 +9,14 @@ from failure import fail, listing, progress
 # The package's one ANSI code page: every name and text in it must fit.
 CODE_PAGE = "cp1252"
 WINDOWS_FORBIDDEN = set('<>:"/\\|?*') | {chr(c) for c in range(32)}
-DEVICE_NAMES = {"CON", "PRN", "AUX", "NUL"} | {f"{d}{n}" for d in ("COM", "LPT") for n in range(1, 10)}
+# Devices Windows finds in every folder: the name before its first dot,
+# spaces before the extension trimmed, in any letter case; the installation
+# folder's check refuses by the same rule.
+DEVICE_NAMES = {"CON", "PRN", "AUX", "NUL"} | {f"{d}{n}" for d in ("COM", "LPT") for n in "0123456789\u00b9\u00b2\u00b3"}
+
+
+def is_device_name(name):
+    return name.split(".")[0].rstrip(" ").upper() in DEVICE_NAMES
 # The cabinet (Microsoft's cabinet format) counts the files of a cabinet,
 # and the data blocks of a folder, in 16 bits; a block holds at most 32 KiB
 # before compression; wixl writes one cabinet of one folder.
@@ -97,7 +104,7 @@ def unusable_names(relative_paths):
             except UnicodeEncodeError:
                 outside.append(prefix)
             if (set(part) & WINDOWS_FORBIDDEN or part[-1] in ". "
-                    or part.split(".")[0].upper() in DEVICE_NAMES):
+                    or is_device_name(part)):
                 forbidden.append(prefix)
             folded = str(prefix).casefold()
             if seen.setdefault(folded, prefix) != prefix:

@@ -16,39 +16,6 @@
 #include "packaging/folder_check/made_folder.h"
 #include "text/file_system.h"
 
-namespace {
-
-// What the second look found, in the administrators' language.
-std::wstring Finding(const Verdict& verdict) {
-    switch (verdict.Reason) {
-    case Refusal::Reparse:
-        return L"[F] é um link (junção, link simbólico ou ponto de montagem)";
-    case Refusal::Moved:
-        return L"ela agora leva a [F], não à pasta verificada";
-    case Refusal::Planted:
-        return L"ela contém [F], que o instalador não criou";
-    case Refusal::Owner:
-        return L"[F] pertence à conta [T]";
-    case Refusal::Writable:
-    case Refusal::Inherits:
-        return L"a conta [T] pode apagar, renomear ou mudar as permissões de [F]";
-    default:
-        return L"[F] não pôde ser verificada";
-    }
-}
-
-std::wstring Filled(std::wstring text, const Verdict& verdict) {
-    for (const auto& [mark, value] : {std::pair<std::wstring, std::wstring>{L"[F]", verdict.Folder},
-                                      {L"[T]", verdict.Trustee}}) {
-        for (size_t at; (at = text.find(mark)) != std::wstring::npos;) {
-            text.replace(at, mark.size(), value);
-        }
-    }
-    return text;
-}
-
-} // namespace
-
 extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE install) {
     try {
         const Machine machine = ReadMachine(
@@ -58,15 +25,18 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
         const std::wstring given = Property(install, L"INSTALLDIR");
         const std::vector<std::wstring> installed = InstalledLocations(install);
         const PackageLayout layout = ReadPackageLayout(install);
-        std::size_t longestFile = 0;
+        PackageReach reach;
         for (const std::wstring& file : layout.Files) {
-            longestFile = std::max(longestFile, file.size());
+            reach.LongestFile = std::max(reach.LongestFile, file.size());
+        }
+        for (const std::wstring& folder : layout.Folders) {
+            reach.DeepestFolder = std::max(reach.DeepestFolder, folder.size());
         }
         for (const std::wstring& location : installed) {
             Log(install, L"CheckInstallFolder: installed in " + location);
         }
         const Judgement judgement = JudgedOrUnverifiable(given, [&] {
-            return JudgeInstallFolder(given, machine, longestFile, installed,
+            return JudgeInstallFolder(given, machine, reach, installed,
                                       [install](const std::wstring& line) {
                                           Log(install, L"CheckInstallFolder: " + line);
                                       });
@@ -147,8 +117,7 @@ extern "C" __declspec(dllexport) UINT __stdcall VerifyInstallFolder(MSIHANDLE in
                          L"): " + verdict.Folder +
                          (verdict.Trustee.empty() ? L"" : L" for " + verdict.Trustee));
         ShowError(install, L"A pasta de instalação " + verification->Folder +
-                               L" mudou depois de verificada: " +
-                               Filled(Finding(verdict), verdict) +
+                               L" mudou depois de verificada: " + Finding(verdict) +
                                L". A instalação foi desfeita. Verifique quem pode criar ou mudar "
                                L"pastas no caminho dela e execute a instalação de novo.");
         return ERROR_INSTALL_FAILURE;

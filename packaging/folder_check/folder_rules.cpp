@@ -89,11 +89,22 @@ bool HasReservedCharacter(const std::wstring& name) {
     });
 }
 
-bool IsHostName(const std::wstring& server) {
+// A DNS name, an address, or a NetBIOS name in the character set
+// SetComputerName documents: letters, digits and ! @ # $ % ^ & ' ) ( . - _ { } ~.
+bool IsServerName(const std::wstring& server) {
     return !server.empty() && std::all_of(server.begin(), server.end(), [](wchar_t c) {
         return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
-               c == L'-' || c == L'.';
+               std::wstring_view(L"!@#$%^&')(.-_{}~").find(c) != std::wstring_view::npos;
     });
+}
+
+// The shares Windows makes for administration: one a drive letter
+// (C$), ADMIN$ and IPC$. Other names ending in $ are merely hidden.
+bool IsAdministrativeShare(const std::wstring& share) {
+    const bool drive =
+        share.size() == 2 && share[1] == L'$' &&
+        ((share[0] >= L'a' && share[0] <= L'z') || (share[0] >= L'A' && share[0] <= L'Z'));
+    return drive || SameName(share, L"ADMIN$") || SameName(share, L"IPC$");
 }
 
 } // namespace
@@ -121,7 +132,7 @@ Refusal FormRefusal(const std::wstring& text) {
         names.pop_back(); // the final backslash of a folder, given once more or not
     }
     if (network) {
-        if (names.size() < 2 || !IsHostName(names[0]) || names[1].empty() || names[1] == L"." ||
+        if (names.size() < 2 || !IsServerName(names[0]) || names[1].empty() || names[1] == L"." ||
             names[1] == L".." || HasReservedCharacter(names[1])) {
             return Refusal::Server;
         }
@@ -152,7 +163,7 @@ Refusal NetworkRefusal(const std::wstring& server, const std::wstring& share,
         std::any_of(ownNames.begin(), ownNames.end(), [&server](const std::wstring& own) {
             return !own.empty() && SameName(server, own);
         });
-    if (loopback || (!share.empty() && share.back() == L'$')) {
+    if (loopback || IsAdministrativeShare(share)) {
         return Refusal::Loopback;
     }
     return Refusal::None;

@@ -73,6 +73,8 @@ Refusal FormRefusal(const std::wstring& text);
 // The longest path Windows Installer handles (it is not long-path aware),
 // without the final NUL.
 constexpr std::size_t LongestInstallerPath = 259;
+// The longest folder CreateDirectory makes: room is left for an 8.3 name.
+constexpr std::size_t LongestCreatedFolder = 248;
 
 // A network folder's server and share: this computer, or an administrative share.
 Refusal NetworkRefusal(const std::wstring& server, const std::wstring& share,

@@ -334,7 +334,7 @@ std::vector<std::wstring> TrustedTrustees(const std::wstring& account, bool admi
 }
 
 Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
-                             std::size_t longestFile,
+                             const PackageReach& reach,
                              const std::vector<std::wstring>& installedLocations,
                              const std::function<void(const std::wstring&)>& log) {
     Judgement judgement;
@@ -348,7 +348,10 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
         return judgement;
     }
     const std::wstring folder = FolderAsCreated(text);
-    if (folder.empty() || folder.size() + 1 + longestFile > LongestInstallerPath) {
+    const std::size_t deepest =
+        folder.size() + (reach.DeepestFolder == 0 ? 0 : 1 + reach.DeepestFolder);
+    if (folder.empty() || folder.size() + 1 + reach.LongestFile > LongestInstallerPath ||
+        deepest > LongestCreatedFolder) {
         judgement.Result = {Refusal::TooLong, folder.empty() ? text : folder, {}};
         return judgement;
     }

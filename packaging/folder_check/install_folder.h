@@ -50,14 +50,21 @@ std::wstring FolderAbove(const std::wstring& folder);
 // exists in its long names; no trailing backslash but at a root.
 std::wstring FolderAsCreated(const std::wstring& text);
 
+// How far below the installation folder the package reaches: its longest
+// file and its deepest folder, as paths relative to it.
+struct PackageReach {
+    std::size_t LongestFile = 0;
+    std::size_t DeepestFolder = 0;
+};
+
 // Whether text may receive the application on this machine. A first install
 // makes its folder; an upgrade may stay in a folder where Windows Installer
 // has a product of this upgrade code installed (installedLocations), never
 // in one that anything else names. Each folder examined is told to log.
-// longestFile: the length of the longest path the package installs below
-// the folder, which must stay within what Windows Installer handles.
+// reach: what the package installs below the folder, which must stay
+// within what Windows Installer and CreateDirectory handle.
 Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
-                             std::size_t longestFile,
+                             const PackageReach& reach,
                              const std::vector<std::wstring>& installedLocations,
                              const std::function<void(const std::wstring&)>& log);
 

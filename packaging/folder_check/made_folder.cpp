@@ -140,3 +140,40 @@ std::vector<std::wstring> AllowedContents(const std::wstring& given, const Packa
     });
     return allowed;
 }
+
+std::wstring Finding(const Verdict& verdict) {
+    const wchar_t* text = nullptr;
+    switch (verdict.Reason) {
+    case Refusal::Reparse:
+        text = L"[F] é um link (junção, link simbólico ou ponto de montagem)";
+        break;
+    case Refusal::Moved:
+        text = L"ela agora leva a [F], não à pasta verificada";
+        break;
+    case Refusal::Planted:
+        text = L"ela contém [F], que o instalador não criou";
+        break;
+    case Refusal::Owner:
+        text = L"[F] pertence à conta [T]";
+        break;
+    case Refusal::Writable:
+    case Refusal::Inherits:
+        text = L"a conta [T] pode apagar, renomear ou mudar as permissões de [F]";
+        break;
+    default:
+        text = L"[F] não pôde ser verificada";
+        break;
+    }
+    // One pass over the template: what is filled in is never read again, so
+    // a folder named C:\Tarnix[F] or [T] is written as it is.
+    std::wstring filled;
+    for (const wchar_t* c = text; *c != L'\0'; ++c) {
+        if (c[0] == L'[' && (c[1] == L'F' || c[1] == L'T') && c[2] == L']') {
+            filled += c[1] == L'F' ? verdict.Folder : verdict.Trustee;
+            c += 2;
+        } else {
+            filled += *c;
+        }
+    }
+    return filled;
+}

@@ -61,3 +61,7 @@ struct PackageLayout {
 // files (what an administrator added; the files of the version installed
 // are removed before the folder is made again).
 std::vector<std::wstring> AllowedContents(const std::wstring& folder, const PackageLayout& layout);
+
+// What the second look found, in the administrators' language, the folder
+// and trustee at fault written in.
+std::wstring Finding(const Verdict& verdict);

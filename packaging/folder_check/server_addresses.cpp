@@ -120,10 +120,37 @@ std::vector<std::wstring> OwnAddresses() {
     return own;
 }
 
+namespace {
+
+// One text for one address: an IPv4 address mapped into IPv6, in either
+// form (::ffff:10.1.2.3, ::ffff:a01:203), is that IPv4 address.
+std::wstring Canonical(const std::wstring& address) {
+    in6_addr parsed{};
+    if (InetPtonW(AF_INET6, address.c_str(), &parsed) != 1) {
+        return Lower(address);
+    }
+    if (IN6_IS_ADDR_V4MAPPED(&parsed)) {
+        sockaddr_in mapped{};
+        mapped.sin_family = AF_INET;
+        std::copy(parsed.s6_addr + 12, parsed.s6_addr + 16,
+                  reinterpret_cast<unsigned char*>(&mapped.sin_addr));
+        return Text(reinterpret_cast<const sockaddr*>(&mapped));
+    }
+    sockaddr_in6 full{};
+    full.sin6_family = AF_INET6;
+    full.sin6_addr = parsed;
+    return Text(reinterpret_cast<const sockaddr*>(&full));
+}
+
+} // namespace
+
 bool IsThisMachine(const std::wstring& address, const std::vector<std::wstring>& own) {
-    const std::wstring lower = Lower(address);
-    if (lower.rfind(L"127.", 0) == 0 || lower == L"::1" || lower.rfind(L"::ffff:127.", 0) == 0) {
+    const std::wstring canonical = Canonical(address);
+    if (canonical.rfind(L"127.", 0) == 0 || canonical == L"::1") {
         return true;
     }
-    return !lower.empty() && std::find(own.begin(), own.end(), lower) != own.end();
+    return !canonical.empty() &&
+           std::any_of(own.begin(), own.end(), [&canonical](const std::wstring& mine) {
+               return Canonical(mine) == canonical;
+           });
 }

@@ -12,6 +12,10 @@ from runtime_tree import cabinet_refusal, unusable_names  # noqa: E402
 FOLDER_LENGTH = 57
 
 
+def forbidden(name):
+    return bool(unusable_names([pathlib.PurePosixPath(name)])[1])
+
+
 def too_long(length):
     name = "lib/" + "n" * (length - FOLDER_LENGTH - len("lib/") - len(".txt")) + ".txt"
     return bool(unusable_names([pathlib.PurePosixPath(name)])[3])
@@ -25,6 +29,12 @@ ROWS = [
     ("2147450881 bytes are refused", cabinet_refusal(10, 2147450881) is not None, True),
     ("a path of 259 characters installs", too_long(259), False),
     ("a path of 260 characters is refused", too_long(260), True),
+    ("COM with a superscript digit is a device", forbidden("lib/COM\u00b9.dll"), True),
+    ("LPT with a superscript digit, no extension, is a device", forbidden("lib/LPT\u00b3"), True),
+    ("COM0 is a device", forbidden("lib/COM0.txt"), True),
+    ("a device name with spaces before its extension is a device", forbidden("lib/aux .txt"), True),
+    ("a device name before the first of two dots is a device", forbidden("lib/con.tar.gz"), True),
+    ("a longer name that begins like a device is no device", forbidden("lib/CONSOLE.txt"), False),
     ("blocks that cover the bytes pass", cabinet_mismatch(3, 2, 3, 65536) is not None, False),
     ("a partial block is a block", cabinet_mismatch(3, 3, 3, 65537) is not None, False),
     ("one block fewer than a partial block needs fails", cabinet_mismatch(3, 2, 3, 65537) is not None, True),

@@ -23,8 +23,8 @@ namespace {
 constexpr wchar_t TrustedInstaller[] =
     L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 constexpr wchar_t Installer[] = L"S-1-5-21-9-9-9-500"; // the installing account
-// Java\bin\Javaw.exe, the longest file of a package with a small runtime.
-constexpr std::size_t PackageLongestFile = 18;
+// A package with a small runtime: Java\bin\Javaw.exe and Java\bin.
+constexpr PackageReach SmallPackage = {18, 8};
 
 // As Windows ships them.
 constexpr wchar_t VolumeRoot[] = L"O:SYG:SYD:AI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)"
@@ -249,11 +249,19 @@ const TextCase JudgeCases[] = {
     {"Com1", L"C:\\COM1", Refusal::DeviceName},
     {"Lpt1WithAnExtension", L"C:\\LPT1.txt", Refusal::DeviceName},
     {"ComWithASuperscriptDigit", L"C:\\COM\u00b9\\Tarnix", Refusal::DeviceName},
+    // The name before the first dot, spaces before the extension trimmed.
+    {"ConWithTwoExtensions", L"C:\\CON.tar.gz", Refusal::DeviceName},
+    {"NulBeforeASpacedExtension", L"C:\\NUL .txt", Refusal::DeviceName},
     {"ConsoleIsNoDevice", L"C:\\CONSOLE\\Tarnix", Refusal::None},
     {"DeviceNamespace", L"\\\\??\\C:\\Tarnix", Refusal::Device},
     {"EmptyServer", L"\\\\\\share\\Tarnix", Refusal::Server},
     {"ShareDotDot", L"\\\\servidor\\..\\Tarnix", Refusal::Server},
     {"ServerWithASpace", L"\\\\um servidor\\share\\Tarnix", Refusal::Server},
+    {"NetBiosServerName", L"\\\\FILE_SRV\\apps\\Tarnix", Refusal::None},
+    // A share whose name ends in $ is hidden, not administrative.
+    {"HiddenShare", L"\\\\fileserver\\apps$\\Tarnix", Refusal::None},
+    {"AdminShare", L"\\\\servidor\\ADMIN$\\Tarnix", Refusal::Loopback},
+    {"IpcShare", L"\\\\servidor\\ipc$\\Tarnix", Refusal::Loopback},
     {"Relative", L"Tarnix", Refusal::Relative},
     {"RootRelative", L"\\Tarnix", Refusal::Relative},
     {"ForwardSlash", L"C:/Tarnix", Refusal::Slash},
@@ -288,8 +296,8 @@ const TextCase JudgeCases[] = {
 class JudgeTest : public testing::TestWithParam<TextCase> {};
 
 TEST_P(JudgeTest, JudgesTheFolderAsWindowsWillCreateIt) {
-    const Judgement judgement = JudgeInstallFolder(
-        GetParam().Text, ReadMachine({}), PackageLongestFile, {}, [](const std::wstring&) {});
+    const Judgement judgement = JudgeInstallFolder(GetParam().Text, ReadMachine({}), SmallPackage,
+                                                   {}, [](const std::wstring&) {});
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(GetParam().Expected));
     if (GetParam().Expected == Refusal::None && judgement.Folder.rfind(L"\\\\", 0) != 0) {
         // No link on the way: it leads where it is.
@@ -329,8 +337,8 @@ class CodePageFolderTest : public testing::TestWithParam<CodePageFolderCase> {};
 TEST_P(CodePageFolderTest, RefusesAFolderTheLauncherCouldNotStartFrom) {
     const Refusal* expected = ExpectationUnder(GetParam().Expected, GetACP());
     ASSERT_NE(expected, nullptr);
-    const Judgement judgement = JudgeInstallFolder(
-        GetParam().Text, ReadMachine({}), PackageLongestFile, {}, [](const std::wstring&) {});
+    const Judgement judgement = JudgeInstallFolder(GetParam().Text, ReadMachine({}), SmallPackage,
+                                                   {}, [](const std::wstring&) {});
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(*expected));
 }
 
@@ -353,6 +361,9 @@ const AddressCase AddressCases[] = {
     {"Ipv6Loopback", L"::1", true},
     {"Ipv4LoopbackMappedIntoIpv6", L"::ffff:127.0.0.9", true},
     {"ItsOwnAddress", OwnAddress, true},
+    {"ItsOwnAddressMappedIntoIpv6", L"::ffff:10.1.2.3", true},
+    {"ItsOwnAddressMappedInHexadecimal", L"::FFFF:a01:203", true},
+    {"AnotherAddressMapped", L"::ffff:10.1.2.4", false},
     {"AnotherMachine", L"10.1.2.4", false},
     {"Ipv6OfAnotherMachine", L"fe80::1", false},
     {"Nothing", L"", false},
@@ -414,8 +425,8 @@ TEST_P(ExistingTest, ReusesOnlyTheFolderAProductIsInstalledIn) {
     const fs::path folder = L"C:\\TarnixExistente";
     fs::create_directories(folder);
     const Judgement judgement =
-        JudgeInstallFolder(folder.wstring(), ReadMachine({}), PackageLongestFile,
-                           GetParam().Installed, [](const std::wstring&) {});
+        JudgeInstallFolder(folder.wstring(), ReadMachine({}), SmallPackage, GetParam().Installed,
+                           [](const std::wstring&) {});
     fs::remove(folder);
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(GetParam().Expected));
     // Only what an upgrade finds in its own folder may stay there.
@@ -430,7 +441,7 @@ TEST(JudgeInstallFolder, RefusesThisComputerByItsOwnName) {
     ASSERT_TRUE(GetComputerNameW(name, &length));
     const Judgement judgement =
         JudgeInstallFolder(std::wstring(L"\\\\") + name + L"\\share\\Tarnix", ReadMachine({}),
-                           PackageLongestFile, {}, [](const std::wstring&) {});
+                           SmallPackage, {}, [](const std::wstring&) {});
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"loopback");
 }
 
@@ -441,8 +452,8 @@ TEST(JudgeInstallFolder, RefusesAProfileOutsideTheProfilesFolder) {
                      L"\\S-1-5-21-1-2-3-1234");
     entry.SetText(L"ProfileImagePath", L"C:\\Perfis\\alice");
     const Judgement judgement =
-        JudgeInstallFolder(L"C:\\Perfis\\alice\\Apps\\Tarnix", ReadMachine({}), PackageLongestFile,
-                           {}, [](const std::wstring&) {});
+        JudgeInstallFolder(L"C:\\Perfis\\alice\\Apps\\Tarnix", ReadMachine({}), SmallPackage, {},
+                           [](const std::wstring&) {});
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"profile");
 }
 
@@ -457,25 +468,43 @@ TEST(JudgeInstallFolder, RefusesAsUnverifiableWhatFailsUnexpectedly) {
 TEST(JudgeInstallFolder, RefusesAFileOnTheWay) {
     const fs::path file = L"C:\\TarnixArquivo.txt";
     std::ofstream(file) << "x";
-    const Judgement judgement =
-        JudgeInstallFolder(L"C:\\TarnixArquivo.txt\\App", ReadMachine({}), PackageLongestFile, {},
-                           [](const std::wstring&) {});
+    const Judgement judgement = JudgeInstallFolder(L"C:\\TarnixArquivo.txt\\App", ReadMachine({}),
+                                                   SmallPackage, {}, [](const std::wstring&) {});
     fs::remove(file);
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"notafolder");
     EXPECT_EQ(judgement.Result.Folder, L"C:\\TarnixArquivo.txt");
 }
 
-TEST(JudgeInstallFolder, KeepsEveryInstalledPathWithinMaxPath) {
-    // C:\ and a name: with the backslash and Java\bin\Javaw.exe, 259 at most.
-    const auto judged = [](std::size_t length) {
-        return JudgeInstallFolder(L"C:\\" + std::wstring(length - 3, L'a'), ReadMachine({}),
-                                  PackageLongestFile, {}, [](const std::wstring&) {})
-            .Result.Reason;
-    };
-    EXPECT_STREQ(RefusalName(judged(240)), L"");
-    EXPECT_STREQ(RefusalName(judged(241)), L"toolong");
-    EXPECT_STREQ(RefusalName(judged(40000)), L"toolong");
+struct LengthCase {
+    const char* Name;
+    std::size_t Length; // of the folder, C:\ and one name
+    PackageReach Reach;
+    Refusal Expected;
+};
+TABLE_CASE_PRINTER(LengthCase)
+
+const LengthCase LengthCases[] = {
+    // CreateDirectory makes folders of 248 characters at most.
+    {"DeepestFolderAt248", 239, SmallPackage, Refusal::None},
+    {"DeepestFolderAt249", 240, SmallPackage, Refusal::TooLong},
+    // Windows Installer writes files of 259 at most.
+    {"LongestFileAt259", 228, {30, 8}, Refusal::None},
+    {"LongestFileAt260", 229, {30, 8}, Refusal::TooLong},
+    {"NoSubfolderTheFolderItselfAt249", 249, {4, 0}, Refusal::TooLong},
+    {"PastWhatAnyWin32CallTakes", 40000, SmallPackage, Refusal::TooLong},
+};
+
+class LengthTest : public testing::TestWithParam<LengthCase> {};
+
+TEST_P(LengthTest, KeepsEveryInstalledPathWithinWhatWindowsMakes) {
+    const LengthCase& c = GetParam();
+    const Judgement judgement =
+        JudgeInstallFolder(L"C:\\" + std::wstring(c.Length - 3, L'a'), ReadMachine({}), c.Reach, {},
+                           [](const std::wstring&) {});
+    EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(c.Expected));
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, LengthTest, testing::ValuesIn(LengthCases), CaseName());
 
 TEST(FolderAsCreated, GivesLongNamesForTheExistingPart) {
     const fs::path folder = L"C:\\Tarnix Pasta Longa Demais";
@@ -560,6 +589,13 @@ TEST_P(MadeFolderTest, AdoptsOnlyTheFolderThatWasJudged) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, MadeFolderTest, testing::ValuesIn(MadeCases), CaseName());
+
+TEST(Finding, WritesTheFolderAndTrusteeInOnceAsTheyAre) {
+    EXPECT_EQ(Finding({Refusal::Planted, L"C:\\Tarnix[F]\\x[T]", L"S-1-5-21-1-2-3-1001"}),
+              L"ela contém C:\\Tarnix[F]\\x[T], que o instalador não criou");
+    EXPECT_EQ(Finding({Refusal::Owner, L"C:\\[T]", L"S-1-5-21-1-2-3-1001"}),
+              L"C:\\[T] pertence à conta S-1-5-21-1-2-3-1001");
+}
 
 TEST(VerificationData, CarriesEveryFieldToTheSecondLook) {
     const Verification given = {L"C:\\Tarnix\\", L"E:\\Real\\", L"", {L"Java", L"notas.txt"}};
