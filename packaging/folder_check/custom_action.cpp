@@ -11,10 +11,31 @@
 #include <string>
 #include <vector>
 
+#include "packaging/folder_check/check_outcome.h"
 #include "packaging/folder_check/install_folder.h"
 #include "packaging/folder_check/installer_session.h"
 #include "packaging/folder_check/made_folder.h"
 #include "text/file_system.h"
+
+namespace {
+
+// The check's properties set, or the install stopped: a property the check
+// could not set must never leave it looking accepted, nor refused for
+// nothing.
+UINT Concluded(MSIHANDLE install, const std::vector<PropertyValue>& properties) {
+    const bool set =
+        SetProperties(properties, [install](const wchar_t* name, const std::wstring& value) {
+            const UINT result = MsiSetPropertyW(install, name, value.c_str());
+            if (result != ERROR_SUCCESS) {
+                Log(install, std::wstring(L"CheckInstallFolder: could not set ") + name +
+                                 L", error " + std::to_wstring(result));
+            }
+            return result == ERROR_SUCCESS;
+        });
+    return set ? ERROR_SUCCESS : ERROR_INSTALL_FAILURE;
+}
+
+} // namespace
 
 extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE install) {
     try {
@@ -42,52 +63,47 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
                                       });
         });
         const Verdict& verdict = judgement.Result;
+        std::wstring verification;
         if (verdict.Reason == Refusal::None) {
-            // The second look's data; a network folder has none, as the
-            // share's own permissions govern it. What an upgrade finds in its
-            // folder may stay; a folder that was not there holds nothing of
-            // anyone's when made.
+            // What an upgrade finds in its folder may stay; a folder that
+            // was not there holds nothing of anyone's when made.
+            verification = NetworkFolderMark;
             if (!IsNetworkPath(judgement.Folder)) {
-                const Verification verification = {
+                const Verification data = {
                     judgement.Folder, judgement.Resolved, machine.Administrator,
                     judgement.Existed ? AllowedContents(judgement.Folder, layout) : layout.Folders};
                 std::wstring allowed;
-                for (const std::wstring& path : verification.Allowed) {
+                for (const std::wstring& path : data.Allowed) {
                     allowed += (allowed.empty() ? L"" : L"; ") + path;
                 }
                 Log(install, L"CheckInstallFolder: it may hold, when made: " + allowed);
-                MsiSetPropertyW(install, L"VerifyInstallFolder",
-                                VerificationData(verification).c_str());
+                verification = VerificationData(data);
             }
             Log(install, L"CheckInstallFolder: accepted " + judgement.Folder);
-            MsiSetPropertyW(install, L"INSTALLDIR", judgement.Folder.c_str());
         } else {
             Log(install, std::wstring(L"CheckInstallFolder: refused (") +
                              RefusalName(verdict.Reason) + L"): " + verdict.Folder +
                              (verdict.Trustee.empty() ? L"" : L" for " + verdict.Trustee));
         }
-        // The folder whose parent the inherits box says to secure first.
-        MsiSetPropertyW(install, L"InstallDirParent", FolderAbove(judgement.Folder).c_str());
-        MsiSetPropertyW(install, L"InstallDirRefusal", RefusalName(verdict.Reason));
-        MsiSetPropertyW(install, L"InstallDirRefusalFolder", verdict.Folder.c_str());
-        MsiSetPropertyW(install, L"InstallDirRefusalTrustee", verdict.Trustee.c_str());
-        MsiSetPropertyW(install, L"InstallDirChecked", L"1");
-        return ERROR_SUCCESS;
+        return Concluded(install, CheckProperties(judgement, verification));
     } catch (...) {
         // Refused as unverifiable, with its message, never a bare failure.
         Log(install, L"CheckInstallFolder: failed unexpectedly; refused (unverifiable)");
-        const std::wstring folder = Property(install, L"INSTALLDIR");
-        MsiSetPropertyW(install, L"InstallDirRefusal", RefusalName(Refusal::Unverifiable));
-        MsiSetPropertyW(install, L"InstallDirRefusalFolder", folder.c_str());
-        MsiSetPropertyW(install, L"InstallDirChecked", L"1");
-        return ERROR_SUCCESS;
+        Judgement refused;
+        refused.Result = {Refusal::Unverifiable, L"INSTALLDIR", {}};
+        try {
+            refused.Result.Folder = Property(install, L"INSTALLDIR");
+        } catch (...) {
+            // The box names the property, not a folder.
+        }
+        return Concluded(install, CheckProperties(refused, {}));
     }
 }
 
 extern "C" __declspec(dllexport) UINT __stdcall VerifyInstallFolder(MSIHANDLE install) {
     try {
         const std::wstring data = Property(install, L"CustomActionData");
-        if (data.empty()) {
+        if (data == NetworkFolderMark) {
             Log(install, L"VerifyInstallFolder: a network folder, governed by its share");
             return ERROR_SUCCESS;
         }

@@ -10,16 +10,25 @@
 namespace {
 
 // Text an installer call writes into a buffer whose size it reports first,
-// in characters without the NUL; empty when there is none.
+// in characters without the NUL. A failure is thrown, never empty text;
+// the call's error code comes with it, for a caller that expects some.
+struct InstallerError {
+    UINT Code;
+};
+
 template <typename Call> std::wstring InstallerText(Call call) {
     DWORD length = 0;
     wchar_t empty[1] = L"";
-    if (call(empty, &length) != ERROR_MORE_DATA) {
+    UINT result = call(empty, &length);
+    if (result == ERROR_SUCCESS) {
         return {};
     }
+    if (result != ERROR_MORE_DATA) {
+        throw InstallerError{result};
+    }
     std::wstring text(++length, L'\0');
-    if (call(text.data(), &length) != ERROR_SUCCESS) {
-        return {};
+    if ((result = call(text.data(), &length)) != ERROR_SUCCESS) {
+        throw InstallerError{result};
     }
     text.resize(length);
     return text;
@@ -36,17 +45,21 @@ std::vector<std::vector<std::wstring>> Rows(MSIHANDLE install, const wchar_t* qu
     std::vector<std::vector<std::wstring>> rows;
     PMSIHANDLE database = MsiGetActiveDatabase(install);
     PMSIHANDLE view;
-    if (MsiDatabaseOpenViewW(database, query, &view) != ERROR_SUCCESS ||
-        MsiViewExecute(view, 0) != ERROR_SUCCESS) {
-        return rows;
+    UINT result = ERROR_SUCCESS;
+    if ((result = MsiDatabaseOpenViewW(database, query, &view)) != ERROR_SUCCESS ||
+        (result = MsiViewExecute(view, 0)) != ERROR_SUCCESS) {
+        throw InstallerError{result};
     }
     PMSIHANDLE record;
-    while (MsiViewFetch(view, &record) == ERROR_SUCCESS) {
+    while ((result = MsiViewFetch(view, &record)) == ERROR_SUCCESS) {
         std::vector<std::wstring> row;
         for (UINT field = 1; field <= fields; ++field) {
             row.push_back(RecordText(record, field));
         }
         rows.push_back(row);
+    }
+    if (result != ERROR_NO_MORE_ITEMS) {
+        throw InstallerError{result};
     }
     return rows;
 }
@@ -106,14 +119,28 @@ std::vector<std::wstring> InstalledLocations(MSIHANDLE install) {
     const std::wstring upgradeCode = Property(install, L"UpgradeCode");
     std::vector<std::wstring> locations;
     wchar_t product[39] = {};
-    for (DWORD i = 0; MsiEnumRelatedProductsW(upgradeCode.c_str(), 0, i, product) == ERROR_SUCCESS;
+    UINT result = ERROR_SUCCESS;
+    for (DWORD i = 0;
+         (result = MsiEnumRelatedProductsW(upgradeCode.c_str(), 0, i, product)) == ERROR_SUCCESS;
          ++i) {
-        const std::wstring location = InstallerText([&product](wchar_t* buffer, DWORD* length) {
-            return MsiGetProductInfoW(product, INSTALLPROPERTY_INSTALLLOCATION, buffer, length);
-        });
-        if (!location.empty()) {
-            locations.push_back(location);
+        // The machine's products only: a per-user product of this upgrade
+        // code is any user's to install, and vouches for no folder.
+        try {
+            const std::wstring location = InstallerText([&product](wchar_t* buffer, DWORD* length) {
+                return MsiGetProductInfoExW(product, nullptr, MSIINSTALLCONTEXT_MACHINE,
+                                            INSTALLPROPERTY_INSTALLLOCATION, buffer, length);
+            });
+            if (!location.empty()) {
+                locations.push_back(location);
+            }
+        } catch (const InstallerError& error) {
+            if (error.Code != ERROR_UNKNOWN_PRODUCT && error.Code != ERROR_UNKNOWN_PROPERTY) {
+                throw;
+            }
         }
+    }
+    if (result != ERROR_NO_MORE_ITEMS) {
+        throw InstallerError{result};
     }
     return locations;
 }

@@ -140,8 +140,8 @@ def refusals(msi):
         message = conditions.get(f'Installed OR InstallDirRefusal <> "{reason}"')
         if not message:
             refuse(f"no launch condition refuses the reason {reason}")
-    if not conditions.get('Installed OR WIX_DOWNGRADE_DETECTED OR InstallDirChecked = "1"'):
-        refuse("no launch condition refuses an install whose folder was not checked")
+    if not conditions.get('Installed OR WIX_DOWNGRADE_DETECTED OR InstallDirAccepted = "1" OR InstallDirRefusal'):
+        refuse("no launch condition refuses an install the check did not accept")
 
 
 def keywords(page):

@@ -6,9 +6,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <stdexcept>
 #include <vector>
 
+#include "packaging/folder_check/check_outcome.h"
 #include "packaging/folder_check/install_folder.h"
 #include "packaging/folder_check/made_folder.h"
 #include "packaging/folder_check/server_addresses.h"
@@ -596,6 +598,51 @@ TEST(Finding, WritesTheFolderAndTrusteeInOnceAsTheyAre) {
     EXPECT_EQ(Finding({Refusal::Owner, L"C:\\[T]", L"S-1-5-21-1-2-3-1001"}),
               L"C:\\[T] pertence à conta S-1-5-21-1-2-3-1001");
 }
+
+// What the check leaves behind, when the installer takes every property
+// but one.
+struct OutcomeCase {
+    const char* Name;
+    Refusal Reason;
+    const wchar_t* Failing; // the property the installer will not set
+    bool Concluded;
+    const wchar_t* Accepted; // InstallDirAccepted as left; nullptr: never set
+};
+TABLE_CASE_PRINTER(OutcomeCase)
+
+const OutcomeCase OutcomeCases[] = {
+    {"AcceptedSaysSo", Refusal::None, nullptr, true, L"1"},
+    {"RefusedIsNeverAccepted", Refusal::Writable, nullptr, true, L""},
+    {"ARefusalThatCannotBeSetStops", Refusal::Writable, L"InstallDirRefusal", false, nullptr},
+    {"AFolderThatCannotBeSetStops", Refusal::None, L"INSTALLDIR", false, nullptr},
+    {"DataThatCannotBeSetStops", Refusal::None, L"VerifyInstallFolder", false, nullptr},
+};
+
+class OutcomeTest : public testing::TestWithParam<OutcomeCase> {};
+
+TEST_P(OutcomeTest, GoesOnOnlyWhereTheCheckAcceptedAndSaidSo) {
+    const OutcomeCase& c = GetParam();
+    Judgement judgement;
+    judgement.Result = {c.Reason, L"C:\\Tarnix", {}};
+    judgement.Folder = L"C:\\Tarnix\\";
+    std::map<std::wstring, std::wstring> set;
+    const bool concluded = SetProperties(
+        CheckProperties(judgement, L"data"), [&](const wchar_t* name, const std::wstring& value) {
+            if (c.Failing != nullptr && std::wstring(name) == c.Failing) {
+                return false;
+            }
+            set[name] = value;
+            return true;
+        });
+    EXPECT_EQ(concluded, c.Concluded);
+    EXPECT_EQ(set.count(L"InstallDirAccepted") == 1, c.Accepted != nullptr);
+    if (c.Accepted != nullptr) {
+        EXPECT_EQ(set[L"InstallDirAccepted"], c.Accepted);
+        EXPECT_EQ(set[L"InstallDirRefusal"], RefusalName(c.Reason));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, OutcomeTest, testing::ValuesIn(OutcomeCases), CaseName());
 
 TEST(VerificationData, CarriesEveryFieldToTheSecondLook) {
     const Verification given = {L"C:\\Tarnix\\", L"E:\\Real\\", L"", {L"Java", L"notas.txt"}};

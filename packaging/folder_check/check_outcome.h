@@ -1,0 +1,28 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "packaging/folder_check/install_folder.h"
+
+// What the check leaves for the launch conditions and the actions after it.
+struct PropertyValue {
+    const wchar_t* Name;
+    std::wstring Value;
+};
+
+// The second look's data for a network folder, whose share's own
+// permissions govern it: said outright, as no data at all is a failure.
+constexpr wchar_t NetworkFolderMark[] = L"network";
+
+// The properties a judgement sets. InstallDirAccepted is 1 only where the
+// folder was accepted; a refusal names its reason, folder and trustee.
+// verification: the second look's data, for an accepted folder.
+std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
+                                           const std::wstring& verification);
+
+// Sets every property, in order; false as soon as one cannot be set, and
+// then the install must stop.
+bool SetProperties(const std::vector<PropertyValue>& properties,
+                   const std::function<bool(const wchar_t*, const std::wstring&)>& set);
