@@ -112,8 +112,8 @@ extern "C" __declspec(dllexport) UINT __stdcall VerifyInstallFolder(MSIHANDLE in
             Log(install, L"VerifyInstallFolder: no folder to verify");
             return ERROR_INSTALL_FAILURE;
         }
-        const std::vector<std::wstring> trusted =
-            TrustedTrustees(verification->Account, !verification->Account.empty());
+        const std::vector<std::wstring> trusted = TrustedTrustees(
+            verification->Account, !verification->Account.empty(), LocalAdministrators());
         const MadeFolder made = ReadMadeFolder(verification->Folder);
         Log(install, L"VerifyInstallFolder: " + verification->Folder + L" leads to " +
                          made.FinalPath + L", owned by " + made.Owner + L", holding " +

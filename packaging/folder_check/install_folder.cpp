@@ -3,10 +3,12 @@
 #include <windows.h>
 
 #include <aclapi.h>
+#include <lm.h>
 #include <sddl.h>
 
 #include <algorithm>
 #include <memory>
+#include <stdexcept>
 
 #include "text/unique_handle.h"
 #include "packaging/folder_check/local_text.h"
@@ -18,6 +20,10 @@ namespace {
 
 // The longest path a Win32 call takes, NUL included.
 constexpr std::size_t LongestWin32Path = 32767;
+
+struct NetBufferFreer {
+    void operator()(BYTE* buffer) const { NetApiBufferFree(buffer); }
+};
 
 struct KeyCloser {
     void operator()(HKEY key) const { RegCloseKey(key); }
@@ -176,17 +182,45 @@ std::wstring InstallingAccount() {
     return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
 }
 
-// Whether the token the check runs with (the installing account's, when
-// impersonated) holds Administrators, or is SYSTEM.
-bool InstallingAsAdministrator() {
+// Whether a token holds Administrators; thrown when it cannot be told.
+bool HoldsAdministrators(HANDLE token) {
     unsigned char administrators[SECURITY_MAX_SID_SIZE] = {};
     DWORD size = sizeof administrators;
     BOOL member = FALSE;
-    if (CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) &&
-        CheckTokenMembership(nullptr, administrators, &member) && member) {
-        return true;
+    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) ||
+        !CheckTokenMembership(token, administrators, &member)) {
+        throw std::runtime_error("Administrators membership unknown");
     }
-    return InstallingAccount() == L"S-1-5-18";
+    return member != FALSE;
+}
+
+// The token the check runs with (the installing account's, when
+// impersonated), read.
+AccountToken ReadAccountToken() {
+    AccountToken read;
+    read.System = InstallingAccount() == L"S-1-5-18";
+    read.Member = HoldsAdministrators(nullptr);
+    HANDLE token = nullptr;
+    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token) &&
+        !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        throw std::runtime_error("no token");
+    }
+    const UniqueHandle owned(token);
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    DWORD bytes = 0;
+    if (!GetTokenInformation(token, TokenElevationType, &type, sizeof type, &bytes)) {
+        throw std::runtime_error("elevation type unknown");
+    }
+    read.Limited = type == TokenElevationTypeLimited;
+    if (read.Limited) {
+        TOKEN_LINKED_TOKEN linked{};
+        if (!GetTokenInformation(token, TokenLinkedToken, &linked, sizeof linked, &bytes)) {
+            throw std::runtime_error("linked token unknown");
+        }
+        const UniqueHandle ownedLinked(linked.LinkedToken);
+        read.LinkedMember = HoldsAdministrators(linked.LinkedToken);
+    }
+    return read;
 }
 
 // A link's own owner and access list, not its target's.
@@ -316,21 +350,66 @@ Machine ReadMachine(const InstallerFolders& given) {
             return GetLastError() == ERROR_MORE_DATA ? length : 0;
         }));
     }
-    if (InstallingAsAdministrator()) {
+    if (CountsAsAdministrator(ReadAccountToken())) {
         machine.Administrator = InstallingAccount();
     }
-    machine.Trusted = TrustedTrustees(machine.Administrator, !machine.Administrator.empty());
+    machine.Trusted = TrustedTrustees(machine.Administrator, !machine.Administrator.empty(),
+                                      LocalAdministrators());
     return machine;
 }
 
-std::vector<std::wstring> TrustedTrustees(const std::wstring& account, bool administrator) {
+std::vector<std::wstring> TrustedTrustees(const std::wstring& account, bool administrator,
+                                          const std::vector<std::wstring>& administrators) {
     std::vector<std::wstring> trusted = {
         L"S-1-5-18", L"S-1-5-32-544",
         L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", L"S-1-3-0", L"S-1-3-4"};
+    trusted.insert(trusted.end(), administrators.begin(), administrators.end());
     if (administrator && !account.empty()) {
         trusted.push_back(account);
     }
     return trusted;
+}
+
+bool CountsAsAdministrator(const AccountToken& token) {
+    return token.System || token.Member || (token.Limited && token.LinkedMember);
+}
+
+std::vector<std::wstring> LocalAdministrators() {
+    // The group by its SID: its name is the system language's.
+    unsigned char sid[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof sid;
+    wchar_t name[256] = {};
+    wchar_t domain[256] = {};
+    DWORD nameLength = 256;
+    DWORD domainLength = 256;
+    SID_NAME_USE use{};
+    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size) ||
+        !LookupAccountSidW(nullptr, sid, name, &nameLength, domain, &domainLength, &use)) {
+        throw std::runtime_error("the Administrators group has no name");
+    }
+    std::vector<std::wstring> members;
+    DWORD_PTR resume = 0;
+    NET_API_STATUS status = ERROR_MORE_DATA;
+    while (status == ERROR_MORE_DATA) {
+        BYTE* buffer = nullptr;
+        DWORD read = 0;
+        DWORD total = 0;
+        status = NetLocalGroupGetMembers(nullptr, name, 0, &buffer, MAX_PREFERRED_LENGTH, &read,
+                                         &total, &resume);
+        const std::unique_ptr<BYTE, NetBufferFreer> owned(buffer);
+        if (status != NERR_Success && status != ERROR_MORE_DATA) {
+            throw std::runtime_error("the Administrators group's members cannot be read");
+        }
+        const auto* entries = reinterpret_cast<const LOCALGROUP_MEMBERS_INFO_0*>(buffer);
+        for (DWORD i = 0; i < read; ++i) {
+            const std::wstring member = SidText(entries[i].lgrmi0_sid);
+            if (member.empty()) {
+                throw std::runtime_error("an administrator's SID cannot be written");
+            }
+            members.push_back(member);
+        }
+    }
+    return members;
 }
 
 Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,

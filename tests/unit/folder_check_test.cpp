@@ -25,6 +25,9 @@ namespace {
 constexpr wchar_t TrustedInstaller[] =
     L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 constexpr wchar_t Installer[] = L"S-1-5-21-9-9-9-500"; // the installing account
+// A domain group the machine's Administrators group holds.
+constexpr wchar_t DomainAdmins[] = L"S-1-5-21-5-6-7-512";
+const std::vector<std::wstring> MachineAdministrators = {DomainAdmins};
 // A package with a small runtime: Java\bin\Javaw.exe and Java\bin.
 constexpr PackageReach SmallPackage = {18, 8};
 
@@ -131,6 +134,14 @@ const WayCase WayCases[] = {
      Refusal::Owner,
      L"D:\\Aplicativos",
      false},
+    // The administrators a machine has are trusted as owners and grantees.
+    {"ParentOwnedByDomainAdmins",
+     {{L"D:\\", VolumeRoot},
+      {L"D:\\Aplicativos", L"O:S-1-5-21-5-6-7-512D:PAI(A;OICI;FA;;;SY)"
+                           L"(A;OICI;FA;;;S-1-5-21-5-6-7-512)"}},
+     true,
+     Refusal::None,
+     L""},
     {"ProtectedAdministratorsOnlyParent",
      {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", AdministratorsOnly}},
      true,
@@ -182,7 +193,8 @@ TEST_P(WayTest, JudgesEveryFolderDownToTheInstallation) {
     const WayCase& c = GetParam();
     // The list the action builds, not one of the test's own.
     const Verdict verdict =
-        WayRefusal(c.Way, TrustedTrustees(Installer, c.ByAnAdministrator), c.CreatesFolders);
+        WayRefusal(c.Way, TrustedTrustees(Installer, c.ByAnAdministrator, MachineAdministrators),
+                   c.CreatesFolders);
     EXPECT_STREQ(RefusalName(verdict.Reason), RefusalName(c.Expected));
     EXPECT_EQ(verdict.Folder, c.At);
 }
@@ -205,6 +217,9 @@ const TrusteeCase TrusteeCases[] = {
     // is given there: the installing account or SYSTEM.
     {"CreatorOwnerAlways", false, L"S-1-3-0", true},
     {"TheInstallingAdministrator", true, Installer, true},
+    {"AMemberOfTheAdministratorsGroup", false, DomainAdmins, true},
+    {"OwnerRightsAlways", false, L"S-1-3-4", true},
+    {"NeverCreatorGroup", true, L"S-1-3-1", false},
     {"NeverTheInstallingStandardUser", false, Installer, false},
     {"NeverUsers", true, L"S-1-5-32-545", false},
     {"NeverAuthenticatedUsers", true, L"S-1-5-11", false},
@@ -214,11 +229,36 @@ class TrusteeTest : public testing::TestWithParam<TrusteeCase> {};
 
 TEST_P(TrusteeTest, TrustsTheInstallingAccountOnlyAsAnAdministrator) {
     const TrusteeCase& c = GetParam();
-    const std::vector<std::wstring> trusted = TrustedTrustees(Installer, c.ByAnAdministrator);
+    const std::vector<std::wstring> trusted =
+        TrustedTrustees(Installer, c.ByAnAdministrator, MachineAdministrators);
     EXPECT_EQ(std::count(trusted.begin(), trusted.end(), c.Trustee), c.Trusted ? 1 : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, TrusteeTest, testing::ValuesIn(TrusteeCases), CaseName());
+
+struct TokenCase {
+    const char* Name;
+    AccountToken Token;
+    bool Administrator;
+};
+TABLE_CASE_PRINTER(TokenCase)
+
+const TokenCase TokenCases[] = {
+    {"System", {true, false, false, false}, true},
+    {"AnElevatedAdministrator", {false, true, false, false}, true},
+    // Double-clicked from Explorer: the check gets the limited token.
+    {"TheLimitedTokenOfAnAdministrator", {false, false, true, true}, true},
+    {"AStandardUser", {false, false, false, false}, false},
+    {"AStandardUsersLimitedToken", {false, false, true, false}, false},
+};
+
+class TokenTest : public testing::TestWithParam<TokenCase> {};
+
+TEST_P(TokenTest, JudgesAnAdministratorByItsElevatedToken) {
+    EXPECT_EQ(CountsAsAdministrator(GetParam().Token), GetParam().Administrator);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, TokenTest, testing::ValuesIn(TokenCases), CaseName());
 
 // A folder as given, and the reason it is refused for.
 struct TextCase {
@@ -585,7 +625,8 @@ class MadeFolderTest : public testing::TestWithParam<MadeCase> {};
 
 TEST_P(MadeFolderTest, AdoptsOnlyTheFolderThatWasJudged) {
     const MadeCase& c = GetParam();
-    const Verdict verdict = MadeFolderRefusal(c.Made, Judged, TrustedTrustees(Installer, true));
+    const Verdict verdict =
+        MadeFolderRefusal(c.Made, Judged, TrustedTrustees(Installer, true, MachineAdministrators));
     EXPECT_STREQ(RefusalName(verdict.Reason), RefusalName(c.Expected));
     EXPECT_EQ(verdict.Folder, c.At);
 }
