@@ -58,7 +58,7 @@ const wchar_t* RefusalName(Refusal reason) {
         L"system",   L"shared",     L"profile", L"existing",     L"owner",
         L"writable", L"inherits",   L"reparse", L"unverifiable", L"codepage",
         L"reserved", L"devicename", L"server",  L"notafolder",   L"toolong",
-        L"moved",    L"planted"};
+        L"moved",    L"planted",    L"hardlink"};
     return names[static_cast<int>(reason)];
 }
 
@@ -235,6 +235,23 @@ Verdict LinkRefusal(const FolderOnTheWay& link, const std::vector<std::wstring>&
 }
 
 } // namespace
+
+Verdict DescriptorRefusal(const std::wstring& path, const std::optional<std::wstring>& sddl,
+                          const std::vector<std::wstring>& trusted, unsigned long rights) {
+    const auto read = sddl ? Read(*sddl) : std::nullopt;
+    if (!read) {
+        return {Refusal::Unverifiable, path, {}};
+    }
+    if (!Trusted(read->Owner, trusted)) {
+        return {Refusal::Owner, path, read->Owner};
+    }
+    for (const Grant& grant : read->Grants) {
+        if (grant.AppliesHere && !Trusted(grant.Trustee, trusted) && (grant.Rights & rights) != 0) {
+            return {Refusal::Writable, path, grant.Trustee};
+        }
+    }
+    return {};
+}
 
 Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std::wstring>& trusted,
                    bool createsFolders) {

@@ -33,8 +33,9 @@ enum class Refusal {
     NotAFolder,    // a file where a folder of the way should be
     TooLong,       // a path, with the longest file the package installs, past MAX_PATH
     // Found as the folder is made, after it was judged:
-    Moved,   // it leads elsewhere than the folder judged
-    Planted, // it holds what the installer did not make
+    Moved,    // it leads elsewhere than the folder judged
+    Planted,  // it holds what the installer did not make
+    HardLink, // it holds a second name of a file that may lie elsewhere
 };
 
 // The word the launch conditions compare with.
@@ -105,6 +106,19 @@ Verdict ProtectedRefusal(const std::wstring& path, const std::vector<ProtectedFo
 // what re-permits it or removes what is in it counts.
 Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std::wstring>& trusted,
                    bool createsFolders);
+
+// What a descriptor (as text) lets others do to path: refused when its
+// owner is untrusted, or when it lets an untrusted trustee hold any of
+// rights on path itself; unverifiable when it cannot be read.
+Verdict DescriptorRefusal(const std::wstring& path, const std::optional<std::wstring>& sddl,
+                          const std::vector<std::wstring>& trusted, unsigned long rights);
+
+// All but reading and running: what no untrusted account may hold on a
+// file or folder of an upgraded installation.
+constexpr unsigned long MoreThanReadAndRun = ~0x1200a9UL;
+// Adding files or folders, or writing data: what no untrusted account may
+// hold on the installation folder itself.
+constexpr unsigned long AddsOrWrites = 0x2 | 0x4;
 
 // An allowing entry of a descriptor, its generic rights mapped.
 struct Grant {

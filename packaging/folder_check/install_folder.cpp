@@ -70,18 +70,6 @@ std::wstring Parent(const std::wstring& path) {
     return cut < root.size() ? root : path.substr(0, cut);
 }
 
-// A descriptor's owner and access list as text.
-std::optional<std::wstring> SddlText(PSECURITY_DESCRIPTOR descriptor) {
-    wchar_t* text = nullptr;
-    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
-            descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-            &text, nullptr)) {
-        return std::nullopt;
-    }
-    const LocalPointer<wchar_t> owned(text);
-    return std::wstring(text);
-}
-
 std::optional<std::wstring> FolderSddl(const std::wstring& path) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT,
@@ -90,7 +78,7 @@ std::optional<std::wstring> FolderSddl(const std::wstring& path) {
         return std::nullopt;
     }
     const LocalPointer<void> owned(descriptor);
-    return SddlText(descriptor);
+    return DescriptorText(descriptor);
 }
 
 // A text value, environment references expanded (RRF_RT_REG_SZ takes a
@@ -238,7 +226,7 @@ std::optional<std::wstring> LinkSddl(const std::wstring& path) {
         return std::nullopt;
     }
     const LocalPointer<void> owned(descriptor);
-    return SddlText(descriptor);
+    return DescriptorText(descriptor);
 }
 
 // The volume a path lies on: a volume mounted in a folder is that folder.

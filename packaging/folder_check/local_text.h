@@ -5,6 +5,7 @@
 #include <sddl.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,19 @@ inline std::wstring SidText(PSID sid) {
     }
     const LocalPointer<wchar_t> owned(text);
     return text;
+}
+
+// A descriptor's owner and access list as text; nothing when it cannot be
+// written.
+inline std::optional<std::wstring> DescriptorText(PSECURITY_DESCRIPTOR descriptor) {
+    wchar_t* text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
+            descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+            &text, nullptr)) {
+        return std::nullopt;
+    }
+    const LocalPointer<wchar_t> owned(text);
+    return std::wstring(text);
 }
 
 // The parts of a text between separators, empty ones kept.

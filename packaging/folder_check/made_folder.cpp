@@ -10,6 +10,7 @@
 #include "packaging/folder_check/install_folder.h"
 #include "packaging/folder_check/local_text.h"
 #include "text/file_system.h"
+#include "text/unique_handle.h"
 
 namespace {
 
@@ -21,6 +22,32 @@ using UniqueSearch = std::unique_ptr<void, FindCloser>;
 bool Listed(const std::vector<std::wstring>& list, const std::wstring& path) {
     return std::any_of(list.begin(), list.end(),
                        [&path](const std::wstring& item) { return SameName(item, path); });
+}
+
+// A thing's own link count and descriptor, a link itself never followed.
+void ReadOwnFacts(const std::wstring& path, unsigned long& links,
+                  std::optional<std::wstring>& sddl) {
+    links = 0;
+    sddl.reset();
+    const UniqueHandle opened(
+        CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | READ_CONTROL,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (opened.get() == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileInformationByHandle(opened.get(), &information)) {
+        links = information.nNumberOfLinks;
+    }
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(opened.get(), SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return;
+    }
+    const LocalPointer<void> owned(descriptor);
+    sddl = DescriptorText(descriptor);
 }
 
 std::wstring Owner(const std::wstring& path) {
@@ -74,10 +101,14 @@ MadeFolder ReadMadeFolder(const std::wstring& given) {
     made.ReparsePoint = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     made.FinalPath = *final;
     made.Owner = Owner(folder);
+    unsigned long links = 0;
+    ReadOwnFacts(folder, links, made.Sddl);
     Walk(folder, L"",
          [&made](const std::wstring& path, const std::wstring& relative, DWORD entryAttributes) {
-             made.Contents.push_back(
-                 {relative, (entryAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0, Owner(path)});
+             FolderEntry entry{relative, (entryAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
+                               Owner(path)};
+             ReadOwnFacts(path, entry.Links, entry.Sddl);
+             made.Contents.push_back(entry);
          });
     return made;
 }
@@ -112,8 +143,9 @@ Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verificati
         return {Refusal::Moved, made.FinalPath, {}};
     }
     // Whoever made it owns it, and an owner may always re-permit it.
-    if (!Trusted(made.Owner, trusted)) {
-        return {Refusal::Owner, folder, made.Owner};
+    if (Verdict own = DescriptorRefusal(folder, made.Sddl, trusted, AddsOrWrites);
+        own.Reason != Refusal::None) {
+        return own;
     }
     for (const FolderEntry& entry : made.Contents) {
         const std::wstring path = folder + L"\\" + entry.Path;
@@ -123,8 +155,14 @@ Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verificati
         if (!Listed(verification.Allowed, entry.Path)) {
             return {Refusal::Planted, path, entry.Owner};
         }
-        if (!Trusted(entry.Owner, trusted)) {
-            return {Refusal::Owner, path, entry.Owner};
+        // A second name carries its file's owner and descriptor: that file
+        // may be anyone's, anywhere on the volume.
+        if (entry.Links != 1) {
+            return {entry.Links == 0 ? Refusal::Unverifiable : Refusal::HardLink, path, {}};
+        }
+        if (Verdict own = DescriptorRefusal(path, entry.Sddl, trusted, MoreThanReadAndRun);
+            own.Reason != Refusal::None) {
+            return own;
         }
     }
     return {};
@@ -153,12 +191,15 @@ std::wstring Finding(const Verdict& verdict) {
     case Refusal::Planted:
         text = L"ela contém [F], que o instalador não criou";
         break;
+    case Refusal::HardLink:
+        text = L"[F] é um segundo nome (link físico) de um arquivo que pode estar em outra pasta";
+        break;
     case Refusal::Owner:
         text = L"[F] pertence à conta [T]";
         break;
     case Refusal::Writable:
     case Refusal::Inherits:
-        text = L"a conta [T] pode apagar, renomear ou mudar as permissões de [F]";
+        text = L"a conta [T] pode alterar, apagar, renomear ou mudar as permissões de [F]";
         break;
     default:
         text = L"[F] não pôde ser verificada";

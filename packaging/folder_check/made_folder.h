@@ -15,7 +15,9 @@
 struct FolderEntry {
     std::wstring Path;
     bool ReparsePoint = false;
-    std::wstring Owner; // a SID as text; empty: unreadable
+    std::wstring Owner;                              // a SID as text; empty: unreadable
+    unsigned long Links = 1;                         // the names the file has; 0: unreadable
+    std::optional<std::wstring> Sddl = std::nullopt; // its own; nothing: unreadable
 };
 
 // The folder as it now is, read without following a link.
@@ -25,6 +27,7 @@ struct MadeFolder {
     std::wstring FinalPath;
     std::wstring Owner; // a SID as text; empty: unreadable
     std::vector<FolderEntry> Contents;
+    std::optional<std::wstring> Sddl = std::nullopt; // its own; nothing: unreadable
 };
 
 MadeFolder ReadMadeFolder(const std::wstring& folder);
@@ -45,8 +48,10 @@ std::wstring VerificationData(const Verification& verification);
 std::optional<Verification> ParseVerificationData(const std::wstring& data);
 
 // Whether the folder made is the folder judged: no link, leading where the
-// first check saw it lead, owned by a trusted account, holding only what is
-// allowed, each thing in it owned by a trusted account and no link.
+// first check saw it lead, owned by a trusted account and letting no other
+// add or write to it, holding only what is allowed, each thing in it no
+// link, a file of one name only, owned by a trusted account that lets
+// others no more than read and run it.
 Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verification,
                           const std::vector<std::wstring>& trusted);
 

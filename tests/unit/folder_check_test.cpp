@@ -619,14 +619,48 @@ const MadeCase MadeCases[] = {
      {true, false, L"C:\\Tarnix", L"S-1-5-32-544", {{L"Java", true, L"S-1-5-32-544"}}},
      Refusal::Reparse,
      L"C:\\Tarnix\\Java"},
+    // What an upgrade finds is judged as files: a second name of a file
+    // that may lie anywhere, or one that others may change.
+    {"HoldingAHardLink",
+     {true, false, L"C:\\Tarnix", L"S-1-5-32-544", {{L"Java\\bin", false, L"S-1-5-32-544", 2}}},
+     Refusal::HardLink,
+     L"C:\\Tarnix\\Java\\bin"},
+    {"HoldingAJavaFolderUsersMayModify",
+     {true,
+      false,
+      L"C:\\Tarnix",
+      L"S-1-5-32-544",
+      {{L"Java", false, L"S-1-5-32-544", 1, L"O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)"}}},
+     Refusal::Writable,
+     L"C:\\Tarnix\\Java"},
+    {"UsersMayAddFilesToIt",
+     {true,
+      false,
+      L"C:\\Tarnix",
+      L"S-1-5-32-544",
+      {},
+      L"O:BAD:PAI(A;OICI;FA;;;BA)(A;;0x1200ab;;;BU)"},
+     Refusal::Writable,
+     L"C:\\Tarnix"},
 };
+
+// A descriptor owned by owner with the lock's grants: Users read and run.
+std::wstring Locked(const std::wstring& owner) {
+    return L"O:" + owner + L"D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+}
 
 class MadeFolderTest : public testing::TestWithParam<MadeCase> {};
 
 TEST_P(MadeFolderTest, AdoptsOnlyTheFolderThatWasJudged) {
     const MadeCase& c = GetParam();
+    // Each thing read with its owner's locked descriptor, unless the row gives one.
+    MadeFolder made = c.Made;
+    made.Sddl = made.Sddl.value_or(Locked(made.Owner));
+    for (FolderEntry& entry : made.Contents) {
+        entry.Sddl = entry.Sddl.value_or(Locked(entry.Owner));
+    }
     const Verdict verdict =
-        MadeFolderRefusal(c.Made, Judged, TrustedTrustees(Installer, true, MachineAdministrators));
+        MadeFolderRefusal(made, Judged, TrustedTrustees(Installer, true, MachineAdministrators));
     EXPECT_STREQ(RefusalName(verdict.Reason), RefusalName(c.Expected));
     EXPECT_EQ(verdict.Folder, c.At);
 }
