@@ -12,7 +12,12 @@ std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
         {L"InstallDirRefusalTrustee", verdict.Trustee},
     };
     if (accepted) {
-        properties.push_back({L"VerifyInstallFolder", verification});
+        // The data of the deferred actions that make the folder, undo that,
+        // and look at it again.
+        for (const wchar_t* action :
+             {L"MakeInstallFolder", L"MakeInstallFolderRollback", L"VerifyInstallFolder"}) {
+            properties.push_back({action, verification});
+        }
         properties.push_back({L"INSTALLDIR", judgement.Folder});
     }
     // Last, once everything it vouches for is in place.

@@ -7,13 +7,18 @@
 #include <msi.h>
 #include <msiquery.h>
 
+#include <sddl.h>
+
 #include <algorithm>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "packaging/folder_check/check_outcome.h"
 #include "packaging/folder_check/install_folder.h"
 #include "packaging/folder_check/installer_session.h"
+#include "packaging/folder_check/local_text.h"
 #include "packaging/folder_check/made_folder.h"
 #include "text/file_system.h"
 
@@ -70,7 +75,11 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
             verification = NetworkFolderMark;
             if (!IsNetworkPath(judgement.Folder)) {
                 const Verification data = {
-                    judgement.Folder, judgement.Resolved, machine.Administrator,
+                    judgement.Folder,
+                    judgement.Resolved,
+                    machine.Administrator,
+                    judgement.Nearest,
+                    L"O:BA" + FolderLock(install),
                     judgement.Existed ? AllowedContents(judgement.Folder, layout) : layout.Folders};
                 std::wstring allowed;
                 for (const std::wstring& path : data.Allowed) {
@@ -100,25 +109,157 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
     }
 }
 
-extern "C" __declspec(dllexport) UINT __stdcall VerifyInstallFolder(MSIHANDLE install) {
+namespace {
+
+// The data the check gave a deferred action: nothing for a network folder,
+// whose share's own permissions govern it; thrown when there is none.
+std::optional<Verification> DataOf(MSIHANDLE install, const wchar_t* action) {
+    const std::wstring data = Property(install, L"CustomActionData");
+    if (data == NetworkFolderMark) {
+        Log(install, std::wstring(action) + L": a network folder, governed by its share");
+        return std::nullopt;
+    }
+    std::optional<Verification> verification = ParseVerificationData(data);
+    if (!verification) {
+        throw std::runtime_error("no folder data");
+    }
+    return verification;
+}
+
+std::vector<std::wstring> TrustedBy(const Verification& verification) {
+    return TrustedTrustees(verification.Account, !verification.Account.empty(),
+                           LocalAdministrators());
+}
+
+// The folder, found other than it was judged: logged, shown, and the
+// install failed and rolled back.
+UINT Refused(MSIHANDLE install, const wchar_t* action, const std::wstring& folder,
+             const Verdict& verdict) {
+    Log(install, std::wstring(action) + L": refused (" + RefusalName(verdict.Reason) + L"): " +
+                     verdict.Folder + (verdict.Trustee.empty() ? L"" : L" for " + verdict.Trustee));
+    ShowError(install, L"A pasta de instalação " + folder + L" mudou depois de verificada: " +
+                           Finding(verdict) +
+                           L". A instalação foi desfeita. Verifique quem pode criar ou mudar "
+                           L"pastas no caminho dela e execute a instalação de novo.");
+    return ERROR_INSTALL_FAILURE;
+}
+
+// The folder as it now is, judged as the second look judges it.
+Verdict InPlaceRefusal(MSIHANDLE install, const wchar_t* action, const Verification& verification,
+                       const std::vector<std::wstring>& trusted) {
+    const MadeFolder made = ReadMadeFolder(verification.Folder);
+    Log(install, std::wstring(action) + L": " + verification.Folder + L" leads to " +
+                     made.FinalPath + L", owned by " + made.Owner + L", holding " +
+                     std::to_wstring(made.Contents.size()) + L" things");
+    return MadeFolderRefusal(made, verification, trusted);
+}
+
+} // namespace
+
+// As SYSTEM, before CreateFolders writes the lock onto INSTALLDIR: makes
+// the folder and every missing one above it, each with CreateDirectoryW,
+// which fails where anything (a folder, a file, a link) appeared since the
+// check, so that nothing is adopted and no descriptor is written onto what
+// another account put there. A folder that was there when judged (an
+// upgrade in place) is opened without following a link and judged again.
+extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE install) {
     try {
-        const std::wstring data = Property(install, L"CustomActionData");
-        if (data == NetworkFolderMark) {
-            Log(install, L"VerifyInstallFolder: a network folder, governed by its share");
+        const std::optional<Verification> verification = DataOf(install, L"MakeInstallFolder");
+        if (!verification) {
             return ERROR_SUCCESS;
         }
-        const std::optional<Verification> verification = ParseVerificationData(data);
-        if (!verification) {
-            Log(install, L"VerifyInstallFolder: no folder to verify");
-            return ERROR_INSTALL_FAILURE;
+        const std::wstring folder(WithoutTrailingBackslash(verification->Folder));
+        std::vector<std::wstring> folders = FoldersToMake(*verification);
+        if (folders.empty()) {
+            // There when judged. An upgrade's older version, removed since,
+            // may have taken it and folders above it along.
+            for (std::wstring step = folder;; step = FolderAbove(step)) {
+                if (GetFileAttributesW(step.c_str()) != INVALID_FILE_ATTRIBUTES) {
+                    break;
+                }
+                const DWORD error = GetLastError();
+                if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+                    throw std::runtime_error("a folder of the way cannot be read");
+                }
+                folders.insert(folders.begin(), step);
+            }
         }
-        const std::vector<std::wstring> trusted = TrustedTrustees(
-            verification->Account, !verification->Account.empty(), LocalAdministrators());
-        const MadeFolder made = ReadMadeFolder(verification->Folder);
-        Log(install, L"VerifyInstallFolder: " + verification->Folder + L" leads to " +
-                         made.FinalPath + L", owned by " + made.Owner + L", holding " +
-                         std::to_wstring(made.Contents.size()) + L" things");
-        Verdict verdict = MadeFolderRefusal(made, *verification, trusted);
+        if (folders.empty()) {
+            const Verdict verdict = InPlaceRefusal(install, L"MakeInstallFolder", *verification,
+                                                   TrustedBy(*verification));
+            if (verdict.Reason != Refusal::None) {
+                return Refused(install, L"MakeInstallFolder", verification->Folder, verdict);
+            }
+            Log(install, L"MakeInstallFolder: kept " + verification->Folder);
+            return ERROR_SUCCESS;
+        }
+        for (const std::wstring& path : folders) {
+            // INSTALLDIR with the lock's descriptor, Administrators its
+            // owner; those above it inherit from theirs, as judged.
+            SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
+            LocalPointer<void> descriptor;
+            if (path == folder) {
+                PSECURITY_DESCRIPTOR converted = nullptr;
+                if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                        verification->Descriptor.c_str(), SDDL_REVISION_1, &converted, nullptr)) {
+                    throw std::runtime_error("the lock's descriptor cannot be read");
+                }
+                descriptor.reset(converted);
+                attributes.lpSecurityDescriptor = converted;
+            }
+            if (!CreateDirectoryW(path.c_str(), path == folder ? &attributes : nullptr)) {
+                const DWORD error = GetLastError();
+                Log(install, L"MakeInstallFolder: " + path + L" could not be made, error " +
+                                 std::to_wstring(error));
+                return Refused(install, L"MakeInstallFolder", verification->Folder,
+                               {Refusal::Appeared, path, {}});
+            }
+            Log(install, L"MakeInstallFolder: made " + path);
+        }
+        return ERROR_SUCCESS;
+    } catch (...) {
+        Log(install, L"MakeInstallFolder: failed unexpectedly");
+        return ERROR_INSTALL_FAILURE;
+    }
+}
+
+// Its rollback: the folders it would make, deepest first, each removed
+// only when empty and no link, so that nothing another account put there
+// is taken.
+extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolderRollback(MSIHANDLE install) {
+    try {
+        // Nothing to undo where nothing was scheduled.
+        if (Property(install, L"CustomActionData").empty()) {
+            return ERROR_SUCCESS;
+        }
+        const std::optional<Verification> verification =
+            DataOf(install, L"MakeInstallFolderRollback");
+        if (!verification) {
+            return ERROR_SUCCESS;
+        }
+        std::vector<std::wstring> folders = FoldersToMake(*verification);
+        for (auto path = folders.rbegin(); path != folders.rend(); ++path) {
+            const DWORD attributes = GetFileAttributesW(path->c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES &&
+                (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
+                RemoveDirectoryW(path->c_str())) {
+                Log(install, L"MakeInstallFolderRollback: removed " + *path);
+            }
+        }
+    } catch (...) {
+        Log(install, L"MakeInstallFolderRollback: failed unexpectedly");
+    }
+    return ERROR_SUCCESS;
+}
+
+extern "C" __declspec(dllexport) UINT __stdcall VerifyInstallFolder(MSIHANDLE install) {
+    try {
+        const std::optional<Verification> verification = DataOf(install, L"VerifyInstallFolder");
+        if (!verification) {
+            return ERROR_SUCCESS;
+        }
+        const std::vector<std::wstring> trusted = TrustedBy(*verification);
+        Verdict verdict = InPlaceRefusal(install, L"VerifyInstallFolder", *verification, trusted);
         if (verdict.Reason == Refusal::None) {
             // The folder itself and every one above it, once more.
             verdict =
@@ -129,14 +270,7 @@ extern "C" __declspec(dllexport) UINT __stdcall VerifyInstallFolder(MSIHANDLE in
             Log(install, L"VerifyInstallFolder: verified " + verification->Folder);
             return ERROR_SUCCESS;
         }
-        Log(install, std::wstring(L"VerifyInstallFolder: refused (") + RefusalName(verdict.Reason) +
-                         L"): " + verdict.Folder +
-                         (verdict.Trustee.empty() ? L"" : L" for " + verdict.Trustee));
-        ShowError(install, L"A pasta de instalação " + verification->Folder +
-                               L" mudou depois de verificada: " + Finding(verdict) +
-                               L". A instalação foi desfeita. Verifique quem pode criar ou mudar "
-                               L"pastas no caminho dela e execute a instalação de novo.");
-        return ERROR_INSTALL_FAILURE;
+        return Refused(install, L"VerifyInstallFolder", verification->Folder, verdict);
     } catch (...) {
         Log(install, L"VerifyInstallFolder: failed unexpectedly");
         return ERROR_INSTALL_FAILURE;

@@ -53,12 +53,12 @@ bool Trusted(const std::wstring& sid, const std::vector<std::wstring>& trusted) 
 
 const wchar_t* RefusalName(Refusal reason) {
     static const wchar_t* const names[] = {
-        L"",         L"relative",   L"slash",   L"dot",          L"percent",
-        L"device",   L"loopback",   L"mapped",  L"noacls",       L"root",
-        L"system",   L"shared",     L"profile", L"existing",     L"owner",
-        L"writable", L"inherits",   L"reparse", L"unverifiable", L"codepage",
-        L"reserved", L"devicename", L"server",  L"notafolder",   L"toolong",
-        L"moved",    L"planted",    L"hardlink"};
+        L"",         L"relative",   L"slash",    L"dot",          L"percent",
+        L"device",   L"loopback",   L"mapped",   L"noacls",       L"root",
+        L"system",   L"shared",     L"profile",  L"existing",     L"owner",
+        L"writable", L"inherits",   L"reparse",  L"unverifiable", L"codepage",
+        L"reserved", L"devicename", L"server",   L"notafolder",   L"toolong",
+        L"moved",    L"planted",    L"hardlink", L"appeared"};
     return names[static_cast<int>(reason)];
 }
 

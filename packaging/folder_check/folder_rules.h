@@ -36,6 +36,7 @@ enum class Refusal {
     Moved,    // it leads elsewhere than the folder judged
     Planted,  // it holds what the installer did not make
     HardLink, // it holds a second name of a file that may lie elsewhere
+    Appeared, // something stands where the installer was to make a folder
 };
 
 // The word the launch conditions compare with.

@@ -519,6 +519,7 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
         return judgement;
     }
     judgement.Existed = nearest == folder;
+    judgement.Nearest = nearest;
     // Every folder on the way as given, links judged by their own
     // descriptors too; then, where links lead elsewhere, every folder on the
     // way to where they lead.

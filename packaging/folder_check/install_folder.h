@@ -54,6 +54,7 @@ struct Judgement {
     std::wstring Folder;   // as Windows will create it, ending in a backslash
     std::wstring Resolved; // where that is, every link followed, ending in a backslash
     bool Existed = false;  // the folder existed as it was judged: an upgrade in place
+    std::wstring Nearest;  // the nearest folder that existed, the folder itself included
 };
 
 // Whether a path is a network one, \\server\share\....

@@ -145,6 +145,17 @@ std::vector<std::wstring> InstalledLocations(MSIHANDLE install) {
     return locations;
 }
 
+std::wstring FolderLock(MSIHANDLE install) {
+    const auto rows = Rows(install,
+                           L"SELECT `SDDLText` FROM `MsiLockPermissionsEx` WHERE "
+                           L"`LockObject` = 'INSTALLDIR' AND `Table` = 'CreateFolder'",
+                           1);
+    if (rows.size() != 1 || rows[0][0].empty()) {
+        throw InstallerError{ERROR_INVALID_DATA};
+    }
+    return rows[0][0];
+}
+
 PackageLayout ReadPackageLayout(MSIHANDLE install) {
     // Each folder's parent and name; its path below INSTALLDIR, if it lies there.
     std::map<std::wstring, std::pair<std::wstring, std::wstring>> folders;

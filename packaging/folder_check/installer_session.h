@@ -25,5 +25,9 @@ void ShowError(MSIHANDLE install, const std::wstring& text);
 // existing folder.
 std::vector<std::wstring> InstalledLocations(MSIHANDLE install);
 
+// The lock's access list for INSTALLDIR, from the package's own
+// MsiLockPermissionsEx row: the one place it is written.
+std::wstring FolderLock(MSIHANDLE install);
+
 // The package's own files and folders below INSTALLDIR, from its tables.
 PackageLayout ReadPackageLayout(MSIHANDLE install);

@@ -114,8 +114,9 @@ MadeFolder ReadMadeFolder(const std::wstring& given) {
 }
 
 std::wstring VerificationData(const Verification& verification) {
-    std::wstring data =
-        verification.Folder + L"\n" + verification.Resolved + L"\n" + verification.Account;
+    std::wstring data = verification.Folder + L"\n" + verification.Resolved + L"\n" +
+                        verification.Account + L"\n" + verification.Nearest + L"\n" +
+                        verification.Descriptor;
     for (const std::wstring& allowed : verification.Allowed) {
         data += L"\n" + allowed;
     }
@@ -124,10 +125,23 @@ std::wstring VerificationData(const Verification& verification) {
 
 std::optional<Verification> ParseVerificationData(const std::wstring& data) {
     const std::vector<std::wstring> lines = Split(data, L'\n');
-    if (lines.size() < 3 || lines[0].empty() || lines[1].empty()) {
+    if (lines.size() < 5 || lines[0].empty() || lines[1].empty() || lines[3].empty() ||
+        lines[4].empty()) {
         return std::nullopt;
     }
-    return Verification{lines[0], lines[1], lines[2], {lines.begin() + 3, lines.end()}};
+    return Verification{lines[0], lines[1], lines[2],
+                        lines[3], lines[4], {lines.begin() + 5, lines.end()}};
+}
+
+std::vector<std::wstring> FoldersToMake(const Verification& verification) {
+    const std::wstring folder(WithoutTrailingBackslash(verification.Folder));
+    std::vector<std::wstring> made;
+    for (std::wstring step = folder; !step.empty() && !SameFolder(step, verification.Nearest) &&
+                                     IsAtOrBelow(step, verification.Nearest);
+         step = FolderAbove(step)) {
+        made.insert(made.begin(), step);
+    }
+    return made;
 }
 
 Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verification,
@@ -190,6 +204,10 @@ std::wstring Finding(const Verdict& verdict) {
         break;
     case Refusal::Planted:
         text = L"ela contém [F], que o instalador não criou";
+        break;
+    case Refusal::Appeared:
+        text = L"[F] apareceu depois da verificação (uma pasta, um arquivo ou um link que o "
+               L"instalador não criou)";
         break;
     case Refusal::HardLink:
         text = L"[F] é um segundo nome (link físico) de um arquivo que pode estar em outra pasta";

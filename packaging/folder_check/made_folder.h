@@ -32,14 +32,18 @@ struct MadeFolder {
 
 MadeFolder ReadMadeFolder(const std::wstring& folder);
 
-// What the first check passes to the second: the folder, where it led, the
-// installing account when it is an administrator (else empty), and what
-// may stand in the folder: the package's own folders, and what an upgrade
-// found there that is none of the package's files.
+// What the first check passes to the actions that make the folder and look
+// at it again: the folder, where it led, the installing account when it is
+// an administrator (else empty), the nearest folder that existed (the
+// folder itself on an upgrade in place), the descriptor the folder is made
+// with, and what may stand in the folder: the package's own folders, and
+// what an upgrade found there that is none of the package's files.
 struct Verification {
     std::wstring Folder;
     std::wstring Resolved;
     std::wstring Account;
+    std::wstring Nearest;
+    std::wstring Descriptor;
     std::vector<std::wstring> Allowed;
 };
 
@@ -54,6 +58,10 @@ std::optional<Verification> ParseVerificationData(const std::wstring& data);
 // others no more than read and run it.
 Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verification,
                           const std::vector<std::wstring>& trusted);
+
+// The folders to make, from the first below the nearest existing one down to
+// the folder itself; none on an upgrade in place.
+std::vector<std::wstring> FoldersToMake(const Verification& verification);
 
 // The package's files and folders, relative to the installation folder.
 struct PackageLayout {

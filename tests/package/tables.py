@@ -149,7 +149,7 @@ def keywords(page):
     row in the administrators' page's table."""
     with open(page, encoding="utf-8") as stream:
         rows = set(re.findall(r"^\| `([a-z]+)` \|", stream.read(), re.MULTILINE))
-    missing = [reason for reason in REASONS + ["moved", "planted", "hardlink"] if reason not in rows]
+    missing = [reason for reason in REASONS + ["moved", "planted", "hardlink", "appeared"] if reason not in rows]
     if missing:
         refuse(f"the page's table has no row for {missing}")
 

@@ -563,7 +563,8 @@ TEST(FolderAsCreated, GivesLongNamesForTheExistingPart) {
 
 // The folder as the second look finds it, against the data the first check
 // gave: C:\Tarnix, allowed to hold the package's Java and Java\bin.
-const Verification Judged = {L"C:\\Tarnix\\", L"C:\\Tarnix\\", Installer, {L"Java", L"Java\\bin"}};
+const Verification Judged = {L"C:\\Tarnix\\", L"C:\\Tarnix\\",          Installer,
+                             L"C:\\",         L"O:BAD:PAI(A;;FA;;;SY)", {L"Java", L"Java\\bin"}};
 constexpr wchar_t AUser[] = L"S-1-5-21-1-2-3-1001";
 
 struct MadeCase {
@@ -720,14 +721,30 @@ TEST_P(OutcomeTest, GoesOnOnlyWhereTheCheckAcceptedAndSaidSo) {
 INSTANTIATE_TEST_SUITE_P(Table, OutcomeTest, testing::ValuesIn(OutcomeCases), CaseName());
 
 TEST(VerificationData, CarriesEveryFieldToTheSecondLook) {
-    const Verification given = {L"C:\\Tarnix\\", L"E:\\Real\\", L"", {L"Java", L"notas.txt"}};
+    const Verification given = {L"C:\\Tarnix\\",          L"E:\\Real\\",          L"", L"C:\\",
+                                L"O:BAD:PAI(A;;FA;;;SY)", {L"Java", L"notas.txt"}};
     const std::optional<Verification> read = ParseVerificationData(VerificationData(given));
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(read->Folder, given.Folder);
     EXPECT_EQ(read->Resolved, given.Resolved);
     EXPECT_EQ(read->Account, L"");
+    EXPECT_EQ(read->Nearest, L"C:\\");
+    EXPECT_EQ(read->Descriptor, L"O:BAD:PAI(A;;FA;;;SY)");
     EXPECT_EQ(read->Allowed, given.Allowed);
     EXPECT_FALSE(ParseVerificationData(L"").has_value());
+}
+
+TEST(FoldersToMake, AreTheMissingOnesFromTheTopDown) {
+    Verification verification = Judged;
+    verification.Folder = L"C:\\A\\B\\C\\";
+    verification.Nearest = L"C:\\A";
+    EXPECT_EQ(FoldersToMake(verification),
+              (std::vector<std::wstring>{L"C:\\A\\B", L"C:\\A\\B\\C"}));
+    verification.Nearest = L"C:\\";
+    EXPECT_EQ(FoldersToMake(verification),
+              (std::vector<std::wstring>{L"C:\\A", L"C:\\A\\B", L"C:\\A\\B\\C"}));
+    verification.Nearest = L"C:\\A\\B\\C";
+    EXPECT_EQ(FoldersToMake(verification), std::vector<std::wstring>{});
 }
 
 TEST(AllowedContents, KeepsWhatAnAdministratorAddedButNoneOfThePackagesFiles) {
