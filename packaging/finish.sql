@@ -17,3 +17,5 @@ UPDATE `Component` SET `Condition` = 'INSTALLDIR ~= DEFAULTINSTALLDIR' WHERE `Co
 UPDATE `Registry` SET `Root` = -1 WHERE `Root` = 4
 -- The folder check is an immediate DLL action (type 1), which runs as the installing account: without the no-impersonate bit that only deferred actions may carry.
 UPDATE `CustomAction` SET `Type` = 1 WHERE `Action` = 'CheckInstallFolder'
+-- wixl writes a rollback action as an immediate one: the rollback of the folder's making is deferred (in-script, rollback only), as SYSTEM, its return ignored.
+UPDATE `CustomAction` SET `Type` = 3393 WHERE `Action` = 'MakeInstallFolderRollback'

@@ -111,6 +111,11 @@ def folder_check(msi):
     check = actions.get("CheckInstallFolder")
     if check is None or check[1:4] != ["1", "FolderCheck", "CheckInstallFolder"]:
         refuse(f"CheckInstallFolder is not an immediate action of the Binary row FolderCheck: {check}")
+    # Deferred as SYSTEM (3073); the rollback in-script and rollback only (3393).
+    for action, kind in (("MakeInstallFolder", "3073"), ("MakeInstallFolderRollback", "3393"),
+                         ("VerifyInstallFolder", "3073")):
+        if actions.get(action, [None, None])[1] != kind:
+            refuse(f"{action} is not of type {kind}: {actions.get(action)}")
     if "FolderCheck" not in [row[0] for row in rows(msi, "Binary")]:
         refuse("no Binary row FolderCheck")
     # What it reads: INSTALLDIR, the remembered folder and the upgrade found.
