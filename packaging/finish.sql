@@ -15,7 +15,7 @@ INSERT INTO `MsiLockPermissionsEx` (`MsiLockPermissionsEx`, `LockObject`, `Table
 UPDATE `Component` SET `Condition` = 'INSTALLDIR ~= DEFAULTINSTALLDIR' WHERE `Component` = 'VendorFolder'
 -- wixl writes HKMU as root 4, which Windows Installer does not know: -1 is HKMU (the machine's for this per-machine package).
 UPDATE `Registry` SET `Root` = -1 WHERE `Root` = 4
--- The folder check is an immediate DLL action (type 1), which runs as the installing account: without the no-impersonate bit that only deferred actions may carry.
-UPDATE `CustomAction` SET `Type` = 1 WHERE `Action` = 'CheckInstallFolder'
+-- The folder check and the maintenance run's folder are immediate DLL actions (type 1), which run as the installing account: without the no-impersonate bit that only deferred actions may carry.
+UPDATE `CustomAction` SET `Type` = 1 WHERE `Action` = 'CheckInstallFolder' OR `Action` = 'KeepInstalledFolder'
 -- wixl writes a rollback action as an immediate one: the rollback of the folder's making is deferred (in-script, rollback only), as SYSTEM, its return ignored.
 UPDATE `CustomAction` SET `Type` = 3393 WHERE `Action` = 'MakeInstallFolderRollback'

@@ -1,5 +1,7 @@
 #include "packaging/folder_check/check_outcome.h"
 
+#include "packaging/folder_check/folder_rules.h"
+
 std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
                                            const std::wstring& verification) {
     const Verdict& verdict = judgement.Result;
@@ -33,4 +35,17 @@ bool SetProperties(const std::vector<PropertyValue>& properties,
         }
     }
     return true;
+}
+
+MaintenanceFolder MaintenanceDecision(const std::wstring& given, bool remembered,
+                                      const std::wstring& location, bool removal) {
+    if (location.empty()) {
+        return {given, !removal};
+    }
+    // Without the remembered folder, INSTALLDIR is whatever the command
+    // line said: the product's own location stands instead.
+    if (!remembered || removal || SameFolder(given, location)) {
+        return {location, false};
+    }
+    return {given, true};
 }

@@ -26,3 +26,13 @@ std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
 // then the install must stop.
 bool SetProperties(const std::vector<PropertyValue>& properties,
                    const std::function<bool(const wchar_t*, const std::wstring&)>& set);
+
+// A maintenance run's folder (repair, reinstall, patch, removal): the one
+// the product is installed in, location ("" when Windows Installer cannot
+// say). Where the run would go elsewhere it is refused, a removal never.
+struct MaintenanceFolder {
+    std::wstring Folder;
+    bool Refused = false;
+};
+MaintenanceFolder MaintenanceDecision(const std::wstring& given, bool remembered,
+                                      const std::wstring& location, bool removal);

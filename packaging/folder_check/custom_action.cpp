@@ -32,8 +32,8 @@ UINT Concluded(MSIHANDLE install, const std::vector<PropertyValue>& properties) 
         SetProperties(properties, [install](const wchar_t* name, const std::wstring& value) {
             const UINT result = MsiSetPropertyW(install, name, value.c_str());
             if (result != ERROR_SUCCESS) {
-                Log(install, std::wstring(L"CheckInstallFolder: could not set ") + name +
-                                 L", error " + std::to_wstring(result));
+                Log(install, std::wstring(L"FolderCheck: could not set ") + name + L", error " +
+                                 std::to_wstring(result));
             }
             return result == ERROR_SUCCESS;
         });
@@ -106,6 +106,28 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
             // The box names the property, not a folder.
         }
         return Concluded(install, CheckProperties(refused, {}));
+    }
+}
+
+// A maintenance run (repair, reinstall, patch, removal) stays where the
+// product is: INSTALLDIR set to the product's own location where no folder
+// is remembered, and a run that would go elsewhere refused with its own
+// message; a removal never.
+extern "C" __declspec(dllexport) UINT __stdcall KeepInstalledFolder(MSIHANDLE install) {
+    try {
+        const std::wstring given = Property(install, L"INSTALLDIR");
+        const std::wstring location = ProductLocation(install);
+        const MaintenanceFolder decision =
+            MaintenanceDecision(given, !Property(install, L"REMEMBEREDINSTALLDIR").empty(),
+                                location, SameName(Property(install, L"REMOVE"), L"ALL"));
+        Log(install, L"KeepInstalledFolder: installed in " + location + L", INSTALLDIR " + given +
+                         (decision.Refused ? L": refused (maintenance)" : L": " + decision.Folder));
+        return Concluded(install, {{L"INSTALLDIR", decision.Folder},
+                                   {L"InstallDirRefusal", decision.Refused ? L"maintenance" : L""},
+                                   {L"InstallDirRefusalFolder", location}});
+    } catch (...) {
+        Log(install, L"KeepInstalledFolder: failed unexpectedly");
+        return ERROR_INSTALL_FAILURE;
     }
 }
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <memory>
 #include <stdexcept>
+#include <string_view>
 
 #include "text/unique_handle.h"
 #include "packaging/folder_check/local_text.h"
@@ -249,10 +250,29 @@ Verdict VolumeVerdict(const std::wstring& volume) {
     return {VolumeRefusal(type, flags), volume, {}};
 }
 
+// Whether a folder holds nothing; a folder that cannot be listed is not.
+bool IsEmptyFolder(const std::wstring& folder) {
+    WIN32_FIND_DATAW found{};
+    const UniqueSearch search = SearchFolder(folder, found);
+    if (!search) {
+        return false;
+    }
+    do {
+        if (std::wstring_view(found.cFileName) != L"." &&
+            std::wstring_view(found.cFileName) != L"..") {
+            return false;
+        }
+    } while (FindNextFileW(search.get(), &found));
+    return GetLastError() == ERROR_NO_MORE_FILES;
+}
+
 // A first install makes its folder; an upgrade may stay in the one Windows
-// Installer has its product installed in.
+// Installer has its product installed in. An empty local folder an
+// administrator made and secured beforehand (as icacls pre-stages one) is
+// taken too: trusted is given for a local folder only.
 Verdict ExistingRefusal(const std::wstring& folder, const std::wstring& resolved,
-                        const std::vector<std::wstring>& installedLocations) {
+                        const std::vector<std::wstring>& installedLocations,
+                        const std::vector<std::wstring>* trusted) {
     if (!Exists(folder)) {
         return {};
     }
@@ -261,7 +281,11 @@ Verdict ExistingRefusal(const std::wstring& folder, const std::wstring& resolved
             return !location.empty() && (SameFolder(folder, FolderAsCreated(location)) ||
                                          SameFolder(resolved, FolderAsCreated(location)));
         });
-    return installedThere ? Verdict{} : Verdict{Refusal::Existing, folder, {}};
+    const bool secured =
+        trusted != nullptr && IsEmptyFolder(folder) &&
+        DescriptorRefusal(folder, FolderSddl(folder), *trusted, MoreThanReadAndRun).Reason ==
+            Refusal::None;
+    return installedThere || secured ? Verdict{} : Verdict{Refusal::Existing, folder, {}};
 }
 
 } // namespace
@@ -456,7 +480,7 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
             }
         }
         if (judgement.Result.Reason == Refusal::None) {
-            judgement.Result = ExistingRefusal(folder, folder, installedLocations);
+            judgement.Result = ExistingRefusal(folder, folder, installedLocations, nullptr);
         }
         return judgement; // the share's own permissions govern
     }
@@ -514,7 +538,7 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
             return judgement;
         }
     }
-    judgement.Result = ExistingRefusal(folder, resolved, installedLocations);
+    judgement.Result = ExistingRefusal(folder, resolved, installedLocations, &machine.Trusted);
     if (judgement.Result.Reason != Refusal::None) {
         return judgement;
     }

@@ -115,6 +115,30 @@ void ShowError(MSIHANDLE install, const std::wstring& text) {
             text);
 }
 
+namespace {
+
+// A per-machine product's install location; empty where it has none, or
+// is no per-machine product.
+std::wstring MachineProductLocation(const wchar_t* product) {
+    try {
+        return InstallerText([product](wchar_t* buffer, DWORD* length) {
+            return MsiGetProductInfoExW(product, nullptr, MSIINSTALLCONTEXT_MACHINE,
+                                        INSTALLPROPERTY_INSTALLLOCATION, buffer, length);
+        });
+    } catch (const InstallerError& error) {
+        if (error.Code != ERROR_UNKNOWN_PRODUCT && error.Code != ERROR_UNKNOWN_PROPERTY) {
+            throw;
+        }
+        return {};
+    }
+}
+
+} // namespace
+
+std::wstring ProductLocation(MSIHANDLE install) {
+    return MachineProductLocation(Property(install, L"ProductCode").c_str());
+}
+
 std::vector<std::wstring> InstalledLocations(MSIHANDLE install) {
     const std::wstring upgradeCode = Property(install, L"UpgradeCode");
     std::vector<std::wstring> locations;
@@ -125,18 +149,8 @@ std::vector<std::wstring> InstalledLocations(MSIHANDLE install) {
          ++i) {
         // The machine's products only: a per-user product of this upgrade
         // code is any user's to install, and vouches for no folder.
-        try {
-            const std::wstring location = InstallerText([&product](wchar_t* buffer, DWORD* length) {
-                return MsiGetProductInfoExW(product, nullptr, MSIINSTALLCONTEXT_MACHINE,
-                                            INSTALLPROPERTY_INSTALLLOCATION, buffer, length);
-            });
-            if (!location.empty()) {
-                locations.push_back(location);
-            }
-        } catch (const InstallerError& error) {
-            if (error.Code != ERROR_UNKNOWN_PRODUCT && error.Code != ERROR_UNKNOWN_PROPERTY) {
-                throw;
-            }
+        if (const std::wstring location = MachineProductLocation(product); !location.empty()) {
+            locations.push_back(location);
         }
     }
     if (result != ERROR_NO_MORE_ITEMS) {

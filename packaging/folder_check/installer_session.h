@@ -25,6 +25,10 @@ void ShowError(MSIHANDLE install, const std::wstring& text);
 // existing folder.
 std::vector<std::wstring> InstalledLocations(MSIHANDLE install);
 
+// Where Windows Installer has this product (ProductCode) installed for the
+// machine; empty when it cannot say.
+std::wstring ProductLocation(MSIHANDLE install);
+
 // The lock's access list for INSTALLDIR, from the package's own
 // MsiLockPermissionsEx row: the one place it is written.
 std::wstring FolderLock(MSIHANDLE install);

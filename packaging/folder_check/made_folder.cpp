@@ -14,11 +14,6 @@
 
 namespace {
 
-struct FindCloser {
-    void operator()(HANDLE search) const { FindClose(search); }
-};
-using UniqueSearch = std::unique_ptr<void, FindCloser>;
-
 bool Listed(const std::vector<std::wstring>& list, const std::wstring& path) {
     return std::any_of(list.begin(), list.end(),
                        [&path](const std::wstring& item) { return SameName(item, path); });
@@ -67,9 +62,8 @@ void Walk(const std::wstring& folder, const std::wstring& relative,
           const std::function<void(const std::wstring&, const std::wstring&, DWORD)>& visit) {
     WIN32_FIND_DATAW found{};
     const std::wstring base = relative.empty() ? folder : folder + L"\\" + relative;
-    const UniqueSearch search(FindFirstFileExW((base + L"\\*").c_str(), FindExInfoBasic, &found,
-                                               FindExSearchNameMatch, nullptr, 0));
-    if (search.get() == INVALID_HANDLE_VALUE) {
+    const UniqueSearch search = SearchFolder(base, found);
+    if (!search) {
         return;
     }
     do {

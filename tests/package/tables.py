@@ -112,7 +112,7 @@ def folder_check(msi):
     if check is None or check[1:4] != ["1", "FolderCheck", "CheckInstallFolder"]:
         refuse(f"CheckInstallFolder is not an immediate action of the Binary row FolderCheck: {check}")
     # Deferred as SYSTEM (3073); the rollback in-script and rollback only (3393).
-    for action, kind in (("MakeInstallFolder", "3073"), ("MakeInstallFolderRollback", "3393"),
+    for action, kind in (("KeepInstalledFolder", "1"), ("MakeInstallFolder", "3073"), ("MakeInstallFolderRollback", "3393"),
                          ("VerifyInstallFolder", "3073")):
         if actions.get(action, [None, None])[1] != kind:
             refuse(f"{action} is not of type {kind}: {actions.get(action)}")
@@ -145,6 +145,8 @@ def refusals(msi):
         message = conditions.get(f'Installed OR InstallDirRefusal <> "{reason}"')
         if not message:
             refuse(f"no launch condition refuses the reason {reason}")
+    if not conditions.get('NOT Installed OR InstallDirRefusal <> "maintenance"'):
+        refuse("no launch condition refuses a maintenance run that would move the product")
     if not conditions.get('Installed OR WIX_DOWNGRADE_DETECTED OR InstallDirAccepted = "1" OR InstallDirRefusal'):
         refuse("no launch condition refuses an install the check did not accept")
 
@@ -154,7 +156,7 @@ def keywords(page):
     row in the administrators' page's table."""
     with open(page, encoding="utf-8") as stream:
         rows = set(re.findall(r"^\| `([a-z]+)` \|", stream.read(), re.MULTILINE))
-    missing = [reason for reason in REASONS + ["moved", "planted", "hardlink", "appeared"] if reason not in rows]
+    missing = [reason for reason in REASONS + ["moved", "planted", "hardlink", "appeared", "maintenance"] if reason not in rows]
     if missing:
         refuse(f"the page's table has no row for {missing}")
 

@@ -97,6 +97,11 @@ const WayCase WayCases[] = {
      Refusal::Inherits,
      L"D:\\"},
     {"RootUsersMayRepermit", {{L"D:\\", UsersRepermit}}, false, Refusal::Writable, L"D:\\"},
+    {"RootUsersMayDeleteWhatItHolds",
+     {{L"D:\\", UsersDeleteChildren}},
+     false,
+     Refusal::Writable,
+     L"D:\\"},
     {"ParentUsersMayRepermit",
      {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", UsersRepermit}},
      false,
@@ -112,6 +117,12 @@ const WayCase WayCases[] = {
      true,
      Refusal::Inherits,
      L"D:\\Aplicativos"},
+    // The one folder made gets the lock, and inherits nothing.
+    {"ParentPassesUsersModifyToTheOneFolderMade",
+     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", FoldersInheritUsersModify}},
+     false,
+     Refusal::None,
+     L""},
     {"ParentInheritsUsersModify",
      {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", InheritsUsersModify}},
      false,
@@ -372,6 +383,10 @@ const CodePageFolderCase CodePageFolderCases[] = {
      L"C:\\Tarnix\u2011App",
      {{65001, Refusal::None}, {AnyCodePage, Refusal::CodePage}}},
     {"Ascii", L"C:\\Tarnix App", {{AnyCodePage, Refusal::None}}},
+    // Judged as Windows will create it: the name .. leaves is no name of it.
+    {"DotDotPastANameOutsideTheCodePage",
+     L"C:\\Tarnix \u2011\\..\\Tarnix App",
+     {{AnyCodePage, Refusal::None}}},
 };
 
 class CodePageFolderTest : public testing::TestWithParam<CodePageFolderCase> {};
@@ -449,16 +464,21 @@ INSTANTIATE_TEST_SUITE_P(Table, VolumeTest, testing::ValuesIn(VolumeCases), Case
 struct ExistingCase {
     const char* Name;
     std::vector<std::wstring> Installed;
+    bool HoldsAFile;
     Refusal Expected;
 };
 TABLE_CASE_PRINTER(ExistingCase)
 
 const ExistingCase ExistingCases[] = {
     // Whatever a property remembers or claims: no product, no reuse.
-    {"NoProductInstalled", {}, Refusal::Existing},
-    {"ProductInstalledThere", {L"C:\\TarnixExistente\\"}, Refusal::None},
-    {"ProductInstalledThereInOtherLetterCase", {L"c:\\tarnixexistente"}, Refusal::None},
-    {"ProductInstalledElsewhere", {L"C:\\Outra\\", L""}, Refusal::Existing},
+    {"NoProductInstalled", {}, true, Refusal::Existing},
+    {"ProductInstalledThere", {L"C:\\TarnixExistente\\"}, true, Refusal::None},
+    {"ProductInstalledThereInOtherLetterCase", {L"c:\\tarnixexistente"}, true, Refusal::None},
+    {"ProductInstalledElsewhere", {L"C:\\Outra\\", L""}, true, Refusal::Existing},
+    {"ProductInstalledBelowIt", {L"C:\\TarnixExistente\\Tarnix\\"}, true, Refusal::Existing},
+    // Made empty and secured beforehand by an administrator (here the
+    // installing one; Users read and run).
+    {"EmptyAndSecuredBeforehand", {}, false, Refusal::None},
 };
 
 class ExistingTest : public testing::TestWithParam<ExistingCase> {};
@@ -466,10 +486,13 @@ class ExistingTest : public testing::TestWithParam<ExistingCase> {};
 TEST_P(ExistingTest, ReusesOnlyTheFolderAProductIsInstalledIn) {
     const fs::path folder = L"C:\\TarnixExistente";
     fs::create_directories(folder);
+    if (GetParam().HoldsAFile) {
+        std::ofstream(folder / L"notas.txt") << "x";
+    }
     const Judgement judgement =
         JudgeInstallFolder(folder.wstring(), ReadMachine({}), SmallPackage, GetParam().Installed,
                            [](const std::wstring&) {});
-    fs::remove(folder);
+    fs::remove_all(folder);
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(GetParam().Expected));
     // Only what an upgrade finds in its own folder may stay there.
     EXPECT_EQ(judgement.Existed, GetParam().Expected == Refusal::None);
@@ -484,6 +507,22 @@ TEST(JudgeInstallFolder, RefusesThisComputerByItsOwnName) {
     const Judgement judgement =
         JudgeInstallFolder(std::wstring(L"\\\\") + name + L"\\share\\Tarnix", ReadMachine({}),
                            SmallPackage, {}, [](const std::wstring&) {});
+    EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"loopback");
+}
+
+TEST(JudgeInstallFolder, RefusesThisComputerByItsOwnAdaptersAddress) {
+    std::wstring own;
+    for (const std::wstring& address : OwnAddresses()) {
+        if (address.find(L'.') != std::wstring::npos && address.rfind(L"127.", 0) != 0) {
+            own = address;
+        }
+    }
+    if (own.empty()) {
+        GTEST_SKIP() << "no adapter with an IPv4 address of its own";
+    }
+    const Judgement judgement =
+        JudgeInstallFolder(L"\\\\" + own + L"\\share\\Tarnix", ReadMachine({}), SmallPackage, {},
+                           [](const std::wstring&) {});
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"loopback");
 }
 
@@ -710,6 +749,41 @@ TEST_P(OutcomeTest, GoesOnOnlyWhereTheCheckAcceptedAndSaidSo) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, OutcomeTest, testing::ValuesIn(OutcomeCases), CaseName());
+
+struct MaintenanceCase {
+    const char* Name;
+    const wchar_t* Given;
+    bool Remembered;
+    const wchar_t* Location;
+    bool Removal;
+    MaintenanceFolder Expected;
+};
+TABLE_CASE_PRINTER(MaintenanceCase)
+
+const MaintenanceCase MaintenanceCases[] = {
+    {"WhereItIs", L"c:\\tarnixm\\", true, L"C:\\TarnixM\\", false, {L"C:\\TarnixM\\", false}},
+    {"NothingRememberedTakesTheProducts",
+     L"C:\\OutraPasta\\",
+     false,
+     L"C:\\TarnixM\\",
+     false,
+     {L"C:\\TarnixM\\", false}},
+    {"ElsewhereIsRefused", L"C:\\Outra\\", true, L"C:\\TarnixM\\", false, {L"C:\\Outra\\", true}},
+    {"ARemovalNever", L"C:\\Outra\\", true, L"C:\\TarnixM\\", true, {L"C:\\TarnixM\\", false}},
+    {"NoKnownLocationIsRefused", L"C:\\Outra\\", false, L"", false, {L"C:\\Outra\\", true}},
+};
+
+class MaintenanceTest : public testing::TestWithParam<MaintenanceCase> {};
+
+TEST_P(MaintenanceTest, NeverMovesTheProduct) {
+    const MaintenanceCase& c = GetParam();
+    const MaintenanceFolder decision =
+        MaintenanceDecision(c.Given, c.Remembered, c.Location, c.Removal);
+    EXPECT_EQ(decision.Folder, c.Expected.Folder);
+    EXPECT_EQ(decision.Refused, c.Expected.Refused);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, MaintenanceTest, testing::ValuesIn(MaintenanceCases), CaseName());
 
 TEST(VerificationData, CarriesEveryFieldToTheSecondLook) {
     const Verification given = {L"C:\\Tarnix\\",          L"E:\\Real\\",          L"", L"C:\\",
