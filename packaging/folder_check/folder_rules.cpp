@@ -272,7 +272,8 @@ Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std
             return {Refusal::Owner, folder.Path, owner};
         }
         const bool last = i + 1 == way.size();
-        const bool root = !folder.Path.empty() && folder.Path.back() == L'\\';
+        const bool root =
+            folder.VolumeRoot || (!folder.Path.empty() && folder.Path.back() == L'\\');
         for (const Grant& grant : grants) {
             if (Trusted(grant.Trustee, trusted)) {
                 continue;

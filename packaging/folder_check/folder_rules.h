@@ -67,6 +67,7 @@ struct FolderOnTheWay {
     std::optional<std::wstring> Sddl; // owner and access list; nothing: unreadable
     bool ReparsePoint = false;
     std::optional<std::wstring> LinkSddl = std::nullopt; // a link's own; nothing: unreadable
+    bool VolumeRoot = false; // a volume mounted in this folder: a root, as a drive's is
 };
 
 // Refusals read from the text as given, before Windows reshapes it.
@@ -103,8 +104,9 @@ Verdict ProtectedRefusal(const std::wstring& path, const std::vector<ProtectedFo
 // The folders from the volume's root down to the nearest existing ancestor
 // (or the folder itself), judged for the trustees in trusted (SIDs as
 // text); createsFolders: the installer makes folders between the last and
-// the installation folder. A root cannot be deleted or renamed: there only
-// what re-permits it or removes what is in it counts.
+// the installation folder. A root (a drive's, or a volume mounted in a
+// folder) cannot be deleted or renamed: there only what re-permits it or
+// removes what is in it counts.
 Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std::wstring>& trusted,
                    bool createsFolders);
 

@@ -592,8 +592,8 @@ std::vector<FolderOnTheWay> WayDownTo(const std::wstring& last) {
         const DWORD attributes = Attributes(step);
         const bool link = attributes != INVALID_FILE_ATTRIBUTES &&
                           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        way.insert(way.begin(),
-                   {step, FolderSddl(step), link, link ? LinkSddl(step) : std::nullopt});
+        way.insert(way.begin(), {step, FolderSddl(step), link, link ? LinkSddl(step) : std::nullopt,
+                                 SameFolder(VolumePath(step), step)});
     }
     return way;
 }

@@ -2,14 +2,22 @@
 """The package build's limits at their boundaries, as a table on the
 staging decision and the cabinet header check: no large runtime is built."""
 import pathlib
+import struct
 import sys
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "packaging"))
 from check import cabinet_mismatch  # noqa: E402
+from icon import icon_problem  # noqa: E402
 from runtime_tree import cabinet_refusal, unusable_names  # noqa: E402
 
 # C:\Program Files (x86)\Velmora\Tarnix Cadastro 2018\Java\ has 57 characters.
 FOLDER_LENGTH = 57
+
+
+def icon(size, stored):
+    """An icon of one PNG image that says it holds size bytes and holds stored."""
+    header = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", 16, 16, 0, 0, 1, 32, size, 22)
+    return header + (b"\x89PNG\r\n\x1a\n" + bytes(16))[:stored]
 
 
 def forbidden(name):
@@ -35,6 +43,8 @@ ROWS = [
     ("a device name with spaces before its extension is a device", forbidden("lib/aux .txt"), True),
     ("a device name before the first of two dots is a device", forbidden("lib/con.tar.gz"), True),
     ("a longer name that begins like a device is no device", forbidden("lib/CONSOLE.txt"), False),
+    ("an icon whose image ends with the file passes", icon_problem(icon(24, 24)) is not None, False),
+    ("an icon whose image runs a byte past the file is refused", icon_problem(icon(24, 23)) is not None, True),
     ("blocks that cover the bytes pass", cabinet_mismatch(3, 2, 3, 65536) is not None, False),
     ("a partial block is a block", cabinet_mismatch(3, 3, 3, 65537) is not None, False),
     ("one block fewer than a partial block needs fails", cabinet_mismatch(3, 2, 3, 65537) is not None, True),
