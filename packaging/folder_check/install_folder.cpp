@@ -212,24 +212,6 @@ AccountToken ReadAccountToken() {
     return read;
 }
 
-// A link's own owner and access list, not its target's.
-std::optional<std::wstring> LinkSddl(const std::wstring& path) {
-    const UniqueHandle link(CreateFileW(
-        path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (link.get() == INVALID_HANDLE_VALUE) {
-        return std::nullopt;
-    }
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetSecurityInfo(link.get(), SE_FILE_OBJECT,
-                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    const LocalPointer<void> owned(descriptor);
-    return DescriptorText(descriptor);
-}
-
 // The volume a path lies on: a volume mounted in a folder is that folder.
 std::wstring VolumePath(const std::wstring& path) {
     std::wstring volume(path.size() + 2, L'\0');
@@ -592,10 +574,38 @@ std::vector<FolderOnTheWay> WayDownTo(const std::wstring& last) {
         const DWORD attributes = Attributes(step);
         const bool link = attributes != INVALID_FILE_ATTRIBUTES &&
                           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        way.insert(way.begin(), {step, FolderSddl(step), link, link ? LinkSddl(step) : std::nullopt,
-                                 SameFolder(VolumePath(step), step)});
+        way.insert(way.begin(),
+                   {step, FolderSddl(step), link, link ? ReadOwnFacts(step).Sddl : std::nullopt,
+                    SameFolder(VolumePath(step), step)});
     }
     return way;
+}
+
+HANDLE OpenWithCreateFile(const std::wstring& path, DWORD access, DWORD flags) {
+    return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, flags, nullptr);
+}
+
+OwnFacts ReadOwnFacts(const std::wstring& path, const ItselfOpener& open) {
+    OwnFacts facts;
+    const HANDLE opened = open(path, FILE_READ_ATTRIBUTES | READ_CONTROL,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT);
+    if (opened == INVALID_HANDLE_VALUE) {
+        return facts;
+    }
+    const UniqueHandle owned(opened);
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileInformationByHandle(opened, &information)) {
+        facts.Links = information.nNumberOfLinks;
+    }
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(opened, SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                        nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
+        const LocalPointer<void> ownedDescriptor(descriptor);
+        facts.Sddl = DescriptorText(descriptor);
+    }
+    return facts;
 }
 
 Judgement JudgedOrUnverifiable(const std::wstring& text, const std::function<Judgement()>& judge) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -94,6 +96,21 @@ std::optional<std::wstring> FinalPath(const std::wstring& path, bool keepLastLin
 // The folders from the volume's root down to this existing one, each with
 // its descriptor, and a link's own too.
 std::vector<FolderOnTheWay> WayDownTo(const std::wstring& last);
+
+// Opens (path, access, flags) as CreateFileW does, sharing everything, for
+// an existing thing: the seam through which a test sees how a thing is
+// opened (Wine gives a link its target's descriptor, so no link on its
+// disk shows which one was read).
+using ItselfOpener = std::function<HANDLE(const std::wstring&, DWORD, DWORD)>;
+HANDLE OpenWithCreateFile(const std::wstring& path, DWORD access, DWORD flags);
+
+// What a thing is itself, a link never followed: its names (0: unreadable)
+// and its own owner and access list (nothing: unreadable).
+struct OwnFacts {
+    unsigned long Links = 0;
+    std::optional<std::wstring> Sddl = std::nullopt;
+};
+OwnFacts ReadOwnFacts(const std::wstring& path, const ItselfOpener& open = OpenWithCreateFile);
 
 // A judgement, or, when taking it failed unexpectedly, a refusal as
 // unverifiable of the text: never a bare failure of the install.

@@ -19,32 +19,6 @@ bool Listed(const std::vector<std::wstring>& list, const std::wstring& path) {
                        [&path](const std::wstring& item) { return SameName(item, path); });
 }
 
-// A thing's own link count and descriptor, a link itself never followed.
-void ReadOwnFacts(const std::wstring& path, unsigned long& links,
-                  std::optional<std::wstring>& sddl) {
-    links = 0;
-    sddl.reset();
-    const UniqueHandle opened(
-        CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | READ_CONTROL,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (opened.get() == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (GetFileInformationByHandle(opened.get(), &information)) {
-        links = information.nNumberOfLinks;
-    }
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetSecurityInfo(opened.get(), SE_FILE_OBJECT,
-                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
-        return;
-    }
-    const LocalPointer<void> owned(descriptor);
-    sddl = DescriptorText(descriptor);
-}
-
 std::wstring Owner(const std::wstring& path) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     PSID owner = nullptr;
@@ -95,13 +69,14 @@ MadeFolder ReadMadeFolder(const std::wstring& given) {
     made.ReparsePoint = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     made.FinalPath = *final;
     made.Owner = Owner(folder);
-    unsigned long links = 0;
-    ReadOwnFacts(folder, links, made.Sddl);
+    made.Sddl = ReadOwnFacts(folder).Sddl;
     Walk(folder, L"",
          [&made](const std::wstring& path, const std::wstring& relative, DWORD entryAttributes) {
              FolderEntry entry{relative, (entryAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
                                Owner(path)};
-             ReadOwnFacts(path, entry.Links, entry.Sddl);
+             const OwnFacts own = ReadOwnFacts(path);
+             entry.Links = own.Links;
+             entry.Sddl = own.Sddl;
              made.Contents.push_back(entry);
          });
     return made;

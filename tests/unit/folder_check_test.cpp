@@ -531,6 +531,21 @@ TEST(JudgeInstallFolder, RefusesThisComputerByItsOwnAdaptersAddress) {
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"loopback");
 }
 
+TEST(ReadOwnFacts, OpensALinkItselfNeverWhereItLeads) {
+    DWORD flags = 0;
+    ReadOwnFacts(L"C:\\Link", [&flags](const std::wstring&, DWORD, DWORD given) {
+        flags = given;
+        return INVALID_HANDLE_VALUE;
+    });
+    EXPECT_EQ(flags & FILE_FLAG_OPEN_REPARSE_POINT,
+              static_cast<DWORD>(FILE_FLAG_OPEN_REPARSE_POINT));
+}
+
+TEST(ServerAddresses, AreIpv6AddressesToo) {
+    // A name whose only address is an IPv6 one, as this machine's may be.
+    EXPECT_EQ(ServerAddresses(L"::1"), std::vector<std::wstring>{L"::1"});
+}
+
 TEST(JudgeInstallFolder, RefusesAProfileOutsideTheProfilesFolder) {
     // As a moved profile is: named only by its own entry in the profile list.
     ScratchKey entry(KEY_WOW64_64KEY,
