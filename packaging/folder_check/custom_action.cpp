@@ -95,9 +95,12 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
                              (verdict.Trustee.empty() ? L"" : L" for " + verdict.Trustee));
         }
         return Concluded(install, CheckProperties(judgement, verification));
+    } catch (const InstallCancelled&) {
+        return ERROR_INSTALL_USEREXIT;
     } catch (...) {
         // Refused as unverifiable, with its message, never a bare failure.
-        Log(install, L"CheckInstallFolder: failed unexpectedly; refused (unverifiable)");
+        Log(install, L"CheckInstallFolder: " + CurrentFailure() + L"; refused (unverifiable)",
+            false);
         Judgement refused;
         refused.Result = {Refusal::Unverifiable, L"INSTALLDIR", {}};
         try {
@@ -122,11 +125,15 @@ extern "C" __declspec(dllexport) UINT __stdcall KeepInstalledFolder(MSIHANDLE in
                                 location, SameName(Property(install, L"REMOVE"), L"ALL"));
         Log(install, L"KeepInstalledFolder: installed in " + location + L", INSTALLDIR " + given +
                          (decision.Refused ? L": refused (maintenance)" : L": " + decision.Folder));
-        return Concluded(install, {{L"INSTALLDIR", decision.Folder},
-                                   {L"InstallDirRefusal", decision.Refused ? L"maintenance" : L""},
-                                   {L"InstallDirRefusalFolder", location}});
+        return Concluded(install,
+                         {{L"INSTALLDIR", decision.Folder},
+                          {L"InstallDirRefusal",
+                           RefusalName(decision.Refused ? Refusal::Maintenance : Refusal::None)},
+                          {L"InstallDirRefusalFolder", location}});
+    } catch (const InstallCancelled&) {
+        return ERROR_INSTALL_USEREXIT;
     } catch (...) {
-        Log(install, L"KeepInstalledFolder: failed unexpectedly");
+        Log(install, L"KeepInstalledFolder: failed unexpectedly: " + CurrentFailure(), false);
         return ERROR_INSTALL_FAILURE;
     }
 }
@@ -239,8 +246,10 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE inst
             Log(install, L"MakeInstallFolder: made " + path);
         }
         return ERROR_SUCCESS;
+    } catch (const InstallCancelled&) {
+        return ERROR_INSTALL_USEREXIT;
     } catch (...) {
-        Log(install, L"MakeInstallFolder: failed unexpectedly");
+        Log(install, L"MakeInstallFolder: failed unexpectedly: " + CurrentFailure(), false);
         return ERROR_INSTALL_FAILURE;
     }
 }
@@ -269,7 +278,8 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolderRollback(MSIHAN
             }
         }
     } catch (...) {
-        Log(install, L"MakeInstallFolderRollback: failed unexpectedly");
+        // A rollback goes on whatever fails here.
+        Log(install, L"MakeInstallFolderRollback: failed unexpectedly: " + CurrentFailure(), false);
     }
     return ERROR_SUCCESS;
 }
@@ -293,8 +303,10 @@ extern "C" __declspec(dllexport) UINT __stdcall VerifyInstallFolder(MSIHANDLE in
             return ERROR_SUCCESS;
         }
         return Refused(install, L"VerifyInstallFolder", verification->Folder, verdict);
+    } catch (const InstallCancelled&) {
+        return ERROR_INSTALL_USEREXIT;
     } catch (...) {
-        Log(install, L"VerifyInstallFolder: failed unexpectedly");
+        Log(install, L"VerifyInstallFolder: failed unexpectedly: " + CurrentFailure(), false);
         return ERROR_INSTALL_FAILURE;
     }
 }

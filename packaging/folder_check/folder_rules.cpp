@@ -51,17 +51,6 @@ bool Trusted(const std::wstring& sid, const std::vector<std::wstring>& trusted) 
     return std::find(trusted.begin(), trusted.end(), sid) != trusted.end();
 }
 
-const wchar_t* RefusalName(Refusal reason) {
-    static const wchar_t* const names[] = {
-        L"",         L"relative",   L"slash",    L"dot",          L"percent",
-        L"device",   L"loopback",   L"mapped",   L"noacls",       L"root",
-        L"system",   L"shared",     L"profile",  L"existing",     L"owner",
-        L"writable", L"inherits",   L"reparse",  L"unverifiable", L"codepage",
-        L"reserved", L"devicename", L"server",   L"notafolder",   L"toolong",
-        L"moved",    L"planted",    L"hardlink", L"appeared"};
-    return names[static_cast<int>(reason)];
-}
-
 namespace {
 
 // A device Windows finds in every folder, whatever the extension.

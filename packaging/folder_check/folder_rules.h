@@ -1,11 +1,11 @@
 #pragma once
 
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
-// Why a folder may not receive the application. Each reason has a launch
-// condition of its own, whose message says what to do.
+// Why a folder may not receive the application.
 enum class Refusal {
     None,
     Relative,      // no drive letter nor \\server\share
@@ -32,6 +32,7 @@ enum class Refusal {
     Server,        // a server or share name that no host or share has
     NotAFolder,    // a file where a folder of the way should be
     TooLong,       // a path, with the longest file the package installs, past MAX_PATH
+    Maintenance,   // a repair or reinstall that would put the product elsewhere
     // Found as the folder is made, after it was judged:
     Moved,    // it leads elsewhere than the folder judged
     Planted,  // it holds what the installer did not make
@@ -39,8 +40,77 @@ enum class Refusal {
     Appeared, // something stands where the installer was to make a folder
 };
 
+// Where a refusal is said: by a launch condition of its own, whose message
+// says what to do (a maintenance run's passes on a first install, the
+// others on a maintenance run), or, found as the folder is made, in the
+// error that stops the install.
+enum class Said { Nowhere, LaunchCondition, MaintenanceCondition, Error };
+
+// Every reason, in the enumeration's order: its keyword (the launch
+// conditions' and the log's word), where it is said, and what was found,
+// in the administrators' language ([F] the folder, [T] the trustee at
+// fault), for the error of the folder's making and second look. The
+// package's tables and page are checked against this one list.
+struct RefusalText {
+    Refusal Reason;
+    const wchar_t* Keyword;
+    Said Where;
+    const wchar_t* Finding;
+};
+constexpr const wchar_t* Unverified = L"[F] não pôde ser verificada";
+constexpr const wchar_t* Repermits =
+    L"a conta [T] pode alterar, apagar, renomear ou mudar as permissões de [F]";
+constexpr RefusalText RefusalTexts[] = {
+    {Refusal::None, L"", Said::Nowhere, Unverified},
+    {Refusal::Relative, L"relative", Said::LaunchCondition, Unverified},
+    {Refusal::Slash, L"slash", Said::LaunchCondition, Unverified},
+    {Refusal::Dot, L"dot", Said::LaunchCondition, Unverified},
+    {Refusal::Percent, L"percent", Said::LaunchCondition, Unverified},
+    {Refusal::Device, L"device", Said::LaunchCondition, Unverified},
+    {Refusal::Loopback, L"loopback", Said::LaunchCondition, Unverified},
+    {Refusal::Mapped, L"mapped", Said::LaunchCondition, Unverified},
+    {Refusal::NoPermissions, L"noacls", Said::LaunchCondition, Unverified},
+    {Refusal::Root, L"root", Said::LaunchCondition, Unverified},
+    {Refusal::System, L"system", Said::LaunchCondition, Unverified},
+    {Refusal::Shared, L"shared", Said::LaunchCondition, Unverified},
+    {Refusal::Profile, L"profile", Said::LaunchCondition, Unverified},
+    {Refusal::Existing, L"existing", Said::LaunchCondition, Unverified},
+    {Refusal::Owner, L"owner", Said::LaunchCondition, L"[F] pertence à conta [T]"},
+    {Refusal::Writable, L"writable", Said::LaunchCondition, Repermits},
+    {Refusal::Inherits, L"inherits", Said::LaunchCondition, Repermits},
+    {Refusal::Reparse, L"reparse", Said::LaunchCondition,
+     L"[F] é um link (junção, link simbólico ou ponto de montagem)"},
+    {Refusal::Unverifiable, L"unverifiable", Said::LaunchCondition, Unverified},
+    {Refusal::CodePage, L"codepage", Said::LaunchCondition, Unverified},
+    {Refusal::Reserved, L"reserved", Said::LaunchCondition, Unverified},
+    {Refusal::DeviceName, L"devicename", Said::LaunchCondition, Unverified},
+    {Refusal::Server, L"server", Said::LaunchCondition, Unverified},
+    {Refusal::NotAFolder, L"notafolder", Said::LaunchCondition, Unverified},
+    {Refusal::TooLong, L"toolong", Said::LaunchCondition, Unverified},
+    {Refusal::Maintenance, L"maintenance", Said::MaintenanceCondition, Unverified},
+    {Refusal::Moved, L"moved", Said::Error, L"ela agora leva a [F], não à pasta verificada"},
+    {Refusal::Planted, L"planted", Said::Error, L"ela contém [F], que o instalador não criou"},
+    {Refusal::HardLink, L"hardlink", Said::Error,
+     L"[F] é um segundo nome (link físico) de um arquivo que pode estar em outra pasta"},
+    {Refusal::Appeared, L"appeared", Said::Error,
+     L"[F] apareceu depois da verificação (uma pasta, um arquivo ou um link que o instalador "
+     L"não criou)"},
+};
+
+constexpr bool InEnumerationOrder() {
+    for (std::size_t i = 0; i < std::size(RefusalTexts); ++i) {
+        if (RefusalTexts[i].Reason != static_cast<Refusal>(i)) {
+            return false;
+        }
+    }
+    return std::size(RefusalTexts) == static_cast<std::size_t>(Refusal::Appeared) + 1;
+}
+static_assert(InEnumerationOrder(), "one row a reason, in the enumeration's order");
+
 // The word the launch conditions compare with.
-const wchar_t* RefusalName(Refusal reason);
+inline const wchar_t* RefusalName(Refusal reason) {
+    return RefusalTexts[static_cast<std::size_t>(reason)].Keyword;
+}
 
 struct Verdict {
     Refusal Reason = Refusal::None;

@@ -611,6 +611,8 @@ OwnFacts ReadOwnFacts(const std::wstring& path, const ItselfOpener& open) {
 Judgement JudgedOrUnverifiable(const std::wstring& text, const std::function<Judgement()>& judge) {
     try {
         return judge();
+    } catch (const InstallCancelled&) {
+        throw;
     } catch (...) {
         Judgement refused;
         refused.Result = {Refusal::Unverifiable, text, {}};

@@ -112,6 +112,10 @@ struct OwnFacts {
 };
 OwnFacts ReadOwnFacts(const std::wstring& path, const ItselfOpener& open = OpenWithCreateFile);
 
+// Thrown where the user pressed Cancel: the action ends as the user asked,
+// never refused nor failed for it.
+struct InstallCancelled {};
+
 // A judgement, or, when taking it failed unexpectedly, a refusal as
 // unverifiable of the text: never a bare failure of the install.
 Judgement JudgedOrUnverifiable(const std::wstring& text, const std::function<Judgement()>& judge);

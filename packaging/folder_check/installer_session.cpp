@@ -2,6 +2,7 @@
 
 #include <msiquery.h>
 
+#include <exception>
 #include <map>
 #include <optional>
 
@@ -9,14 +10,9 @@
 
 namespace {
 
-// Text an installer call writes into a buffer whose size it reports first,
-// in characters without the NUL. A failure is thrown, never empty text;
-// the call's error code comes with it, for a caller that expects some.
-struct InstallerError {
-    UINT Code;
-};
-
-template <typename Call> std::wstring InstallerText(Call call) {
+// Text an installer call (named for the log) writes into a buffer whose
+// size it reports first, in characters without the NUL.
+template <typename Call> std::wstring InstallerText(const wchar_t* name, Call call) {
     DWORD length = 0;
     wchar_t empty[1] = L"";
     UINT result = call(empty, &length);
@@ -24,42 +20,57 @@ template <typename Call> std::wstring InstallerText(Call call) {
         return {};
     }
     if (result != ERROR_MORE_DATA) {
-        throw InstallerError{result};
+        throw InstallerCallFailed{name, result};
     }
     std::wstring text(++length, L'\0');
     if ((result = call(text.data(), &length)) != ERROR_SUCCESS) {
-        throw InstallerError{result};
+        throw InstallerCallFailed{name, result};
     }
     text.resize(length);
     return text;
 }
 
 std::wstring RecordText(MSIHANDLE record, UINT field) {
-    return InstallerText([record, field](wchar_t* buffer, DWORD* length) {
+    return InstallerText(L"MsiRecordGetStringW", [record, field](wchar_t* buffer, DWORD* length) {
         return MsiRecordGetStringW(record, field, buffer, length);
     });
 }
 
-// Each row of a query on the package's own database, its fields as text.
-std::vector<std::vector<std::wstring>> Rows(MSIHANDLE install, const wchar_t* query, UINT fields) {
-    std::vector<std::vector<std::wstring>> rows;
-    PMSIHANDLE database = MsiGetActiveDatabase(install);
-    PMSIHANDLE view;
-    UINT result = ERROR_SUCCESS;
-    if ((result = MsiDatabaseOpenViewW(database, query, &view)) != ERROR_SUCCESS ||
-        (result = MsiViewExecute(view, 0)) != ERROR_SUCCESS) {
-        throw InstallerError{result};
+void Check(const wchar_t* name, UINT result) {
+    if (result != ERROR_SUCCESS) {
+        throw InstallerCallFailed{name, result};
     }
+}
+
+// Each row of a query on the package's own database, its fields by the
+// names the query gives its columns.
+using Row = std::map<std::wstring, std::wstring>;
+std::vector<Row> Rows(MSIHANDLE install, const wchar_t* query) {
+    PMSIHANDLE database = MsiGetActiveDatabase(install);
+    if (database == 0) {
+        throw InstallerCallFailed{L"MsiGetActiveDatabase", ERROR_INVALID_HANDLE};
+    }
+    PMSIHANDLE view;
+    Check(L"MsiDatabaseOpenViewW", MsiDatabaseOpenViewW(database, query, &view));
+    Check(L"MsiViewExecute", MsiViewExecute(view, 0));
+    PMSIHANDLE names;
+    Check(L"MsiViewGetColumnInfo", MsiViewGetColumnInfo(view, MSICOLINFO_NAMES, &names));
+    std::vector<std::wstring> columns;
+    for (UINT field = 1; field <= MsiRecordGetFieldCount(names); ++field) {
+        columns.push_back(RecordText(names, field));
+    }
+    std::vector<Row> rows;
     PMSIHANDLE record;
+    UINT result = ERROR_SUCCESS;
     while ((result = MsiViewFetch(view, &record)) == ERROR_SUCCESS) {
-        std::vector<std::wstring> row;
-        for (UINT field = 1; field <= fields; ++field) {
-            row.push_back(RecordText(record, field));
+        Row row;
+        for (UINT field = 1; field <= columns.size(); ++field) {
+            row[columns[field - 1]] = RecordText(record, field);
         }
         rows.push_back(row);
     }
     if (result != ERROR_NO_MORE_ITEMS) {
-        throw InstallerError{result};
+        throw InstallerCallFailed{L"MsiViewFetch", result};
     }
     return rows;
 }
@@ -75,7 +86,7 @@ std::wstring LongName(std::wstring name) {
 } // namespace
 
 std::wstring Property(MSIHANDLE install, const wchar_t* name) {
-    return InstallerText([install, name](wchar_t* buffer, DWORD* length) {
+    return InstallerText(L"MsiGetPropertyW", [install, name](wchar_t* buffer, DWORD* length) {
         return MsiGetPropertyW(install, name, buffer, length);
     });
 }
@@ -98,16 +109,35 @@ std::wstring Literal(const std::wstring& text) {
     return literal;
 }
 
-void Message(MSIHANDLE install, INSTALLMESSAGE kind, const std::wstring& text) {
+// What the installer answered: IDCANCEL where the user pressed Cancel.
+int Message(MSIHANDLE install, INSTALLMESSAGE kind, const std::wstring& text) {
     PMSIHANDLE record = MsiCreateRecord(0);
-    MsiRecordSetStringW(record, 0, Literal(text).c_str());
-    MsiProcessMessage(install, kind, record);
+    if (record == 0 || MsiRecordSetStringW(record, 0, Literal(text).c_str()) != ERROR_SUCCESS) {
+        return -1;
+    }
+    return MsiProcessMessage(install, kind, record);
 }
 
 } // namespace
 
-void Log(MSIHANDLE install, const std::wstring& text) {
-    Message(install, INSTALLMESSAGE_INFO, WithCodePointsOutsideTheCodePage(text));
+void Log(MSIHANDLE install, const std::wstring& text, bool honourCancel) {
+    if (Message(install, INSTALLMESSAGE_INFO, WithCodePointsOutsideTheCodePage(text)) == IDCANCEL &&
+        honourCancel) {
+        throw InstallCancelled{};
+    }
+}
+
+std::wstring CurrentFailure() {
+    try {
+        throw;
+    } catch (const InstallerCallFailed& failed) {
+        return std::wstring(failed.Call) + L" failed, error " + std::to_wstring(failed.Code);
+    } catch (const std::exception& failed) {
+        const std::string what = failed.what();
+        return std::wstring(what.begin(), what.end());
+    } catch (...) {
+        return L"an unknown failure";
+    }
 }
 
 void ShowError(MSIHANDLE install, const std::wstring& text) {
@@ -121,11 +151,11 @@ namespace {
 // is no per-machine product.
 std::wstring MachineProductLocation(const wchar_t* product) {
     try {
-        return InstallerText([product](wchar_t* buffer, DWORD* length) {
+        return InstallerText(L"MsiGetProductInfoExW", [product](wchar_t* buffer, DWORD* length) {
             return MsiGetProductInfoExW(product, nullptr, MSIINSTALLCONTEXT_MACHINE,
                                         INSTALLPROPERTY_INSTALLLOCATION, buffer, length);
         });
-    } catch (const InstallerError& error) {
+    } catch (const InstallerCallFailed& error) {
         if (error.Code != ERROR_UNKNOWN_PRODUCT && error.Code != ERROR_UNKNOWN_PROPERTY) {
             throw;
         }
@@ -154,29 +184,27 @@ std::vector<std::wstring> InstalledLocations(MSIHANDLE install) {
         }
     }
     if (result != ERROR_NO_MORE_ITEMS) {
-        throw InstallerError{result};
+        throw InstallerCallFailed{L"MsiEnumRelatedProductsW", result};
     }
     return locations;
 }
 
 std::wstring FolderLock(MSIHANDLE install) {
-    const auto rows = Rows(install,
-                           L"SELECT `SDDLText` FROM `MsiLockPermissionsEx` WHERE "
-                           L"`LockObject` = 'INSTALLDIR' AND `Table` = 'CreateFolder'",
-                           1);
-    if (rows.size() != 1 || rows[0][0].empty()) {
-        throw InstallerError{ERROR_INVALID_DATA};
+    const auto rows = Rows(install, L"SELECT `SDDLText` FROM `MsiLockPermissionsEx` WHERE "
+                                    L"`LockObject` = 'INSTALLDIR' AND `Table` = 'CreateFolder'");
+    if (rows.size() != 1 || rows[0].at(L"SDDLText").empty()) {
+        throw InstallerCallFailed{L"the lock's MsiLockPermissionsEx row", ERROR_INVALID_DATA};
     }
-    return rows[0][0];
+    return rows[0].at(L"SDDLText");
 }
 
 PackageLayout ReadPackageLayout(MSIHANDLE install) {
     // Each folder's parent and name; its path below INSTALLDIR, if it lies there.
     std::map<std::wstring, std::pair<std::wstring, std::wstring>> folders;
-    for (const auto& row :
-         Rows(install, L"SELECT `Directory`, `Directory_Parent`, `DefaultDir` FROM `Directory`",
-              3)) {
-        folders[row[0]] = {row[1], LongName(row[2])};
+    for (const Row& row :
+         Rows(install, L"SELECT `Directory`, `Directory_Parent`, `DefaultDir` FROM `Directory`")) {
+        folders[row.at(L"Directory")] = {row.at(L"Directory_Parent"),
+                                         LongName(row.at(L"DefaultDir"))};
     }
     const auto below = [&folders](std::wstring folder) -> std::optional<std::wstring> {
         std::wstring path;
@@ -202,14 +230,12 @@ PackageLayout ReadPackageLayout(MSIHANDLE install) {
             layout.Folders.push_back(*path);
         }
     }
-    for (const auto& row : Rows(install,
-                                L"SELECT `File`.`FileName`, `Component`.`Directory_` FROM "
-                                L"`File`, `Component` WHERE `File`.`Component_` = "
-                                L"`Component`.`Component`",
-                                2)) {
-        if (const std::optional<std::wstring> path = below(row[1])) {
-            layout.Files.push_back(path->empty() ? LongName(row[0])
-                                                 : *path + L"\\" + LongName(row[0]));
+    for (const Row& row : Rows(install, L"SELECT `File`.`FileName`, `Component`.`Directory_` FROM "
+                                        L"`File`, `Component` WHERE `File`.`Component_` = "
+                                        L"`Component`.`Component`")) {
+        const std::wstring name = LongName(row.at(L"FileName"));
+        if (const std::optional<std::wstring> path = below(row.at(L"Directory_"))) {
+            layout.Files.push_back(path->empty() ? name : *path + L"\\" + name);
         }
     }
     return layout;

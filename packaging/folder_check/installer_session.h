@@ -7,14 +7,28 @@
 #include <string>
 #include <vector>
 
+#include "packaging/folder_check/install_folder.h"
 #include "packaging/folder_check/made_folder.h"
 
 // What the custom actions ask of, and tell, the running installation.
 
+// An installer call that failed, by name and error code: thrown, never
+// taken for an empty answer.
+struct InstallerCallFailed {
+    const wchar_t* Call;
+    UINT Code;
+};
+
 std::wstring Property(MSIHANDLE install, const wchar_t* name);
 
-// One line in the installer's log, the text taken literally.
-void Log(MSIHANDLE install, const std::wstring& text);
+// One line in the installer's log, the text taken literally. Where the user
+// pressed Cancel, InstallCancelled is thrown, unless told not to (as an
+// action that is already failing is).
+void Log(MSIHANDLE install, const std::wstring& text, bool honourCancel = true);
+
+// What the failure being handled was, for the log: a failed call by name
+// and code. Called only inside a catch block.
+std::wstring CurrentFailure();
 
 // An error the installation stops on: logged, and shown where there is a UI.
 void ShowError(MSIHANDLE install, const std::wstring& text);

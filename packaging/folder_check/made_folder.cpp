@@ -163,26 +163,7 @@ std::vector<std::wstring> AllowedContents(const std::wstring& given, const Packa
 }
 
 std::wstring Finding(const Verdict& verdict) {
-    static const std::pair<Refusal, const wchar_t*> findings[] = {
-        {Refusal::Reparse, L"[F] é um link (junção, link simbólico ou ponto de montagem)"},
-        {Refusal::Moved, L"ela agora leva a [F], não à pasta verificada"},
-        {Refusal::Planted, L"ela contém [F], que o instalador não criou"},
-        {Refusal::Appeared, L"[F] apareceu depois da verificação (uma pasta, um arquivo ou um link "
-                            L"que o instalador não criou)"},
-        {Refusal::HardLink,
-         L"[F] é um segundo nome (link físico) de um arquivo que pode estar em outra pasta"},
-        {Refusal::Owner, L"[F] pertence à conta [T]"},
-        {Refusal::Writable,
-         L"a conta [T] pode alterar, apagar, renomear ou mudar as permissões de [F]"},
-        {Refusal::Inherits,
-         L"a conta [T] pode alterar, apagar, renomear ou mudar as permissões de [F]"},
-    };
-    const wchar_t* text = L"[F] não pôde ser verificada";
-    for (const auto& [reason, finding] : findings) {
-        if (reason == verdict.Reason) {
-            text = finding;
-        }
-    }
+    const wchar_t* text = RefusalTexts[static_cast<std::size_t>(verdict.Reason)].Finding;
     // One pass over the template: what is filled in is never read again, so
     // a folder named C:\Tarnix[F] or [T] is written as it is.
     std::wstring filled;

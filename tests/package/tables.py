@@ -24,6 +24,7 @@ when what it checks does not hold.
                                anything but a quoted text, which a property
                                left empty would turn true
 """
+import pathlib
 import re
 import subprocess
 import sys
@@ -133,20 +134,21 @@ def folder_check(msi):
             refuse(f"CheckInstallFolder ({number}) in {table} is not after {late} and before LaunchConditions")
 
 
-# Every reason the folder check gives, written out again here.
-REASONS = ["relative", "slash", "dot", "percent", "device", "loopback", "mapped", "noacls", "root", "system",
-           "shared", "profile", "existing", "owner", "writable", "inherits", "reparse", "unverifiable",
-           "codepage", "reserved", "devicename", "server", "notafolder", "toolong"]
+# Every reason the folder check gives, and where it is said, from its one
+# table in the source.
+RULES = pathlib.Path(__file__).resolve().parents[2] / "packaging" / "folder_check" / "folder_rules.h"
+REASONS = re.findall(r'\{Refusal::\w+,\s*L"(\w+)",\s*Said::(\w+)', RULES.read_text(encoding="utf-8"))
+CONDITIONS = {"LaunchCondition": 'Installed OR InstallDirRefusal <> "{}"',
+              "MaintenanceCondition": 'NOT Installed OR InstallDirRefusal <> "{}"'}
 
 
 def refusals(msi):
     conditions = {row[0]: row[1] for row in rows(msi, "LaunchCondition")}
-    for reason in REASONS:
-        message = conditions.get(f'Installed OR InstallDirRefusal <> "{reason}"')
-        if not message:
+    if len(REASONS) < 25:
+        refuse(f"the reasons were not read from {RULES}: {REASONS}")
+    for reason, said in REASONS:
+        if said in CONDITIONS and not conditions.get(CONDITIONS[said].format(reason)):
             refuse(f"no launch condition refuses the reason {reason}")
-    if not conditions.get('NOT Installed OR InstallDirRefusal <> "maintenance"'):
-        refuse("no launch condition refuses a maintenance run that would move the product")
     if not conditions.get('Installed OR WIX_DOWNGRADE_DETECTED OR InstallDirAccepted = "1" OR InstallDirRefusal'):
         refuse("no launch condition refuses an install the check did not accept")
 
@@ -156,7 +158,7 @@ def keywords(page):
     row in the administrators' page's table."""
     with open(page, encoding="utf-8") as stream:
         rows = set(re.findall(r"^\| `([a-z]+)` \|", stream.read(), re.MULTILINE))
-    missing = [reason for reason in REASONS + ["moved", "planted", "hardlink", "appeared", "maintenance"] if reason not in rows]
+    missing = [reason for reason, _ in REASONS if reason not in rows]
     if missing:
         refuse(f"the page's table has no row for {missing}")
 

@@ -564,6 +564,10 @@ TEST(JudgeInstallFolder, RefusesAsUnverifiableWhatFailsUnexpectedly) {
     });
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"unverifiable");
     EXPECT_EQ(judgement.Result.Folder, L"C:\\Tarnix\\");
+    // Cancel is the user's answer, no failure: it ends the action as asked.
+    EXPECT_THROW(
+        JudgedOrUnverifiable(L"C:\\Tarnix\\", []() -> Judgement { throw InstallCancelled{}; }),
+        InstallCancelled);
 }
 
 TEST(JudgeInstallFolder, RefusesAFileOnTheWay) {
@@ -780,17 +784,15 @@ struct MaintenanceCase {
 };
 TABLE_CASE_PRINTER(MaintenanceCase)
 
+// Installed in C:\TarnixM; told C:\Outra.
+constexpr wchar_t Here[] = L"C:\\TarnixM\\";
+constexpr wchar_t There[] = L"C:\\Outra\\";
 const MaintenanceCase MaintenanceCases[] = {
-    {"WhereItIs", L"c:\\tarnixm\\", true, L"C:\\TarnixM\\", false, {L"C:\\TarnixM\\", false}},
-    {"NothingRememberedTakesTheProducts",
-     L"C:\\OutraPasta\\",
-     false,
-     L"C:\\TarnixM\\",
-     false,
-     {L"C:\\TarnixM\\", false}},
-    {"ElsewhereIsRefused", L"C:\\Outra\\", true, L"C:\\TarnixM\\", false, {L"C:\\Outra\\", true}},
-    {"ARemovalNever", L"C:\\Outra\\", true, L"C:\\TarnixM\\", true, {L"C:\\TarnixM\\", false}},
-    {"NoKnownLocationIsRefused", L"C:\\Outra\\", false, L"", false, {L"C:\\Outra\\", true}},
+    {"WhereItIs", L"c:\\tarnixm\\", true, Here, false, {Here, false}},
+    {"NothingRememberedTakesTheProducts", There, false, Here, false, {Here, false}},
+    {"ElsewhereIsRefused", There, true, Here, false, {There, true}},
+    {"ARemovalNever", There, true, Here, true, {Here, false}},
+    {"NoKnownLocationIsRefused", There, false, L"", false, {There, true}},
 };
 
 class MaintenanceTest : public testing::TestWithParam<MaintenanceCase> {};
