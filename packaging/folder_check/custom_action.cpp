@@ -202,7 +202,7 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE inst
         if (folders.empty()) {
             // There when judged. An upgrade's older version, removed since,
             // may have taken it and folders above it along.
-            for (std::wstring step = folder;; step = FolderAbove(step)) {
+            for (std::wstring step = folder; !step.empty(); step = FolderAbove(step)) {
                 if (GetFileAttributesW(step.c_str()) != INVALID_FILE_ATTRIBUTES) {
                     break;
                 }
