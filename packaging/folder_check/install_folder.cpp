@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "text/unique_handle.h"
+#include "packaging/folder_check/folder_path.h"
 #include "packaging/folder_check/local_text.h"
 #include "packaging/folder_check/server_addresses.h"
 #include "text/conversion.h"
@@ -49,26 +50,6 @@ DWORD Attributes(const std::wstring& path) {
 
 bool Exists(const std::wstring& path) {
     return Attributes(path) != INVALID_FILE_ATTRIBUTES;
-}
-
-// The root of a full path: C:\ or \\server\share\.
-std::wstring Root(const std::wstring& path) {
-    if (!IsNetworkPath(path)) {
-        return path.substr(0, 3);
-    }
-    const size_t server = path.find(L'\\', 2);
-    const size_t share = server == std::wstring::npos ? server : path.find(L'\\', server + 1);
-    return share == std::wstring::npos ? path + L"\\" : path.substr(0, share + 1);
-}
-
-// The folder that holds path, or empty at its root.
-std::wstring Parent(const std::wstring& path) {
-    const std::wstring root = Root(path);
-    if (path.size() <= root.size()) {
-        return {};
-    }
-    const size_t cut = path.rfind(L'\\');
-    return cut < root.size() ? root : path.substr(0, cut);
 }
 
 std::optional<std::wstring> FolderSddl(const std::wstring& path) {
@@ -216,20 +197,20 @@ AccountToken ReadAccountToken() {
 std::wstring VolumePath(const std::wstring& path) {
     std::wstring volume(path.size() + 2, L'\0');
     if (!GetVolumePathNameW(path.c_str(), volume.data(), static_cast<DWORD>(volume.size()))) {
-        return Root(path);
+        return PathRoot(path);
     }
     volume.resize(wcslen(volume.c_str()));
     return volume;
 }
 
-// A local volume by its drive type and flags.
-Verdict VolumeVerdict(const std::wstring& volume) {
+// A volume's drive type and flags; no flags where they cannot be read.
+VolumeFacts ReadVolume(const std::wstring& volume) {
     DWORD flags = 0;
     const UINT type = GetDriveTypeW(volume.c_str());
     if (!GetVolumeInformationW(volume.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) {
         flags = 0;
     }
-    return {VolumeRefusal(type, flags), volume, {}};
+    return {volume, type, flags};
 }
 
 // Whether a folder holds nothing; a folder that cannot be listed is not.
@@ -248,49 +229,19 @@ bool IsEmptyFolder(const std::wstring& folder) {
     return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
-// A first install makes its folder; an upgrade may stay in the one Windows
-// Installer has its product installed in. An empty local folder an
-// administrator made and secured beforehand (as icacls pre-stages one) is
-// taken too: trusted is given for a local folder only.
-Verdict ExistingRefusal(const std::wstring& folder, const std::wstring& resolved,
-                        const std::vector<std::wstring>& installedLocations,
-                        const std::vector<std::wstring>* trusted) {
-    if (!Exists(folder)) {
-        return {};
-    }
-    const bool installedThere = std::any_of(
-        installedLocations.begin(), installedLocations.end(), [&](const std::wstring& location) {
-            return !location.empty() && (SameFolder(folder, FolderAsCreated(location)) ||
-                                         SameFolder(resolved, FolderAsCreated(location)));
-        });
-    const bool secured =
-        trusted != nullptr && IsEmptyFolder(folder) &&
-        DescriptorRefusal(folder, FolderSddl(folder), *trusted, MoreThanReadAndRun).Reason ==
-            Refusal::None;
-    return installedThere || secured ? Verdict{} : Verdict{Refusal::Existing, folder, {}};
-}
-
 } // namespace
-
-bool IsNetworkPath(const std::wstring& path) {
-    return path.rfind(L"\\\\", 0) == 0;
-}
-
-std::wstring FolderAbove(const std::wstring& folder) {
-    return Parent(std::wstring(WithoutTrailingBackslash(folder)));
-}
 
 std::wstring FolderAsCreated(const std::wstring& text) {
     std::wstring full = Sized([&text](wchar_t* buffer, DWORD size) {
         return GetFullPathNameW(text.c_str(), size, buffer, nullptr);
     });
-    while (full.size() > Root(full).size() && full.back() == L'\\') {
+    while (full.size() > PathRoot(full).size() && full.back() == L'\\') {
         full.pop_back();
     }
     std::wstring existing = full;
     std::wstring rest;
     while (!Exists(existing)) {
-        const std::wstring parent = Parent(existing);
+        const std::wstring parent = ParentFolder(existing);
         if (parent.empty()) {
             return full; // not even its root exists
         }
@@ -406,143 +357,73 @@ std::vector<std::wstring> LocalAdministrators() {
     return members;
 }
 
-Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
-                             const PackageReach& reach,
-                             const std::vector<std::wstring>& installedLocations,
-                             const std::function<void(const std::wstring&)>& log) {
-    Judgement judgement;
-    // No Win32 call is given a path longer than any Windows takes.
-    if (text.size() >= LongestWin32Path) {
-        judgement.Result = {Refusal::TooLong, text.substr(0, MAX_PATH) + L"...", {}};
-        return judgement;
+FolderFacts ReadFolderFacts(const std::wstring& text,
+                            const std::vector<std::wstring>& installedLocations) {
+    FolderFacts facts;
+    facts.Text = text;
+    // No Win32 call is given a text Windows would reshape or not take.
+    if (text.size() >= LongestWin32Path || FormRefusal(text) != Refusal::None) {
+        return facts;
     }
-    if (const Refusal form = FormRefusal(text); form != Refusal::None) {
-        judgement.Result = {form, text, {}};
-        return judgement;
+    facts.Folder = FolderAsCreated(text);
+    facts.HoldsInCodePage = ToNarrowExact(facts.Folder).has_value();
+    for (const std::wstring& location : installedLocations) {
+        facts.InstalledAt.push_back(FolderAsCreated(location));
     }
-    const std::wstring folder = FolderAsCreated(text);
-    const std::size_t deepest =
-        folder.size() + (reach.DeepestFolder == 0 ? 0 : 1 + reach.DeepestFolder);
-    if (folder.empty() || folder.size() + 1 + reach.LongestFile > LongestInstallerPath ||
-        deepest > LongestCreatedFolder) {
-        judgement.Result = {Refusal::TooLong, folder.empty() ? text : folder, {}};
-        return judgement;
+    facts.Exists = !facts.Folder.empty() && Exists(facts.Folder);
+    if (facts.Folder.size() <= PathRoot(facts.Folder).size()) {
+        return facts;
     }
-    judgement.Folder = folder + (folder.back() == L'\\' ? L"" : L"\\");
-    // The launcher narrows its current directory by this very rule and
-    // refuses to start from a folder whose name it would change.
-    if (!ToNarrowExact(folder)) {
-        judgement.Result = {Refusal::CodePage, folder, {}};
-        return judgement;
+    if (IsNetworkPath(facts.Folder)) {
+        const std::wstring root = PathRoot(facts.Folder);
+        facts.ServerAddresses = ServerAddresses(root.substr(2, root.find(L'\\', 2) - 2));
+        facts.OwnAddresses = OwnAddresses();
+        return facts;
     }
-    judgement.Resolved = judgement.Folder;
-    const std::wstring root = Root(folder);
-    log(L"INSTALLDIR " + text + L" is " + folder);
-    if (folder.size() <= root.size()) {
-        judgement.Result = {Refusal::Root, folder, {}};
-        return judgement;
-    }
-    if (IsNetworkPath(folder)) {
-        const size_t server = root.find(L'\\', 2);
-        const std::wstring name = root.substr(2, server - 2);
-        judgement.Result = {NetworkRefusal(name, root.substr(server + 1, root.size() - server - 2),
-                                           machine.OwnNames),
-                            root,
-                            {}};
-        // This machine by any address: loopback, or one of its adapters'.
-        // A name that does not resolve is left to Windows.
-        if (judgement.Result.Reason == Refusal::None) {
-            const std::vector<std::wstring> own = OwnAddresses();
-            for (const std::wstring& address : ServerAddresses(name)) {
-                log(L"the server " + name + L" is " + address);
-                if (IsThisMachine(address, own)) {
-                    judgement.Result = {Refusal::Loopback, root, {}};
-                    return judgement;
-                }
-            }
-        }
-        if (judgement.Result.Reason == Refusal::None) {
-            judgement.Result = ExistingRefusal(folder, folder, installedLocations, nullptr);
-        }
-        return judgement; // the share's own permissions govern
-    }
-    if (const Verdict volume = VolumeVerdict(root); volume.Reason != Refusal::None) {
-        judgement.Result = volume;
-        return judgement;
-    }
-    std::wstring nearest = folder;
+    facts.Volume = ReadVolume(PathRoot(facts.Folder));
+    std::wstring nearest = facts.Folder;
     DWORD attributes = INVALID_FILE_ATTRIBUTES;
     while (!nearest.empty() && (attributes = Attributes(nearest)) == INVALID_FILE_ATTRIBUTES) {
         // Absent is the only failure that says nothing is there.
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
-            judgement.Result = {Refusal::Unverifiable, nearest, {}};
-            return judgement;
+            facts.Unreadable = nearest;
+            return facts;
         }
-        nearest = Parent(nearest);
+        nearest = ParentFolder(nearest);
     }
-    if (!nearest.empty() && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        judgement.Result = {Refusal::NotAFolder, nearest, {}};
-        return judgement;
+    facts.Nearest = nearest;
+    facts.NearestIsFolder = nearest.empty() || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (nearest.empty() || !facts.NearestIsFolder) {
+        return facts;
     }
-    // Where the folder really is: its nearest existing folder seen through
-    // every link on the way, and what is still to be made below it.
-    const std::optional<std::wstring> finalNearest =
-        nearest.empty() ? std::nullopt : FinalPath(nearest);
-    if (!finalNearest) {
-        judgement.Result = {Refusal::Unverifiable, nearest.empty() ? root : nearest, {}};
-        return judgement;
+    facts.FinalNearest = FinalPath(nearest);
+    if (!facts.FinalNearest) {
+        return facts;
     }
-    // What is still to be made, without the backslash that joins it.
-    std::wstring rest = folder.substr(nearest.size());
-    if (!rest.empty() && rest.front() == L'\\') {
-        rest.erase(0, 1);
+    facts.ResolvedVolume = ReadVolume(VolumePath(ResolvedFolder(facts)));
+    if (facts.Exists) {
+        facts.Empty = IsEmptyFolder(facts.Folder);
+        facts.Sddl = FolderSddl(facts.Folder);
     }
-    const std::wstring resolved =
-        rest.empty() ? *finalNearest
-                     : *finalNearest + (finalNearest->back() == L'\\' ? L"" : L"\\") + rest;
-    judgement.Resolved = resolved + (resolved.back() == L'\\' ? L"" : L"\\");
-    if (resolved != folder) {
-        log(L"through its links, " + folder + L" is " + resolved);
+    facts.Way = WayDownTo(nearest);
+    if (*facts.FinalNearest != nearest) {
+        facts.WayToWhereItLeads = WayDownTo(*facts.FinalNearest);
     }
-    const std::wstring resolvedRoot = VolumePath(resolved);
-    if (resolved.size() <= Root(resolved).size() || SameFolder(resolved, resolvedRoot)) {
-        judgement.Result = {Refusal::Root, resolved, {}};
-        return judgement;
-    }
-    if (const Verdict volume = VolumeVerdict(resolvedRoot); volume.Reason != Refusal::None) {
-        judgement.Result = volume;
-        return judgement;
-    }
-    for (const std::wstring& path : {folder, resolved}) {
-        judgement.Result = ProtectedRefusal(path, machine.Protected);
-        if (judgement.Result.Reason != Refusal::None) {
-            return judgement;
+    return facts;
+}
+
+Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
+                             const PackageReach& reach,
+                             const std::vector<std::wstring>& installedLocations,
+                             const std::function<void(const std::wstring&)>& log) {
+    const FolderFacts facts = ReadFolderFacts(text, installedLocations);
+    if (!facts.Folder.empty()) {
+        for (const std::wstring& line : FactLines(facts)) {
+            log(line);
         }
     }
-    judgement.Result = ExistingRefusal(folder, resolved, installedLocations, &machine.Trusted);
-    if (judgement.Result.Reason != Refusal::None) {
-        return judgement;
-    }
-    judgement.Existed = nearest == folder;
-    judgement.Nearest = nearest;
-    // Every folder on the way as given, links judged by their own
-    // descriptors too; then, where links lead elsewhere, every folder on the
-    // way to where they lead.
-    const bool createsFolders = nearest != folder && nearest != Parent(folder);
-    for (const std::wstring& last : {nearest, *finalNearest}) {
-        const std::vector<FolderOnTheWay> way = WayDownTo(last);
-        for (const FolderOnTheWay& step : way) {
-            log(L"on the way: " + step.Path + L" " + step.Sddl.value_or(L"(unreadable)") +
-                (step.ReparsePoint ? L", a link: " + step.LinkSddl.value_or(L"(unreadable)")
-                                   : L""));
-        }
-        judgement.Result = WayRefusal(way, machine.Trusted, createsFolders);
-        if (judgement.Result.Reason != Refusal::None || last == *finalNearest) {
-            return judgement;
-        }
-    }
-    return judgement;
+    return JudgeFolder(facts, machine, reach);
 }
 
 std::optional<std::wstring> FinalPath(const std::wstring& path, bool keepLastLink) {
@@ -570,7 +451,7 @@ std::optional<std::wstring> FinalPath(const std::wstring& path, bool keepLastLin
 
 std::vector<FolderOnTheWay> WayDownTo(const std::wstring& last) {
     std::vector<FolderOnTheWay> way;
-    for (std::wstring step = last; !step.empty(); step = Parent(step)) {
+    for (std::wstring step = last; !step.empty(); step = ParentFolder(step)) {
         const DWORD attributes = Attributes(step);
         const bool link = attributes != INVALID_FILE_ATTRIBUTES &&
                           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;

@@ -7,17 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "packaging/folder_check/folder_judgement.h"
+#include "packaging/folder_check/folder_path.h"
 #include "packaging/folder_check/folder_rules.h"
-
-// What the machine says, whoever installs: the folders no installation may
-// use, this computer's own names and the trustees that may own and change
-// the folders on the way.
-struct Machine {
-    std::vector<ProtectedFolder> Protected;
-    std::vector<std::wstring> OwnNames;
-    std::vector<std::wstring> Trusted;
-    std::wstring Administrator; // the installing account, when it is an administrator
-};
 
 // The trustees that may own and change the folders on the way: SYSTEM,
 // Administrators, TrustedInstaller, CREATOR OWNER (whoever creates: the
@@ -51,38 +43,18 @@ struct InstallerFolders {
 };
 Machine ReadMachine(const InstallerFolders& folders);
 
-struct Judgement {
-    Verdict Result;
-    std::wstring Folder;   // as Windows will create it, ending in a backslash
-    std::wstring Resolved; // where that is, every link followed, ending in a backslash
-    bool Existed = false;  // the folder existed as it was judged: an upgrade in place
-    std::wstring Nearest;  // the nearest folder that existed, the folder itself included
-};
-
-// Whether a path is a network one, \\server\share\....
-bool IsNetworkPath(const std::wstring& path);
-
-// The folder that holds a folder (given with or without its final
-// backslash), or empty at a root.
-std::wstring FolderAbove(const std::wstring& folder);
-
 // The folder as Windows will create it: full, ".." resolved, the part that
 // exists in its long names; no trailing backslash but at a root.
 std::wstring FolderAsCreated(const std::wstring& text);
 
-// How far below the installation folder the package reaches: its longest
-// file and its deepest folder, as paths relative to it.
-struct PackageReach {
-    std::size_t LongestFile = 0;
-    std::size_t DeepestFolder = 0;
-};
+// What the machine says of the folder given as text, read once: as far as
+// the text allows, and down to where the reading had to stop.
+// installedLocations: where Windows Installer has a product of this
+// upgrade code installed, the only folders an upgrade may reuse.
+FolderFacts ReadFolderFacts(const std::wstring& text,
+                            const std::vector<std::wstring>& installedLocations);
 
-// Whether text may receive the application on this machine. A first install
-// makes its folder; an upgrade may stay in a folder where Windows Installer
-// has a product of this upgrade code installed (installedLocations), never
-// in one that anything else names. Each folder examined is told to log.
-// reach: what the package installs below the folder, which must stay
-// within what Windows Installer and CreateDirectory handle.
+// The facts read, logged a line each, then judged (JudgeFolder).
 Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
                              const PackageReach& reach,
                              const std::vector<std::wstring>& installedLocations,

@@ -365,6 +365,91 @@ TEST_P(JudgeTest, JudgesTheFolderAsWindowsWillCreateIt) {
 
 INSTANTIATE_TEST_SUITE_P(Table, JudgeTest, testing::ValuesIn(JudgeCases), CaseName());
 
+// Judgements on facts written out, as a machine would give them: what no
+// Wine prefix can show. C:\Tarnix\App, C:\Tarnix existing and only
+// administrators' to change, unless the row says otherwise.
+FolderFacts Plain() {
+    FolderFacts facts;
+    facts.Text = facts.Folder = L"C:\\Tarnix\\App";
+    facts.HoldsInCodePage = true;
+    facts.Volume = facts.ResolvedVolume = {L"C:\\", DRIVE_FIXED, FILE_PERSISTENT_ACLS};
+    facts.Nearest = L"C:\\Tarnix";
+    facts.FinalNearest = L"C:\\Tarnix";
+    facts.Way = {{L"C:\\", VolumeRoot}, {L"C:\\Tarnix", AdministratorsOnly}};
+    return facts;
+}
+
+struct FactsCase {
+    const char* Name;
+    void (*Change)(FolderFacts&);
+    Refusal Expected;
+    const wchar_t* At;
+};
+TABLE_CASE_PRINTER(FactsCase)
+
+const FactsCase FactsCases[] = {
+    {"Plain", [](FolderFacts&) {}, Refusal::None, L""},
+    // The one folder made gets the lock: what its parent passes down is moot.
+    {"TheOneFolderMadeBelowAParentThatPassesRightsDown",
+     [](FolderFacts& f) { f.Way[1].Sddl = FoldersInheritUsersModify; }, Refusal::None, L""},
+    {"ALinkToAVolumeThatKeepsNoPermissions",
+     [](FolderFacts& f) {
+         f.FinalNearest = L"E:\\Dados";
+         f.ResolvedVolume = {L"E:\\", DRIVE_FIXED, 0};
+     },
+     Refusal::NoPermissions, L"E:\\"},
+    {"ALinkToANetworkDrive",
+     [](FolderFacts& f) {
+         f.FinalNearest = L"Z:\\Dados";
+         f.ResolvedVolume = {L"Z:\\", DRIVE_REMOTE, FILE_PERSISTENT_ACLS};
+     },
+     Refusal::Mapped, L"Z:\\"},
+    {"ALinkToAVolumeRoot",
+     [](FolderFacts& f) {
+         f.Folder = f.Nearest = L"C:\\Tarnix";
+         f.FinalNearest = L"E:\\";
+     },
+     Refusal::Root, L"E:\\"},
+    {"AVolumeMountedWhereItLeads",
+     [](FolderFacts& f) { f.ResolvedVolume.Path = L"C:\\Tarnix\\App\\"; }, Refusal::Root,
+     L"C:\\Tarnix\\App"},
+    {"ATrustedLinkIntoAFolderUsersMayRepermit",
+     [](FolderFacts& f) {
+         f.FinalNearest = L"D:\\Aberta\\Dentro";
+         f.WayToWhereItLeads = {{L"D:\\", VolumeRoot},
+                                {L"D:\\Aberta", UsersRepermit},
+                                {L"D:\\Aberta\\Dentro", AdministratorsOnly}};
+     },
+     Refusal::Writable, L"D:\\Aberta"},
+    {"AnEmptyFolderMadeAndSecuredBeforehand",
+     [](FolderFacts& f) {
+         f.Folder = f.Nearest = f.Text = *f.FinalNearest;
+         f.Exists = f.Empty = true;
+         f.Sddl = AdministratorsOnly;
+     },
+     Refusal::None, L""},
+    {"AnEmptyFolderUsersMayModify",
+     [](FolderFacts& f) {
+         f.Folder = f.Nearest = f.Text = *f.FinalNearest;
+         f.Exists = f.Empty = true;
+         f.Sddl = InheritsUsersModify;
+     },
+     Refusal::Existing, L"C:\\Tarnix"},
+};
+
+class FactsTest : public testing::TestWithParam<FactsCase> {};
+
+TEST_P(FactsTest, JudgesWhatTheMachineSaid) {
+    FolderFacts facts = Plain();
+    GetParam().Change(facts);
+    const Machine machine = {{}, {}, TrustedTrustees(Installer, true, MachineAdministrators), {}};
+    const Verdict verdict = JudgeFolder(facts, machine, SmallPackage).Result;
+    EXPECT_STREQ(RefusalName(verdict.Reason), RefusalName(GetParam().Expected));
+    EXPECT_EQ(verdict.Folder, GetParam().At);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FactsTest, testing::ValuesIn(FactsCases), CaseName());
+
 // A folder the launcher could never start from, by the launcher's own rule
 // in the code page the test runs under.
 struct CodePageFolderCase {
