@@ -10,3 +10,9 @@ struct HandleCloser {
 
 // A kernel handle closed when it goes out of scope.
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+// A handle CreateFile gave, owned: empty where the call failed
+// (INVALID_HANDLE_VALUE), so that no handle that failed to open is closed.
+inline UniqueHandle OwnedFile(HANDLE file) {
+    return UniqueHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+}

@@ -32,18 +32,6 @@ struct KeyCloser {
 };
 using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
 
-// Text a call writes into a buffer whose size it reports first.
-template <typename Call> std::wstring Sized(Call call) {
-    std::wstring text(MAX_PATH, L'\0');
-    DWORD length = call(text.data(), static_cast<DWORD>(text.size()));
-    if (length > text.size()) {
-        text.resize(length);
-        length = call(text.data(), static_cast<DWORD>(text.size()));
-    }
-    text.resize(length <= text.size() ? length : 0);
-    return text;
-}
-
 DWORD Attributes(const std::wstring& path) {
     return GetFileAttributesW(path.c_str());
 }
@@ -232,7 +220,7 @@ bool IsEmptyFolder(const std::wstring& folder) {
 } // namespace
 
 std::wstring FolderAsCreated(const std::wstring& text) {
-    std::wstring full = Sized([&text](wchar_t* buffer, DWORD size) {
+    std::wstring full = RequiredText("GetFullPathNameW", [&text](wchar_t* buffer, DWORD size) {
         return GetFullPathNameW(text.c_str(), size, buffer, nullptr);
     });
     while (full.size() > PathRoot(full).size() && full.back() == L'\\') {
@@ -249,12 +237,10 @@ std::wstring FolderAsCreated(const std::wstring& text) {
         rest = existing.substr(start) + (rest.empty() ? L"" : L"\\" + rest);
         existing = parent;
     }
-    std::wstring longName = Sized([&existing](wchar_t* buffer, DWORD size) {
-        return GetLongPathNameW(existing.c_str(), buffer, size);
-    });
-    if (longName.empty()) {
-        longName = existing;
-    }
+    const std::wstring longName =
+        RequiredText("GetLongPathNameW", [&existing](wchar_t* buffer, DWORD size) {
+            return GetLongPathNameW(existing.c_str(), buffer, size);
+        });
     if (rest.empty()) {
         return longName;
     }
@@ -263,17 +249,20 @@ std::wstring FolderAsCreated(const std::wstring& text) {
 
 Machine ReadMachine(const InstallerFolders& given) {
     Machine machine;
-    const std::wstring windows = given.Windows.empty() ? Sized([](wchar_t* buffer, DWORD size) {
-        return GetSystemWindowsDirectoryW(buffer, size);
-    })
-                                                       : given.Windows;
+    const std::wstring windows =
+        given.Windows.empty() ? RequiredText("GetSystemWindowsDirectoryW",
+                                             [](wchar_t* buffer, DWORD size) {
+                                                 return GetSystemWindowsDirectoryW(buffer, size);
+                                             })
+                              : given.Windows;
     machine.Protected.push_back({windows, Refusal::System, true});
     machine.Protected.push_back({given.ProgramFiles, Refusal::System, false});
     machine.Protected.push_back({given.ProgramFiles64, Refusal::System, false});
     machine.Protected.push_back({given.CommonAppData, Refusal::Shared, true});
     machine.Protected.push_back({given.Temp, Refusal::Shared, true});
     machine.Protected.push_back(
-        {Sized([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); }),
+        {RequiredText("GetTempPathW",
+                      [](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); }),
          Refusal::Shared, true});
     for (const auto& recorded : {ProfileListFolders(), RecordedProgramFiles()}) {
         machine.Protected.insert(machine.Protected.end(), recorded.begin(), recorded.end());
@@ -287,13 +276,14 @@ Machine ReadMachine(const InstallerFolders& given) {
          {ComputerNameNetBIOS, ComputerNameDnsHostname, ComputerNameDnsFullyQualified,
           ComputerNamePhysicalNetBIOS, ComputerNamePhysicalDnsHostname,
           ComputerNamePhysicalDnsFullyQualified}) {
-        machine.OwnNames.push_back(Sized([format](wchar_t* buffer, DWORD size) {
-            DWORD length = size;
-            if (GetComputerNameExW(format, buffer, &length)) {
-                return length;
-            }
-            return GetLastError() == ERROR_MORE_DATA ? length : 0;
-        }));
+        machine.OwnNames.push_back(
+            RequiredText("GetComputerNameExW", [format](wchar_t* buffer, DWORD size) {
+                DWORD length = size;
+                if (GetComputerNameExW(format, buffer, &length)) {
+                    return length;
+                }
+                return GetLastError() == ERROR_MORE_DATA ? length : 0;
+            }));
     }
     if (CountsAsAdministrator(ReadAccountToken())) {
         machine.Administrator = InstallingAccount();
@@ -427,19 +417,19 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
 }
 
 std::optional<std::wstring> FinalPath(const std::wstring& path, bool keepLastLink) {
-    const UniqueHandle folder(CreateFileW(
-        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING,
-        FILE_FLAG_BACKUP_SEMANTICS | (keepLastLink ? FILE_FLAG_OPEN_REPARSE_POINT : 0), nullptr));
-    if (folder.get() == INVALID_HANDLE_VALUE) {
+    const UniqueHandle folder = OwnedFile(OpenWithCreateFile(
+        path, FILE_READ_ATTRIBUTES,
+        FILE_FLAG_BACKUP_SEMANTICS | (keepLastLink ? FILE_FLAG_OPEN_REPARSE_POINT : 0)));
+    if (!folder) {
         return std::nullopt;
     }
-    const std::wstring final = Sized([&folder](wchar_t* buffer, DWORD size) {
+    const std::optional<std::wstring> read = GrownText([&folder](wchar_t* buffer, DWORD size) {
         return GetFinalPathNameByHandleW(folder.get(), buffer, size, VOLUME_NAME_DOS);
     });
-    if (final.empty()) {
+    if (!read || read->empty()) {
         return std::nullopt;
     }
+    const std::wstring& final = *read;
     if (final.rfind(L"\\\\?\\UNC\\", 0) == 0) {
         return L"\\" + final.substr(7);
     }
@@ -469,12 +459,13 @@ HANDLE OpenWithCreateFile(const std::wstring& path, DWORD access, DWORD flags) {
 
 OwnFacts ReadOwnFacts(const std::wstring& path, const ItselfOpener& open) {
     OwnFacts facts;
-    const HANDLE opened = open(path, FILE_READ_ATTRIBUTES | READ_CONTROL,
-                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT);
-    if (opened == INVALID_HANDLE_VALUE) {
+    const UniqueHandle owned =
+        OwnedFile(open(path, FILE_READ_ATTRIBUTES | READ_CONTROL,
+                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
+    if (!owned) {
         return facts;
     }
-    const UniqueHandle owned(opened);
+    const HANDLE opened = owned.get();
     BY_HANDLE_FILE_INFORMATION information{};
     if (GetFileInformationByHandle(opened, &information)) {
         facts.Links = information.nNumberOfLinks;

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,38 @@ inline std::optional<std::wstring> DescriptorText(PSECURITY_DESCRIPTOR descripto
     }
     const LocalPointer<wchar_t> owned(text);
     return std::wstring(text);
+}
+
+// Text a call writes into a buffer of the size it is given (in
+// characters, the NUL included), grown while the call asks for more. The
+// call returns the characters written without the NUL, or the size it
+// needs, or 0 with GetLastError set where it failed: then nothing, so that
+// a failure is never taken for empty text.
+template <typename Call> std::optional<std::wstring> GrownText(Call call) {
+    std::wstring text(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        SetLastError(ERROR_SUCCESS);
+        const DWORD length = call(text.data(), static_cast<DWORD>(text.size()));
+        if (length == 0 && GetLastError() != ERROR_SUCCESS) {
+            return std::nullopt;
+        }
+        if (length < text.size()) {
+            text.resize(length);
+            return text;
+        }
+        text.resize(length);
+    }
+    return std::nullopt;
+}
+
+// The same, where the text must be had: a failure is thrown.
+template <typename Call> std::wstring RequiredText(const char* what, Call call) {
+    std::optional<std::wstring> text = GrownText(call);
+    if (!text) {
+        throw std::runtime_error(std::string(what) + " failed, error " +
+                                 std::to_string(GetLastError()));
+    }
+    return *text;
 }
 
 // The parts of a text between separators, empty ones kept.
