@@ -421,6 +421,14 @@ const FactsCase FactsCases[] = {
                                 {L"D:\\Aberta\\Dentro", AdministratorsOnly}};
      },
      Refusal::Writable, L"D:\\Aberta"},
+    // A server that resolves to one of this machine's adapters' addresses.
+    {"AServerThatIsThisMachine",
+     [](FolderFacts& f) {
+         f.Text = f.Folder = L"\\\\servidor\\share\\Tarnix";
+         f.ServerAddresses = {L"10.1.2.9", L"10.1.2.3"};
+         f.OwnAddresses = {L"10.1.2.3"};
+     },
+     Refusal::Loopback, L"\\\\servidor\\share\\"},
     {"AnEmptyFolderMadeAndSecuredBeforehand",
      [](FolderFacts& f) {
          f.Folder = f.Nearest = f.Text = *f.FinalNearest;
