@@ -31,6 +31,12 @@ const std::vector<std::wstring> MachineAdministrators = {DomainAdmins};
 // A package with a small runtime: Java\bin\Javaw.exe and Java\bin.
 constexpr PackageReach SmallPackage = {18, 8};
 
+// A whole judgement on this machine, of the small package, its log dropped.
+Judgement JudgedHere(const std::wstring& text, const std::vector<std::wstring>& installed = {},
+                     const PackageReach& reach = SmallPackage) {
+    return JudgeInstallFolder(text, ReadMachine({}), reach, installed, [](const std::wstring&) {});
+}
+
 // As Windows ships them.
 constexpr wchar_t VolumeRoot[] = L"O:SYG:SYD:AI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)"
                                  L"(A;OICI;0x1200a9;;;BU)(A;OICIIO;SDGXGWGR;;;AU)(A;;LC;;;AU)";
@@ -354,8 +360,7 @@ const TextCase JudgeCases[] = {
 class JudgeTest : public testing::TestWithParam<TextCase> {};
 
 TEST_P(JudgeTest, JudgesTheFolderAsWindowsWillCreateIt) {
-    const Judgement judgement = JudgeInstallFolder(GetParam().Text, ReadMachine({}), SmallPackage,
-                                                   {}, [](const std::wstring&) {});
+    const Judgement judgement = JudgedHere(GetParam().Text);
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(GetParam().Expected));
     if (GetParam().Expected == Refusal::None && judgement.Folder.rfind(L"\\\\", 0) != 0) {
         // No link on the way: it leads where it is.
@@ -492,8 +497,7 @@ class CodePageFolderTest : public testing::TestWithParam<CodePageFolderCase> {};
 TEST_P(CodePageFolderTest, RefusesAFolderTheLauncherCouldNotStartFrom) {
     const Refusal* expected = ExpectationUnder(GetParam().Expected, GetACP());
     ASSERT_NE(expected, nullptr);
-    const Judgement judgement = JudgeInstallFolder(GetParam().Text, ReadMachine({}), SmallPackage,
-                                                   {}, [](const std::wstring&) {});
+    const Judgement judgement = JudgedHere(GetParam().Text);
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(*expected));
 }
 
@@ -587,9 +591,7 @@ TEST_P(ExistingTest, ReusesOnlyTheFolderAProductIsInstalledIn) {
     if (GetParam().HoldsAFile) {
         std::ofstream(folder / L"notas.txt") << "x";
     }
-    const Judgement judgement =
-        JudgeInstallFolder(folder.wstring(), ReadMachine({}), SmallPackage, GetParam().Installed,
-                           [](const std::wstring&) {});
+    const Judgement judgement = JudgedHere(folder.wstring(), GetParam().Installed);
     fs::remove_all(folder);
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(GetParam().Expected));
     // Only what an upgrade finds in its own folder may stay there.
@@ -602,9 +604,7 @@ TEST(JudgeInstallFolder, RefusesThisComputerByItsOwnName) {
     wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
     DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
     ASSERT_TRUE(GetComputerNameW(name, &length));
-    const Judgement judgement =
-        JudgeInstallFolder(std::wstring(L"\\\\") + name + L"\\share\\Tarnix", ReadMachine({}),
-                           SmallPackage, {}, [](const std::wstring&) {});
+    const Judgement judgement = JudgedHere(std::wstring(L"\\\\") + name + L"\\share\\Tarnix");
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"loopback");
 }
 
@@ -618,9 +618,7 @@ TEST(JudgeInstallFolder, RefusesThisComputerByItsOwnAdaptersAddress) {
     if (own.empty()) {
         GTEST_SKIP() << "no adapter with an IPv4 address of its own";
     }
-    const Judgement judgement =
-        JudgeInstallFolder(L"\\\\" + own + L"\\share\\Tarnix", ReadMachine({}), SmallPackage, {},
-                           [](const std::wstring&) {});
+    const Judgement judgement = JudgedHere(L"\\\\" + own + L"\\share\\Tarnix");
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"loopback");
 }
 
@@ -645,9 +643,7 @@ TEST(JudgeInstallFolder, RefusesAProfileOutsideTheProfilesFolder) {
                      L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList"
                      L"\\S-1-5-21-1-2-3-1234");
     entry.SetText(L"ProfileImagePath", L"C:\\Perfis\\alice");
-    const Judgement judgement =
-        JudgeInstallFolder(L"C:\\Perfis\\alice\\Apps\\Tarnix", ReadMachine({}), SmallPackage, {},
-                           [](const std::wstring&) {});
+    const Judgement judgement = JudgedHere(L"C:\\Perfis\\alice\\Apps\\Tarnix");
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"profile");
 }
 
@@ -666,8 +662,7 @@ TEST(JudgeInstallFolder, RefusesAsUnverifiableWhatFailsUnexpectedly) {
 TEST(JudgeInstallFolder, RefusesAFileOnTheWay) {
     const fs::path file = L"C:\\TarnixArquivo.txt";
     std::ofstream(file) << "x";
-    const Judgement judgement = JudgeInstallFolder(L"C:\\TarnixArquivo.txt\\App", ReadMachine({}),
-                                                   SmallPackage, {}, [](const std::wstring&) {});
+    const Judgement judgement = JudgedHere(L"C:\\TarnixArquivo.txt\\App");
     fs::remove(file);
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"notafolder");
     EXPECT_EQ(judgement.Result.Folder, L"C:\\TarnixArquivo.txt");
@@ -696,9 +691,7 @@ class LengthTest : public testing::TestWithParam<LengthCase> {};
 
 TEST_P(LengthTest, KeepsEveryInstalledPathWithinWhatWindowsMakes) {
     const LengthCase& c = GetParam();
-    const Judgement judgement =
-        JudgeInstallFolder(L"C:\\" + std::wstring(c.Length - 3, L'a'), ReadMachine({}), c.Reach, {},
-                           [](const std::wstring&) {});
+    const Judgement judgement = JudgedHere(L"C:\\" + std::wstring(c.Length - 3, L'a'), {}, c.Reach);
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(c.Expected));
 }
 
