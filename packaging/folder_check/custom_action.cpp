@@ -1,7 +1,9 @@
 // The package's custom actions on the installation folder: the check that
 // decides, from the file system itself, whether INSTALLDIR may receive the
-// application, before LaunchConditions; and its second look, as SYSTEM,
-// once the folder is made and before the first file is written.
+// application, before LaunchConditions; on a maintenance run, the folder
+// the product is in; as SYSTEM, the folder's making before CreateFolders
+// (and its rollback), and a second look once it is made and before the
+// first file is written.
 #include <windows.h>
 
 #include <msi.h>
@@ -32,8 +34,10 @@ UINT Concluded(MSIHANDLE install, const std::vector<PropertyValue>& properties) 
         SetProperties(properties, [install](const wchar_t* name, const std::wstring& value) {
             const UINT result = MsiSetPropertyW(install, name, value.c_str());
             if (result != ERROR_SUCCESS) {
-                Log(install, std::wstring(L"FolderCheck: could not set ") + name + L", error " +
-                                 std::to_wstring(result));
+                Log(install,
+                    std::wstring(L"FolderCheck: MsiSetPropertyW of ") + name + L" failed, error " +
+                        std::to_wstring(result),
+                    false);
             }
             return result == ERROR_SUCCESS;
         });
