@@ -384,6 +384,13 @@ FolderFacts Plain() {
     return facts;
 }
 
+// C:\Tarnix itself, there and empty, with its own descriptor.
+void EmptyFolder(FolderFacts& facts, const wchar_t* sddl) {
+    facts.Folder = facts.Nearest = facts.Text = *facts.FinalNearest;
+    facts.Exists = facts.Empty = true;
+    facts.Sddl = sddl;
+}
+
 struct FactsCase {
     const char* Name;
     void (*Change)(FolderFacts&);
@@ -435,18 +442,8 @@ const FactsCase FactsCases[] = {
      },
      Refusal::Loopback, L"\\\\servidor\\share\\"},
     {"AnEmptyFolderMadeAndSecuredBeforehand",
-     [](FolderFacts& f) {
-         f.Folder = f.Nearest = f.Text = *f.FinalNearest;
-         f.Exists = f.Empty = true;
-         f.Sddl = AdministratorsOnly;
-     },
-     Refusal::None, L""},
-    {"AnEmptyFolderUsersMayModify",
-     [](FolderFacts& f) {
-         f.Folder = f.Nearest = f.Text = *f.FinalNearest;
-         f.Exists = f.Empty = true;
-         f.Sddl = InheritsUsersModify;
-     },
+     [](FolderFacts& f) { EmptyFolder(f, AdministratorsOnly); }, Refusal::None, L""},
+    {"AnEmptyFolderUsersMayModify", [](FolderFacts& f) { EmptyFolder(f, InheritsUsersModify); },
      Refusal::Existing, L"C:\\Tarnix"},
 };
 
