@@ -52,17 +52,26 @@ def pkcs12(work, key, name, password):
                     "-out", work / f"{name}.pfx", "-passout", f"pass:{password}"], check=True, capture_output=True)
 
 
-def package(*arguments, password="test-password", file_limit=None):
-    """scripts/package with the arguments; password None: TARNIX_SIGN_PASSWORD unset.
-    file_limit: the largest file it may write, in bytes."""
-    environment = {key: value for key, value in os.environ.items() if key != "TARNIX_SIGN_PASSWORD"}
-    environment["TARNIX_LAUNCHER"] = str(BUILD / "tarnix2018.exe")  # the build's, not one built again
+def environment(password="test-password", **extra):
+    """A build's environment: the build's own launcher, the signing password
+    (None: unset) and what the row adds."""
+    variables = {key: value for key, value in os.environ.items() if key != "TARNIX_SIGN_PASSWORD"}
+    variables["TARNIX_LAUNCHER"] = str(BUILD / "tarnix2018.exe")  # the build's, not one built again
     if password is not None:
-        environment["TARNIX_SIGN_PASSWORD"] = password
+        variables["TARNIX_SIGN_PASSWORD"] = password
+    return {**variables, **extra}
+
+
+def command(*arguments):
+    return [str(ROOT / "scripts" / "package"), *map(str, arguments)]
+
+
+def package(*arguments, password="test-password", file_limit=None):
+    """scripts/package run to its end; file_limit: the largest file it may write, in bytes."""
 
     def limit():
         if file_limit:
             resource.setrlimit(resource.RLIMIT_FSIZE, (file_limit, file_limit))
 
-    return subprocess.run([ROOT / "scripts" / "package", *map(str, arguments)], env=environment,
-                          capture_output=True, text=True, preexec_fn=limit, stdin=subprocess.DEVNULL)
+    return subprocess.run(command(*arguments), env=environment(password), capture_output=True, text=True,
+                          preexec_fn=limit, stdin=subprocess.DEVNULL)
