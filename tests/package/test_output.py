@@ -14,7 +14,7 @@ import pytest
 
 import re
 
-from conftest import ROOT, archive, certificate, command, environment, package, runtime, work_folder
+from conftest import BUILD, ROOT, archive, certificate, command, environment, package, runtime, work_folder
 
 TOOLS = ["osslsigncode", "openssl", "wixl", "msibuild", "msiinfo", "env", "setsid", "mktemp", "cp", "mv", "touch",
          "find", "git", "cmake"]
@@ -22,6 +22,8 @@ TOOLS = ["osslsigncode", "openssl", "wixl", "msibuild", "msiinfo", "env", "setsi
 
 @pytest.fixture(scope="module")
 def work():
+    # A full folder left mounted by a run that stopped half-way goes first.
+    subprocess.run(["umount", BUILD / "package-test-output" / "full"], capture_output=True)
     w = work_folder("output")
     archive(w / "old.jar", "version 1.0.0")
     archive(w / "new.jar", "version 1.1.0")
