@@ -13,6 +13,19 @@ STAND_IN = BUILD / "tests" / "stand_in_runtime.exe"
 MANIFEST = "Manifest-Version: 1.0\r\nMain-Class: Main\r\n\r\n"
 
 
+# The tools a build runs, each of which recording-wrapper can stand for.
+TOOLS = ["osslsigncode", "openssl", "wixl", "msibuild", "msiinfo", "env", "setsid", "mktemp", "cp", "mv", "touch",
+         "find", "git", "cmake"]
+
+
+def wrappers(folder):
+    """A folder of recording-wrapper links, one a tool, to put first on PATH."""
+    folder.mkdir()
+    for tool in TOOLS:
+        (folder / tool).symlink_to(ROOT / "tests" / "package" / "recording-wrapper")
+    return folder
+
+
 def work_folder(part):
     """A part's own work folder below the build, emptied of an earlier run."""
     work = BUILD / f"package-test-{part}"

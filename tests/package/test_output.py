@@ -14,10 +14,9 @@ import pytest
 
 import re
 
-from conftest import BUILD, ROOT, archive, certificate, command, environment, package, runtime, work_folder
+from conftest import (BUILD, ROOT, archive, certificate, command, environment, package, runtime, work_folder,
+                      wrappers)
 
-TOOLS = ["osslsigncode", "openssl", "wixl", "msibuild", "msiinfo", "env", "setsid", "mktemp", "cp", "mv", "touch",
-         "find", "git", "cmake"]
 
 
 @pytest.fixture(scope="module")
@@ -32,10 +31,7 @@ def work():
     for number in range(1, 20001):
         (many / f"f{number}").touch()
     certificate(w, "signer", "extendedKeyUsage=codeSigning")
-    # The tools a build runs, each behind tests/package/recording-wrapper.
-    (w / "wrappers").mkdir()
-    for tool in TOOLS:
-        (w / "wrappers" / tool).symlink_to(ROOT / "tests" / "package" / "recording-wrapper")
+    wrappers(w / "wrappers")
     return w
 
 
