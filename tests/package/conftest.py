@@ -2,9 +2,13 @@
 inputs a build is given, and scripts/package run as a user runs it."""
 import os
 import pathlib
+import re
 import resource
 import shutil
+import signal
 import subprocess
+import threading
+import time
 import zipfile
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
@@ -88,3 +92,103 @@ def package(*arguments, password="test-password", file_limit=None):
 
     return subprocess.run(command(*arguments), env=environment(password), capture_output=True, text=True,
                           preexec_fn=limit, stdin=subprocess.DEVNULL)
+
+
+class Wine:
+    """This part's Wine prefix (TARNIX_WINE_PREFIX), as tests/tools/wine-session
+    lays it out, and Wine's msiexec in it. No Wine program is given a pipe
+    it may leave open: only files and /dev/null."""
+
+    def __init__(self, work):
+        listed = subprocess.run(["bash", "-c", f'eval "$("{ROOT}/tests/tools/wine-session" env "{BUILD}")" && env -0'],
+                                capture_output=True, check=True, stdin=subprocess.DEVNULL).stdout
+        self.environment = dict(item.split("=", 1) for item in listed.decode().split("\0") if "=" in item)
+        self.prefix = pathlib.Path(self.environment["WINEPREFIX"])
+        self.drive_c = self.prefix / "drive_c"
+        self.work = work
+        self.log = work / "msiexec.log"
+
+    def run(self, *arguments, output=None):
+        """A Wine program's exit status, its standard output to a file."""
+        with open(output or os.devnull, "w") as stream:
+            return subprocess.run(["wine", *map(str, arguments)], env=self.environment, stdin=subprocess.DEVNULL,
+                                  stdout=stream, stderr=subprocess.DEVNULL).returncode
+
+    def windows_path(self, path):
+        answer = self.work / "winepath.txt"
+        with open(answer, "w") as stream:
+            subprocess.run(["winepath", "-w", str(path)], env=self.environment, stdin=subprocess.DEVNULL,
+                           stdout=stream, stderr=subprocess.DEVNULL, check=True)
+        return answer.read_text().strip()
+
+    def msiexec(self, action, package_file, *properties):
+        """msiexec, silent, with its log; its status (Wine keeps 8 bits: 1603 is 67)."""
+        self.log.unlink(missing_ok=True)
+        return self.run("msiexec", action, self.windows_path(package_file), "/qn", "/l*v",
+                        self.windows_path(self.log), *properties)
+
+    def logged(self):
+        return self.log.read_bytes().decode("latin-1") if self.log.exists() else ""
+
+    def entry(self, package_file, value):
+        """The value of the package's Programs-and-Features entry, in either view, as a .reg file writes it."""
+        code = next(line.split("\t")[1].strip() for line in subprocess.run(
+            ["msiinfo", "export", package_file, "Property"], capture_output=True, text=True, check=True)
+            .stdout.splitlines() if line.startswith("ProductCode\t"))
+        exported = self.work / "entry.reg"
+        for view in ("64", "32"):
+            exported.unlink(missing_ok=True)
+            if self.run("reg", "export", f"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{code}",
+                        self.windows_path(exported), f"/reg:{view}", "/y") == 0 and exported.exists():
+                for line in exported.read_bytes().decode("utf-16").splitlines():
+                    if line.startswith(f'"{value}"='):
+                        return line.split("=", 1)[1].strip('"').replace("\\\\", "\\")
+        return ""
+
+    def installers(self):
+        """The msiexec processes of this prefix, not of another part's."""
+        found = []
+        for process in pathlib.Path("/proc").glob("[0-9]*"):
+            try:
+                if (b"msiexec" in (process / "cmdline").read_bytes()
+                        and f"WINEPREFIX={self.prefix}".encode() in (process / "environ").read_bytes().split(b"\0")):
+                    found.append(int(process.name))
+            except OSError:
+                continue
+        return found
+
+    def raced(self, reset, when, plant, *msiexec_arguments):
+        """msiexec while a watcher, once the log says the folder was accepted and
+        when() holds, stops the installer, runs plant() and lets it go on. The
+        plant must land before the folder is made; a late one is tried again,
+        reset() first, up to three times. ("inside" or "late", msiexec's status)"""
+        for _ in range(3):
+            reset()
+            self.log.unlink(missing_ok=True)
+            outcome = {}
+            watcher = threading.Thread(target=self._plant, args=(when, plant, outcome))
+            watcher.start()
+            status = self.msiexec(*msiexec_arguments)
+            watcher.join()
+            if outcome.get("plant") != "late":
+                return outcome.get("plant", "never planted"), status
+        return "late", status
+
+    def _plant(self, when, plant, outcome):
+        end = time.monotonic() + 30
+        while not self.log.exists() and time.monotonic() < end:
+            time.sleep(0.01)
+        installers = self.installers()
+        while "CheckInstallFolder: accepted" not in self.logged() or not when():
+            if time.monotonic() > end:
+                return
+        for pid in installers:
+            os.kill(pid, signal.SIGSTOP)
+        try:
+            plant()
+            # The log names each action as the script is made and again as it runs.
+            made = len(re.findall(r"Action start [0-9:]*: MakeInstallFolder", self.logged()))
+            outcome["plant"] = "inside" if made <= 1 else "late"
+        finally:
+            for pid in installers:
+                os.kill(pid, signal.SIGCONT)

@@ -1,0 +1,79 @@
+"""The package on 32-bit Windows (a WINEARCH=win32 prefix, which CTest gives
+this part): its default folder, an ordinary one, the Windows folder and a
+link to it refused, and a first install whose folder gets a DLL after the
+check."""
+import shutil
+
+import pytest
+
+from conftest import STAND_IN, Wine, archive, package, runtime, work_folder
+
+
+@pytest.fixture(scope="module")
+def wine():
+    work = work_folder("win32")
+    archive(work / "old.jar", "version 1.0.0")
+    result = package(work / "old.jar", "--runtime", runtime(work / "runtime"), "--version", "1.0.0",
+                     "--output", work / "dist")
+    assert result.returncode == 0, result.stderr
+    machine = Wine(work)
+    machine.package = work / "dist" / "tarnix2018-1.0.0.msi"
+    # What a run that stopped half-way left.
+    for leftover in ("Program Files/Velmora", "Tarnix Win32", "windows/Tarnix", "TarnixCorrida"):
+        shutil.rmtree(machine.drive_c / leftover, ignore_errors=True)
+    (machine.drive_c / "revwin").unlink(missing_ok=True)
+    return machine
+
+
+def test_the_prefix_is_32_bit_windows(wine):
+    assert not (wine.drive_c / "Program Files (x86)").exists()
+    assert not (wine.drive_c / "windows" / "syswow64").exists()
+
+
+@pytest.mark.parametrize("folder, properties", [
+    pytest.param("Program Files/Velmora/Tarnix Cadastro 2018", [], id="the default folder"),
+    pytest.param("Tarnix Win32", ["INSTALLDIR=C:\\Tarnix Win32"], id="an ordinary folder"),
+])
+def test_installs_and_uninstalls_leaving_nothing(wine, folder, properties):
+    try:
+        assert wine.msiexec("/i", wine.package, *properties) == 0
+        assert (wine.drive_c / folder / "tarnix2018.exe").is_file()
+        assert (wine.drive_c / folder / "Java" / "bin" / "Javaw.exe").is_file()
+    finally:
+        assert wine.msiexec("/x", wine.package) == 0
+    made = "Program Files/Velmora" if folder.startswith("Program Files") else folder
+    assert not (wine.drive_c / made).exists()
+
+
+@pytest.mark.parametrize("given, link", [
+    pytest.param("C:\\Windows\\Tarnix", None, id="a folder below Windows"),
+    pytest.param("C:\\revwin\\Tarnix", "revwin", id="a folder below a link to Windows"),
+])
+def test_a_folder_below_windows_is_refused_and_nothing_made(wine, given, link):
+    if link:
+        (wine.drive_c / link).symlink_to("windows")
+    try:
+        assert wine.msiexec("/i", wine.package, f"INSTALLDIR={given}") != 0
+        assert "refused (system)" in wine.logged()
+        assert not (wine.drive_c / "windows" / "Tarnix").exists()
+    finally:
+        if link:
+            (wine.drive_c / link).unlink()
+
+
+def test_a_first_install_whose_folder_gets_a_dll_after_the_check_adopts_nothing(wine):
+    race = wine.drive_c / "TarnixCorrida"
+
+    def plant():
+        (race / "Java" / "bin").mkdir(parents=True, exist_ok=True)
+        shutil.copy(STAND_IN, race / "Java" / "bin" / "jli.dll")
+
+    try:
+        planted, status = wine.raced(lambda: shutil.rmtree(race, ignore_errors=True), lambda: True, plant,
+                                     "/i", wine.package, "INSTALLDIR=C:\\TarnixCorrida")
+        assert planted == "inside" and status != 0
+        assert "MakeInstallFolder: refused (appeared): C:\\TarnixCorrida" in wine.logged()
+        assert wine.entry(wine.package, "DisplayName") == ""
+        assert not (race / "tarnix2018.exe").exists() and not (race / "Java" / "bin" / "Javaw.exe").exists()
+    finally:
+        shutil.rmtree(race, ignore_errors=True)
