@@ -7,17 +7,10 @@ import time
 
 import pytest
 
-from conftest import BUILD, ROOT, archive, certificate, command, environment, work_folder, wrappers
+from conftest import BUILD, ROOT, Wine, archive, certificate, command, environment, work_folder, wrappers
 
 # Where the package installs on 64-bit Windows, in the part's Wine prefix.
 INSTALLED = pathlib.Path("drive_c/Program Files (x86)/Velmora/Tarnix Cadastro 2018/tarnix2018.exe")
-
-
-def wine():
-    """The environment of this part's Wine prefix, as tests/tools/wine-session gives it."""
-    listed = subprocess.run(["bash", "-c", f'eval "$("{ROOT}/tests/tools/wine-session" env "{BUILD}")" && env -0'],
-                            capture_output=True, check=True, stdin=subprocess.DEVNULL).stdout
-    return dict(item.split("=", 1) for item in listed.decode().split("\0") if "=" in item)
 
 
 @pytest.fixture(scope="module")
@@ -70,18 +63,13 @@ def test_the_signed_package_verifies(signed, line):
 
 
 def test_the_launcher_it_installs_is_signed_and_time_stamped_too(signed):
-    work, variables = signed[0], wine()
-    package_file = subprocess.run(["winepath", "-w", work / "signed" / "tarnix2018-1.0.0.msi"], env=variables,
-                                  capture_output=True, text=True, check=True, stdin=subprocess.DEVNULL).stdout.strip()
-    msiexec = lambda action: subprocess.run(["wine", "msiexec", action, package_file, "/qn"], env=variables,
-                                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                            stderr=subprocess.DEVNULL).returncode
-    assert msiexec("/i") == 0
+    wine = Wine(signed[0])
+    package_file = signed[0] / "signed" / "tarnix2018-1.0.0.msi"
+    assert wine.msiexec("/i", package_file) == 0
     try:
-        installed = pathlib.Path(variables["WINEPREFIX"]) / INSTALLED
-        assert "Timestamp Server Signature verification: ok" in verified(work, installed).splitlines()
+        assert "Timestamp Server Signature verification: ok" in verified(signed[0], wine.prefix / INSTALLED).splitlines()
     finally:
-        assert msiexec("/x") == 0
+        assert wine.msiexec("/x", package_file) == 0
 
 
 def test_the_custom_action_it_carries_is_signed_and_time_stamped_too(signed):
