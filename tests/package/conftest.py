@@ -192,3 +192,42 @@ class Wine:
         finally:
             for pid in installers:
                 os.kill(pid, signal.SIGCONT)
+
+    def first_install_race(self, package_file):
+        """Whether a first install into C:\\TarnixCorrida, whose folder gets a
+        DLL once the check accepted it, failed adopting nothing."""
+        race = self.drive_c / "TarnixCorrida"
+
+        def plant():
+            (race / "Java" / "bin").mkdir(parents=True, exist_ok=True)
+            shutil.copy(STAND_IN, race / "Java" / "bin" / "jli.dll")
+
+        try:
+            planted, status = self.raced(lambda: shutil.rmtree(race, ignore_errors=True), lambda: True, plant,
+                                         "/i", package_file, "INSTALLDIR=C:\\TarnixCorrida")
+            return (planted == "inside" and status != 0
+                    and "MakeInstallFolder: refused (appeared): C:\\TarnixCorrida" in self.logged()
+                    and self.entry(package_file, "DisplayName") == ""
+                    and not (race / "tarnix2018.exe").exists() and not (race / "Java" / "bin" / "Javaw.exe").exists())
+        finally:
+            shutil.rmtree(race, ignore_errors=True)
+
+    def registry_text(self, key, value):
+        """A text value of the machine's registry (its 32-bit view), or None."""
+        answer = self.work / "reg.txt"
+        if self.run("reg", "query", key, "/v", value, "/reg:32", output=answer) != 0:
+            return None
+        return next((line.split("REG_SZ", 1)[1].strip() for line in answer.read_text(errors="replace").splitlines()
+                     if "REG_SZ" in line), None)
+
+    def leftovers(self, folder, packages):
+        """What the package left: the folder, the vendor's, shortcuts, its key, an entry."""
+        left = [str(folder)] if folder.exists() else []
+        left += [str(path) for path in (self.drive_c / "Program Files (x86)").glob("*")
+                 if path.name.lower() == "velmora"]
+        for place in ("users", "ProgramData"):
+            left += [str(path) for path in (self.drive_c / place).rglob("Tarnix Cadastro 2018*")]
+        if self.run("reg", "query", "HKLM\\Software\\Velmora\\Tarnix Cadastro 2018", "/reg:32") == 0:
+            left.append("registry")
+        left += ["Programs and Features" for package_file in packages if self.entry(package_file, "DisplayName")]
+        return left

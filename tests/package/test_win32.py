@@ -6,7 +6,7 @@ import shutil
 
 import pytest
 
-from conftest import STAND_IN, Wine, archive, package, runtime, work_folder
+from conftest import Wine, archive, package, runtime, work_folder
 
 
 @pytest.fixture(scope="module")
@@ -75,18 +75,4 @@ def test_a_folder_below_windows_is_refused_and_nothing_made(wine, given, link):
 
 
 def test_a_first_install_whose_folder_gets_a_dll_after_the_check_adopts_nothing(wine):
-    race = wine.drive_c / "TarnixCorrida"
-
-    def plant():
-        (race / "Java" / "bin").mkdir(parents=True, exist_ok=True)
-        shutil.copy(STAND_IN, race / "Java" / "bin" / "jli.dll")
-
-    try:
-        planted, status = wine.raced(lambda: shutil.rmtree(race, ignore_errors=True), lambda: True, plant,
-                                     "/i", wine.package, "INSTALLDIR=C:\\TarnixCorrida")
-        assert planted == "inside" and status != 0
-        assert "MakeInstallFolder: refused (appeared): C:\\TarnixCorrida" in wine.logged()
-        assert wine.entry(wine.package, "DisplayName") == ""
-        assert not (race / "tarnix2018.exe").exists() and not (race / "Java" / "bin" / "Javaw.exe").exists()
-    finally:
-        shutil.rmtree(race, ignore_errors=True)
+    assert wine.first_install_race(wine.package)

@@ -1,0 +1,313 @@
+"""Upgrades under Wine's msiexec: a newer version, a same-version rebuild, a
+refused downgrade, the folder and shortcut an upgrade keeps or is given,
+maintenance runs that never move the product, evidence no command line
+forges, what an upgrade in place may keep, and what is made in the folder
+after it was judged. Each scenario runs once, in order, and each of its
+observations is a row."""
+import os
+import re
+import shutil
+
+import pytest
+
+from conftest import STAND_IN, Wine, archive, package, runtime, work_folder
+
+KEY = "HKLM\\Software\\Velmora\\Tarnix Cadastro 2018"
+DEFAULT = "Program Files (x86)/Velmora/Tarnix Cadastro 2018"
+LEFT_BY_A_STOPPED_RUN = ["Program Files (x86)/Velmora", "TarnixA", "TarnixB", "TarnixM", "Outra", "OutraPasta",
+                         "Existente", "TarnixUp", "TarnixMovida", "Ocupada Outra", "TarnixManual", "Forjada",
+                         "TarnixLacuna", "TarnixCorrida", "TarnixJuncao", "TarnixAlvo", "TarnixSobe"]
+
+
+@pytest.fixture(scope="module")
+def wine():
+    w = work_folder("upgrades")
+    plain = runtime(w / "runtime")
+    for name, text in (("old", "version 1.0.0"), ("new", "version 1.1.0"), ("rebuilt", "version 1.1.0, rebuilt")):
+        archive(w / f"{name}.jar", text)
+    built = {}
+    for name, jar, version, folder, with_runtime in (
+            ("old", "old", "1.0.0", "dist", True), ("new", "new", "1.1.0", "dist", True),
+            ("rebuilt", "rebuilt", "1.1.0", "rebuilt", True), ("bare", "old", "1.0.0", "bare", False),
+            ("bare-new", "new", "1.1.0", "bare-new", False)):
+        result = package(w / f"{jar}.jar", *(["--runtime", plain] if with_runtime else []), "--version", version,
+                         "--output", w / folder)
+        assert result.returncode == 0, result.stderr
+        built[name] = w / folder / f"tarnix2018-{version}.msi"
+    machine = Wine(w)
+    machine.built = built
+    for package_file in built.values():
+        if machine.entry(package_file, "DisplayName"):
+            machine.msiexec("/x", package_file)
+    for leftover in LEFT_BY_A_STOPPED_RUN:
+        path = machine.drive_c / leftover
+        path.unlink() if path.is_symlink() else shutil.rmtree(path, ignore_errors=True)
+    machine.run("reg", "delete", KEY, "/f", "/reg:32")
+    return machine
+
+
+def same(path, other):
+    return path.exists() and path.read_bytes() == other.read_bytes()
+
+
+def observed(checks):
+    """A scenario's rows: the names it checks, in order."""
+    return pytest.mark.parametrize("check", checks)
+
+
+UPGRADE = ["1.0.0 installs", "1.1.0 installs over it", "one product remains, 1.1.0",
+           "the installed archive is the newer one", "a rebuild of 1.1.0 with another archive is a product of its own",
+           "the rebuild installs over the first build", "one product remains, the rebuild",
+           "the installed archive is the rebuild's", "the rebuild installed again changes nothing",
+           "still one product, the rebuild",
+           "1.0.0 over 1.1.0 is refused as a downgrade, and for nothing else: the folder is not judged",
+           "1.1.0 is still installed", "1.1.0 uninstalls", "the uninstall leaves nothing of what was installed"]
+
+
+@pytest.fixture(scope="module")
+def upgrade(wine):
+    b, w, archive_file = wine.built, wine.work, wine.drive_c / DEFAULT / "tarnix2018.jar"
+    code = lambda package_file: re.search(r"ProductCode\t(\S+)", os.popen(f"msiinfo export '{package_file}' Property")
+                                          .read()).group(1)
+    seen = [wine.msiexec("/i", b["old"]) == 0, wine.msiexec("/i", b["new"]) == 0]
+    seen += [wine.entry(b["old"], "DisplayName") == "" and wine.entry(b["new"], "DisplayVersion") == "1.1.0",
+             same(archive_file, w / "new.jar"), code(b["rebuilt"]) != code(b["new"]),
+             wine.msiexec("/i", b["rebuilt"]) == 0]
+    seen += [wine.entry(b["new"], "DisplayName") == "" and wine.entry(b["rebuilt"], "DisplayVersion") == "1.1.0",
+             same(archive_file, w / "rebuilt.jar"), wine.msiexec("/i", b["rebuilt"]) == 0]
+    seen += [wine.entry(b["new"], "DisplayName") == "" and wine.entry(b["rebuilt"], "DisplayVersion") == "1.1.0",
+             wine.msiexec("/i", b["old"]) != 0 and "CheckInstallFolder: " not in wine.logged(),
+             wine.entry(b["rebuilt"], "DisplayVersion") == "1.1.0", wine.msiexec("/x", b["rebuilt"]) == 0]
+    seen += [wine.leftovers(wine.drive_c / DEFAULT, b.values()) == []]
+    return dict(zip(UPGRADE, seen))
+
+
+@observed(UPGRADE)
+def test_upgrade_rebuild_and_downgrade(upgrade, check):
+    assert upgrade[check]
+
+
+GIVEN = ["1.0.0 installs in C:\\TarnixA with a desktop shortcut",
+         "1.1.0 given C:\\TarnixB and DESKTOP_SHORTCUT=0 installs over it",
+         "one product, 1.1.0, in C:\\TarnixB, nothing of ours left in C:\\TarnixA, no desktop shortcut",
+         "the rebuild given DESKTOP_SHORTCUT=1 alone stays in C:\\TarnixB and adds the desktop shortcut",
+         "1.1.0 without properties keeps the folder and the desktop shortcut", "it uninstalls, leaving nothing"]
+
+
+@pytest.fixture(scope="module")
+def given(wine, upgrade):
+    b, w, c = wine.built, wine.work, wine.drive_c
+    desktop = lambda: any((c / "users").glob("*/Desktop/Tarnix Cadastro 2018.lnk"))
+    seen = [wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixA", "DESKTOP_SHORTCUT=1") == 0,
+            wine.msiexec("/i", b["new"], "INSTALLDIR=C:\\TarnixB", "DESKTOP_SHORTCUT=0") == 0]
+    seen += [wine.entry(b["old"], "DisplayName") == "" and wine.entry(b["new"], "InstallLocation") == "C:\\TarnixB\\"
+             and (c / "TarnixB" / "tarnix2018.exe").is_file() and not (c / "TarnixA").exists() and not desktop()]
+    seen += [wine.msiexec("/i", b["rebuilt"], "DESKTOP_SHORTCUT=1") == 0
+             and same(c / "TarnixB" / "tarnix2018.jar", w / "rebuilt.jar") and desktop()]
+    seen += [wine.msiexec("/i", b["new"]) == 0 and same(c / "TarnixB" / "tarnix2018.jar", w / "new.jar") and desktop()]
+    seen += [wine.msiexec("/x", b["new"]) == 0 and wine.leftovers(c / "TarnixB", b.values()) == []]
+    return dict(zip(GIVEN, seen))
+
+
+@observed(GIVEN)
+def test_upgrades_with_and_without_the_folder_and_shortcut_given(given, check):
+    assert given[check]
+
+
+CHOOSES = ["a repair given another INSTALLDIR writes nothing there and keeps the remembered folder",
+           "with the remembered folder gone, a repair given another INSTALLDIR stays where the product is",
+           "an upgrade into an existing folder other than its own is refused",
+           "a remembered folder with no product installed is not used: the default folder is, the other untouched",
+           "a first install given forged upgrade evidence is refused, the folder's files as they were",
+           "1.0.0 installs below a parent only its owner writes",
+           "an upgrade whose remembered folder now fails the checks is refused, and 1.0.0 stays",
+           "given INSTALLDIR, the same upgrade moves the installation cleanly", "it uninstalls, leaving nothing"]
+
+
+def foreign(folder, *planted):
+    """A folder of another installation's: notes, and what the row plants."""
+    folder.mkdir(parents=True, exist_ok=True)
+    (folder / "notas.txt").write_text("alheio\n")
+    for path in planted:
+        (folder / path).parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy(STAND_IN, folder / path)
+    return folder
+
+
+def files_of(folder):
+    return sorted(str(path.relative_to(folder)) for path in folder.rglob("*") if path.is_file())
+
+
+@pytest.fixture(scope="module")
+def chooses(wine, given):
+    b, w, c = wine.built, wine.work, wine.drive_c
+    remembered = lambda: wine.registry_text(KEY, "InstallDir")
+    repair = ("REINSTALL=ALL", "REINSTALLMODE=vomus")
+    wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixM")
+    seen = [wine.msiexec("/i", b["old"], *repair, "INSTALLDIR=C:\\Outra") == 0 and not (c / "Outra").exists()
+            and remembered() == "C:\\TarnixM\\" and (c / "TarnixM" / "tarnix2018.exe").is_file()]
+    wine.run("reg", "delete", KEY, "/v", "InstallDir", "/f", "/reg:32")
+    seen += [wine.msiexec("/i", b["old"], *repair, "INSTALLDIR=C:\\OutraPasta") == 0
+             and not (c / "OutraPasta").exists() and wine.entry(b["old"], "InstallLocation") == "C:\\TarnixM\\"
+             and (c / "TarnixM" / "tarnix2018.exe").is_file()]
+    occupied = foreign(c / "Ocupada Outra")
+    seen += [wine.msiexec("/i", b["new"], "INSTALLDIR=C:\\Ocupada Outra") != 0
+             and "refused (existing)" in wine.logged() and files_of(occupied) == ["notas.txt"]]
+    shutil.rmtree(occupied)
+    wine.msiexec("/x", b["old"])
+    # A value left by another installation, with no product installed.
+    other = foreign(c / "Existente")
+    wine.run("reg", "add", KEY, "/v", "InstallDir", "/d", "C:\\Existente\\", "/f", "/reg:32")
+    seen += [wine.msiexec("/i", b["old"]) == 0 and (c / DEFAULT / "tarnix2018.exe").is_file()
+             and files_of(other) == ["notas.txt"] and (other / "notas.txt").read_text() == "alheio\n"]
+    wine.msiexec("/x", b["old"])
+    wine.run("reg", "delete", KEY, "/f", "/reg:32")
+    # The upgrade's evidence given on the command line, with no product installed.
+    foreign(other, "Java/bin/jli.dll")
+    seen += [wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\Existente", "REMEMBEREDINSTALLDIR=C:\\Existente\\",
+                          "WIX_UPGRADE_DETECTED=1") != 0
+             and "refused (existing)" in wine.logged() and wine.entry(b["old"], "DisplayName") == ""
+             and files_of(other) == ["Java/bin/jli.dll", "notas.txt"] and same(other / "Java/bin/jli.dll", STAND_IN)]
+    shutil.rmtree(other)
+    # Installed where the checks passed, its parent loosened since.
+    (c / "TarnixUp").mkdir(mode=0o755)
+    seen += [wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixUp\\App") == 0]
+    os.chmod(c / "TarnixUp", 0o777)
+    seen += [wine.msiexec("/i", b["new"]) != 0 and re.search(r"refused \(writable\): C:.TarnixUp", wine.logged())
+             is not None and wine.entry(b["old"], "DisplayVersion") == "1.0.0"]
+    seen += [wine.msiexec("/i", b["new"], "INSTALLDIR=C:\\TarnixMovida") == 0
+             and wine.entry(b["new"], "InstallLocation") == "C:\\TarnixMovida\\"
+             and list((c / "TarnixUp").iterdir()) == [] and remembered() == "C:\\TarnixMovida\\"]
+    seen += [wine.msiexec("/x", b["new"]) == 0 and wine.leftovers(c / "TarnixMovida", b.values()) == []]
+    shutil.rmtree(c / "TarnixUp")
+    shutil.rmtree(c / "TarnixM", ignore_errors=True)
+    return dict(zip(CHOOSES, seen))
+
+
+@observed(CHOOSES)
+def test_only_an_install_or_an_upgrade_chooses_the_folder(chooses, check):
+    assert chooses[check]
+
+
+IN_PLACE = ["an upgrade keeps a runtime placed by hand in its folder",
+            "an upgrade in place beside a hard-linked DLL is refused, nothing of 1.1.0 installed",
+            "an upgrade in place beside a Java folder others may change is refused, nothing of 1.1.0 installed",
+            "a per-user product of this upgrade code opens no folder: its folder is still refused as existing"]
+
+
+@pytest.fixture(scope="module")
+def in_place(wine, chooses):
+    b, w, c = wine.built, wine.work, wine.drive_c
+    hand = c / "TarnixManual"
+
+    def upgraded_beside(plant, refusal):
+        shutil.rmtree(hand, ignore_errors=True)
+        wine.msiexec("/i", b["bare"], "INSTALLDIR=C:\\TarnixManual")
+        plant()
+        refused = (wine.msiexec("/i", b["bare-new"]) != 0 and re.search(refusal, wine.logged()) is not None
+                   and wine.entry(b["bare-new"], "DisplayName") == ""
+                   and not same(hand / "tarnix2018.jar", w / "new.jar"))
+        if wine.entry(b["bare"], "DisplayName"):
+            wine.msiexec("/x", b["bare"])
+        return refused
+
+    def hard_link():
+        shutil.copy(STAND_IN, w / "outside.dll")
+        os.link(w / "outside.dll", hand / "version.dll")
+
+    def open_java():
+        foreign(hand, "Java/bin/Javaw.exe")
+        os.chmod(hand / "Java", 0o777)
+
+    shutil.rmtree(hand, ignore_errors=True)
+    wine.msiexec("/i", b["bare"], "INSTALLDIR=C:\\TarnixManual")
+    foreign(hand, "Java/bin/Javaw.exe")
+    seen = [wine.msiexec("/i", b["bare-new"]) == 0 and "VerifyInstallFolder: verified" in wine.logged()
+            and same(hand / "tarnix2018.jar", w / "new.jar") and same(hand / "Java/bin/Javaw.exe", STAND_IN)]
+    wine.msiexec("/x", b["bare-new"])
+    seen += [upgraded_beside(hard_link, r"MakeInstallFolder: refused \(hardlink\): C:.TarnixManual.version.dll"),
+             upgraded_beside(open_java, r"MakeInstallFolder: refused \(writable\): C:.TarnixManual.Java for S-1-1-0")]
+    shutil.rmtree(hand, ignore_errors=True)
+    # Installed for the user alone, in C:\Forjada: no evidence for the machine's install.
+    wine.msiexec("/i", b["old"], 'ALLUSERS=""', "INSTALLDIR=C:\\Forjada")
+    seen += [(c / "Forjada" / "tarnix2018.exe").is_file() and wine.msiexec("/i", b["new"], "INSTALLDIR=C:\\Forjada") != 0
+             and re.search(r"refused \(existing\): C:.Forjada", wine.logged()) is not None]
+    wine.msiexec("/x", b["old"], 'ALLUSERS=""')
+    shutil.rmtree(c / "Forjada", ignore_errors=True)
+    return dict(zip(IN_PLACE, seen))
+
+
+@observed(IN_PLACE)
+def test_what_an_upgrade_in_place_may_keep(in_place, check):
+    assert in_place[check]
+
+
+RACES = ["a first install whose folder gets a DLL after the check fails, adopting nothing",
+         "an upgrade whose folder is made again with a DLL while the old version is away fails",
+         "and nothing of 1.1.0 is installed beside the DLL",
+         "a link planted at INSTALLDIR after the check fails the install before CreateFolders runs: its target as it "
+         "was, nothing registered",
+         "a parent opened to everyone once the folder is accepted fails the install at the second look"]
+
+
+def made_before_folders(log):
+    """As the script runs (from the second naming of the action on; a
+    rollback names CreateFolders once more), the refusal comes before
+    CreateFolders."""
+    runs = log.split("Action start ")
+    executed = "Action start ".join(runs[[i for i, run in enumerate(runs) if re.match(r"[0-9:]*: MakeInstallFolder\.",
+                                                                                        run)][1]:])
+    return "MakeInstallFolder: refused" in executed.split("CreateFolders")[0]
+
+
+@pytest.fixture(scope="module")
+def races(wine, in_place):
+    b, c = wine.built, wine.drive_c
+    seen = [wine.first_install_race(b["old"])]
+    gap = c / "TarnixLacuna"
+    wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixLacuna")
+
+    def plant_dll(folder):
+        (folder / "Java" / "bin").mkdir(parents=True, exist_ok=True)
+        shutil.copy(STAND_IN, folder / "Java" / "bin" / "jli.dll")
+
+    planted, status = wine.raced(lambda: (gap / "Java/bin/jli.dll").unlink(missing_ok=True), lambda: not gap.exists(),
+                                 lambda: plant_dll(gap), "/i", b["new"])
+    seen += [planted == "inside" and status != 0 and re.search(
+        r"MakeInstallFolder: refused \(planted\): C:.TarnixLacuna.Java.bin.jli.dll", wine.logged()) is not None]
+    # Wine removes the old version in a run of its own, which no rollback
+    # undoes (on Windows the rollback installs 1.0.0 again): what it shows
+    # is that nothing of 1.1.0 was put beside the DLL.
+    seen += [wine.entry(b["new"], "DisplayName") == "" and not (gap / "tarnix2018.exe").exists()
+             and not (gap / "Java/bin/Javaw.exe").exists()]
+    for package_file in (b["old"], b["new"]):
+        if wine.entry(package_file, "DisplayName"):
+            wine.msiexec("/x", package_file)
+    shutil.rmtree(gap, ignore_errors=True)
+    # A link put at INSTALLDIR once it is accepted: nothing made or locked through it.
+    junction, target = c / "TarnixJuncao", foreign(c / "TarnixAlvo")
+    before = oct(target.stat().st_mode), target.stat().st_uid, files_of(target)
+    planted, status = wine.raced(lambda: junction.unlink(missing_ok=True), lambda: True,
+                                 lambda: junction.symlink_to("TarnixAlvo"), "/i", b["old"], "INSTALLDIR=C:\\TarnixJuncao")
+    seen += [planted == "inside" and status != 0
+             and re.search(r"MakeInstallFolder: refused \(appeared\): C:.TarnixJuncao", wine.logged()) is not None
+             and made_before_folders(wine.logged()) and junction.is_symlink()
+             and (oct(target.stat().st_mode), target.stat().st_uid, files_of(target)) == before
+             and wine.entry(b["old"], "DisplayName") == ""]
+    junction.unlink(missing_ok=True)
+    shutil.rmtree(target)
+    # The folder above INSTALLDIR opened to everyone once it is accepted:
+    # the second look judges the way again.
+    above = c / "TarnixSobe"
+    above.mkdir()
+    planted, status = wine.raced(lambda: os.chmod(above, 0o755), lambda: True, lambda: os.chmod(above, 0o777),
+                                 "/i", b["old"], "INSTALLDIR=C:\\TarnixSobe\\App")
+    seen += [planted == "inside" and status != 0 and wine.entry(b["old"], "DisplayName") == ""
+             and "VerifyInstallFolder: refused (writable): C:\\TarnixSobe for S-1-1-0" in wine.logged()]
+    shutil.rmtree(above)
+    return dict(zip(RACES, seen))
+
+
+@observed(RACES)
+def test_what_is_made_in_the_folder_after_it_was_judged_is_never_adopted(races, check):
+    assert races[check]
