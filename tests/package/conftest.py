@@ -1,5 +1,6 @@
 """What the package tests share: where the sources and the build are, the
 inputs a build is given, and scripts/package run as a user runs it."""
+import hashlib
 import os
 import pathlib
 import re
@@ -81,6 +82,20 @@ def environment(password="test-password", **extra):
 
 def command(*arguments):
     return [str(ROOT / "scripts" / "package"), *map(str, arguments)]
+
+
+def built(*arguments):
+    """scripts/package that must succeed; its run."""
+    result = package(*arguments)
+    assert result.returncode == 0, result.stderr
+    return result
+
+
+def listed(folder):
+    """The packages SHA256SUMS lists in a folder, where each verifies there; None where one does not."""
+    sums = {line[66:]: line[:64] for line in (folder / "SHA256SUMS").read_text().splitlines()}
+    verified = all(hashlib.sha256((folder / name).read_bytes()).hexdigest() == digest for name, digest in sums.items())
+    return sorted(sums) if verified else None
 
 
 def package(*arguments, password="test-password", file_limit=None):

@@ -10,7 +10,7 @@ import shutil
 
 import pytest
 
-from conftest import STAND_IN, Wine, archive, package, runtime, work_folder
+from conftest import STAND_IN, Wine, archive, built, runtime, work_folder
 
 KEY = "HKLM\\Software\\Velmora\\Tarnix Cadastro 2018"
 DEFAULT = "Program Files (x86)/Velmora/Tarnix Cadastro 2018"
@@ -25,18 +25,17 @@ def wine():
     plain = runtime(w / "runtime")
     for name, text in (("old", "version 1.0.0"), ("new", "version 1.1.0"), ("rebuilt", "version 1.1.0, rebuilt")):
         archive(w / f"{name}.jar", text)
-    built = {}
+    packages = {}
     for name, jar, version, folder, with_runtime in (
             ("old", "old", "1.0.0", "dist", True), ("new", "new", "1.1.0", "dist", True),
             ("rebuilt", "rebuilt", "1.1.0", "rebuilt", True), ("bare", "old", "1.0.0", "bare", False),
             ("bare-new", "new", "1.1.0", "bare-new", False)):
-        result = package(w / f"{jar}.jar", *(["--runtime", plain] if with_runtime else []), "--version", version,
-                         "--output", w / folder)
-        assert result.returncode == 0, result.stderr
-        built[name] = w / folder / f"tarnix2018-{version}.msi"
+        built(w / f"{jar}.jar", *(["--runtime", plain] if with_runtime else []), "--version", version,
+              "--output", w / folder)
+        packages[name] = w / folder / f"tarnix2018-{version}.msi"
     machine = Wine(w)
-    machine.built = built
-    for package_file in built.values():
+    machine.built = packages
+    for package_file in packages.values():
         if machine.entry(package_file, "DisplayName"):
             machine.msiexec("/x", package_file)
     for leftover in LEFT_BY_A_STOPPED_RUN:

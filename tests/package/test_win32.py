@@ -6,16 +6,14 @@ import shutil
 
 import pytest
 
-from conftest import Wine, archive, package, runtime, work_folder
+from conftest import Wine, archive, built, runtime, work_folder
 
 
 @pytest.fixture(scope="module")
 def wine():
     work = work_folder("win32")
     archive(work / "old.jar", "version 1.0.0")
-    result = package(work / "old.jar", "--runtime", runtime(work / "runtime"), "--version", "1.0.0",
-                     "--output", work / "dist")
-    assert result.returncode == 0, result.stderr
+    built(work / "old.jar", "--runtime", runtime(work / "runtime"), "--version", "1.0.0", "--output", work / "dist")
     machine = Wine(work)
     machine.package = work / "dist" / "tarnix2018-1.0.0.msi"
     # What a run that stopped half-way left.
