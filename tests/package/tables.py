@@ -23,6 +23,10 @@ when what it checks does not hold.
   tables.py operands MSI       no condition compares with <<, >> or >< against
                                anything but a quoted text, which a property
                                left empty would turn true
+  tables.py message MSI KEY FOLDER TRUSTEE
+                               the box a refusal shows, as the package words
+                               it: the folder and trustee at fault put in, the
+                               program files folder of 64-bit Windows
 """
 import pathlib
 import re
@@ -175,7 +179,18 @@ def operands(msi):
                 refuse(f"'{text}' compares with {match.group(1)} against {match.group(2)}, which may be empty")
 
 
+def message(msi, reason, folder, trustee):
+    conditions = {row[0]: row[1] for row in rows(msi, "LaunchCondition")}
+    text = conditions.get(CONDITIONS["LaunchCondition"].format(reason))
+    if text is None:
+        refuse(f"no launch condition for {reason}")
+    for name, value in (("InstallDirRefusalFolder", folder), ("InstallDirRefusalTrustee", trustee),
+                        ("ProgramFilesFolder", "C:\\Program Files (x86)\\")):
+        text = text.replace(f"[{name}]", value)
+    print(text)
+
+
 if __name__ == "__main__":
     {"lock": lock, "shortcut-keys": shortcut_keys, "short-names": short_names, "files": files,
      "folder-check": folder_check, "operands": operands, "refusals": refusals,
-     "keywords": keywords}[sys.argv[1]](sys.argv[2])
+     "keywords": keywords, "message": message}[sys.argv[1]](*sys.argv[2:])
