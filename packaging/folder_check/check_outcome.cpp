@@ -1,5 +1,6 @@
 #include "packaging/folder_check/check_outcome.h"
 
+#include "packaging/folder_check/folder_path.h"
 #include "packaging/folder_check/folder_rules.h"
 
 std::vector<PropertyValue> CheckProperties(const Judgement& judgement,

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "packaging/folder_check/install_folder.h"
+#include "packaging/folder_check/folder_judgement.h"
 
 // What the check leaves for the launch conditions and the actions after it.
 struct PropertyValue {

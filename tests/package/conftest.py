@@ -98,6 +98,14 @@ def listed(folder):
     return sorted(sums) if verified else None
 
 
+def property_of(package_file, name):
+    """A value of the package's Property table, as msiinfo exports it; None where it has none."""
+    exported = subprocess.run(["msiinfo", "export", package_file, "Property"], capture_output=True, text=True,
+                              check=True).stdout
+    return next((line.split("\t", 1)[1].rstrip("\r") for line in exported.splitlines()
+                 if line.startswith(name + "\t")), None)
+
+
 def package(*arguments, password="test-password", file_limit=None):
     """scripts/package run to its end; file_limit: the largest file it may write, in bytes."""
 
@@ -147,9 +155,7 @@ class Wine:
 
     def entry(self, package_file, value):
         """The value of the package's Programs-and-Features entry, in either view, as a .reg file writes it."""
-        code = next(line.split("\t")[1].strip() for line in subprocess.run(
-            ["msiinfo", "export", package_file, "Property"], capture_output=True, text=True, check=True)
-            .stdout.splitlines() if line.startswith("ProductCode\t"))
+        code = property_of(package_file, "ProductCode")
         exported = self.work / "entry.reg"
         for view in ("64", "32"):
             exported.unlink(missing_ok=True)

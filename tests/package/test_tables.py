@@ -7,7 +7,7 @@ import subprocess
 
 import pytest
 
-from conftest import ROOT, STAND_IN, archive, built, listed, runtime, work_folder
+from conftest import ROOT, STAND_IN, archive, built, listed, property_of, runtime, work_folder
 
 TABLES = ROOT / "tests" / "package" / "tables.py"
 WINE_MSVCRT = "/usr/lib/i386-linux-gnu/wine/i386-windows/msvcrt.dll"
@@ -107,13 +107,6 @@ def test_a_versioned_dll_has_its_version_and_language_and_no_hash(msi):
     assert tables("files", msi["lower"]).splitlines() == [
         "javaw.exe - - hash", "msvcrt.dll 7.0.2600.2180 1033 no-hash", "tarnix2018.exe - - hash",
         "tarnix2018.jar - - hash"]
-
-
-def property_of(package_file, name):
-    exported = subprocess.run(["msiinfo", "export", package_file, "Property"], capture_output=True, text=True,
-                              check=True).stdout
-    return next((line.split("\t", 1)[1].rstrip("\r") for line in exported.splitlines()
-                 if line.startswith(name + "\t")), None)
 
 
 @pytest.mark.parametrize("name, value", [

@@ -10,7 +10,7 @@ import shutil
 
 import pytest
 
-from conftest import STAND_IN, Wine, archive, built, runtime, work_folder
+from conftest import STAND_IN, Wine, archive, built, property_of, runtime, work_folder
 
 KEY = "HKLM\\Software\\Velmora\\Tarnix Cadastro 2018"
 DEFAULT = "Program Files (x86)/Velmora/Tarnix Cadastro 2018"
@@ -66,8 +66,7 @@ UPGRADE = ["1.0.0 installs", "1.1.0 installs over it", "one product remains, 1.1
 @pytest.fixture(scope="module")
 def upgrade(wine):
     b, w, archive_file = wine.built, wine.work, wine.drive_c / DEFAULT / "tarnix2018.jar"
-    code = lambda package_file: re.search(r"ProductCode\t(\S+)", os.popen(f"msiinfo export '{package_file}' Property")
-                                          .read()).group(1)
+    code = lambda package_file: property_of(package_file, "ProductCode")
     seen = [wine.msiexec("/i", b["old"]) == 0, wine.msiexec("/i", b["new"]) == 0]
     seen += [wine.entry(b["old"], "DisplayName") == "" and wine.entry(b["new"], "DisplayVersion") == "1.1.0",
              same(archive_file, w / "new.jar"), code(b["rebuilt"]) != code(b["new"]),
