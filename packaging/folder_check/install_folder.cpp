@@ -471,10 +471,12 @@ OwnFacts ReadOwnFacts(const std::wstring& path, const ItselfOpener& open) {
         facts.Links = information.nNumberOfLinks;
     }
     PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PSID owner = nullptr;
     if (GetSecurityInfo(opened, SE_FILE_OBJECT,
-                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
                         nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
         const LocalPointer<void> ownedDescriptor(descriptor);
+        facts.Owner = SidText(owner);
         facts.Sddl = DescriptorText(descriptor);
     }
     return facts;

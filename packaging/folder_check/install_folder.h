@@ -76,10 +76,11 @@ std::vector<FolderOnTheWay> WayDownTo(const std::wstring& last);
 using ItselfOpener = std::function<HANDLE(const std::wstring&, DWORD, DWORD)>;
 HANDLE OpenWithCreateFile(const std::wstring& path, DWORD access, DWORD flags);
 
-// What a thing is itself, a link never followed: its names (0: unreadable)
-// and its own owner and access list (nothing: unreadable).
+// What a thing is itself, a link never followed: its names (0: unreadable),
+// its owner, and its own owner and access list (nothing: unreadable).
 struct OwnFacts {
     unsigned long Links = 0;
+    std::wstring Owner; // a SID as text; empty: unreadable
     std::optional<std::wstring> Sddl = std::nullopt;
 };
 OwnFacts ReadOwnFacts(const std::wstring& path, const ItselfOpener& open = OpenWithCreateFile);

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <aclapi.h>
-
 #include <algorithm>
 #include <functional>
 
@@ -17,17 +15,6 @@ namespace {
 bool Listed(const std::vector<std::wstring>& list, const std::wstring& path) {
     return std::any_of(list.begin(), list.end(),
                        [&path](const std::wstring& item) { return SameName(item, path); });
-}
-
-std::wstring Owner(const std::wstring& path) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    PSID owner = nullptr;
-    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
-                              nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
-        return {};
-    }
-    const LocalPointer<void> owned(descriptor);
-    return SidText(owner);
 }
 
 // Everything below a folder, by relative path, never into a link; each
@@ -68,16 +55,15 @@ MadeFolder ReadMadeFolder(const std::wstring& given) {
     made.Opened = true;
     made.ReparsePoint = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     made.FinalPath = *final;
-    made.Owner = Owner(folder);
-    made.Sddl = ReadOwnFacts(folder).Sddl;
+    const OwnFacts itself = ReadOwnFacts(folder);
+    made.Owner = itself.Owner;
+    made.Sddl = itself.Sddl;
     Walk(folder, L"",
          [&made](const std::wstring& path, const std::wstring& relative, DWORD entryAttributes) {
-             FolderEntry entry{relative, (entryAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
-                               Owner(path)};
              const OwnFacts own = ReadOwnFacts(path);
-             entry.Links = own.Links;
-             entry.Sddl = own.Sddl;
-             made.Contents.push_back(entry);
+             made.Contents.push_back({relative,
+                                      (entryAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
+                                      own.Owner, own.Links, own.Sddl});
          });
     return made;
 }
