@@ -1,6 +1,5 @@
 #include "packaging/folder_check/check_outcome.h"
 
-#include "packaging/folder_check/folder_path.h"
 #include "packaging/folder_check/folder_rules.h"
 
 std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
@@ -9,7 +8,7 @@ std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
     const bool accepted = verdict.Reason == Refusal::None;
     std::vector<PropertyValue> properties = {
         // The folder whose parent the inherits box says to secure first.
-        {L"InstallDirParent", FolderAbove(judgement.Folder)},
+        {L"InstallDirParent", judgement.Folder.Parent().Text()},
         {L"InstallDirRefusal", RefusalName(verdict.Reason)},
         {L"InstallDirRefusalFolder", verdict.Folder},
         {L"InstallDirRefusalTrustee", verdict.Trustee},
@@ -21,7 +20,7 @@ std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
              {L"MakeInstallFolder", L"MakeInstallFolderRollback", L"VerifyInstallFolder"}) {
             properties.push_back({action, verification});
         }
-        properties.push_back({L"INSTALLDIR", judgement.Folder});
+        properties.push_back({L"INSTALLDIR", judgement.Folder.WithBackslash()});
     }
     // Last, once everything it vouches for is in place.
     properties.push_back({L"InstallDirAccepted", accepted ? L"1" : L""});
@@ -45,7 +44,7 @@ MaintenanceFolder MaintenanceDecision(const std::wstring& given, bool remembered
     }
     // Without the remembered folder, INSTALLDIR is whatever the command
     // line said: the product's own location stands instead.
-    if (!remembered || removal || SameFolder(given, location)) {
+    if (!remembered || removal || FolderPath(given) == FolderPath(location)) {
         return {location, false};
     }
     return {given, true};

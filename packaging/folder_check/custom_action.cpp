@@ -9,8 +9,6 @@
 #include <msi.h>
 #include <msiquery.h>
 
-#include <sddl.h>
-
 #include <algorithm>
 #include <optional>
 #include <stdexcept>
@@ -18,11 +16,11 @@
 #include <vector>
 
 #include "packaging/folder_check/check_outcome.h"
-#include "packaging/folder_check/install_folder.h"
+#include "packaging/folder_check/folder_reading.h"
 #include "packaging/folder_check/installer_session.h"
 #include "packaging/folder_check/local_text.h"
+#include "packaging/folder_check/machine.h"
 #include "packaging/folder_check/made_folder.h"
-#include "text/file_system.h"
 
 namespace {
 
@@ -77,7 +75,7 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
             // What an upgrade finds in its folder may stay; a folder that
             // was not there holds nothing of anyone's when made.
             verification = NetworkFolderMark;
-            if (!IsNetworkPath(judgement.Folder)) {
+            if (!judgement.Folder.IsNetwork()) {
                 const Verification data = {
                     judgement.Folder,
                     judgement.Resolved,
@@ -92,7 +90,7 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
                 Log(install, L"CheckInstallFolder: it may hold, when made: " + allowed);
                 verification = VerificationData(data);
             }
-            Log(install, L"CheckInstallFolder: accepted " + judgement.Folder);
+            Log(install, L"CheckInstallFolder: accepted " + judgement.Folder.WithBackslash());
         } else {
             Log(install, std::wstring(L"CheckInstallFolder: refused (") +
                              RefusalName(verdict.Reason) + L"): " + verdict.Folder +
@@ -160,18 +158,17 @@ std::optional<Verification> DataOf(MSIHANDLE install, const wchar_t* action) {
 }
 
 std::vector<std::wstring> TrustedBy(const Verification& verification) {
-    return TrustedTrustees(verification.Account, !verification.Account.empty(),
-                           LocalAdministrators());
+    return TrustedTrustees(verification.Account, LocalAdministrators());
 }
 
 // The folder, found other than it was judged: logged, shown, and the
 // install failed and rolled back.
-UINT Refused(MSIHANDLE install, const wchar_t* action, const std::wstring& folder,
+UINT Refused(MSIHANDLE install, const wchar_t* action, const FolderPath& folder,
              const Verdict& verdict) {
     Log(install, std::wstring(action) + L": refused (" + RefusalName(verdict.Reason) + L"): " +
                      verdict.Folder + (verdict.Trustee.empty() ? L"" : L" for " + verdict.Trustee));
-    ShowError(install, L"A pasta de instalação " + folder + L" mudou depois de verificada: " +
-                           Finding(verdict) +
+    ShowError(install, L"A pasta de instalação " + folder.WithBackslash() +
+                           L" mudou depois de verificada: " + Finding(verdict) +
                            L". A instalação foi desfeita. Verifique quem pode criar ou mudar "
                            L"pastas no caminho dela e execute a instalação de novo.");
     return ERROR_INSTALL_FAILURE;
@@ -181,9 +178,9 @@ UINT Refused(MSIHANDLE install, const wchar_t* action, const std::wstring& folde
 Verdict InPlaceRefusal(MSIHANDLE install, const wchar_t* action, const Verification& verification,
                        const std::vector<std::wstring>& trusted) {
     const MadeFolder made = ReadMadeFolder(verification.Folder);
-    Log(install, std::wstring(action) + L": " + verification.Folder + L" leads to " +
-                     made.FinalPath + L", owned by " + made.Owner + L", holding " +
-                     std::to_wstring(made.Contents.size()) + L" things");
+    Log(install, std::wstring(action) + L": " + verification.Folder.WithBackslash() +
+                     L" leads to " + made.FinalPath.Text() + L", owned by " + made.Owner +
+                     L", holding " + std::to_wstring(made.Contents.size()) + L" things");
     return MadeFolderRefusal(made, verification, trusted);
 }
 
@@ -201,13 +198,13 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE inst
         if (!verification) {
             return ERROR_SUCCESS;
         }
-        const std::wstring folder(WithoutTrailingBackslash(verification->Folder));
-        std::vector<std::wstring> folders = FoldersToMake(*verification);
+        const FolderPath& folder = verification->Folder;
+        std::vector<FolderPath> folders = FoldersToMake(*verification);
         if (folders.empty()) {
             // There when judged. An upgrade's older version, removed since,
             // may have taken it and folders above it along.
-            for (std::wstring step = folder; !step.empty(); step = FolderAbove(step)) {
-                if (GetFileAttributesW(step.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            for (FolderPath step = folder; !step.Empty(); step = step.Parent()) {
+                if (GetFileAttributesW(step.Text().c_str()) != INVALID_FILE_ATTRIBUTES) {
                     break;
                 }
                 const DWORD error = GetLastError();
@@ -223,31 +220,25 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE inst
             if (verdict.Reason != Refusal::None) {
                 return Refused(install, L"MakeInstallFolder", verification->Folder, verdict);
             }
-            Log(install, L"MakeInstallFolder: kept " + verification->Folder);
+            Log(install, L"MakeInstallFolder: kept " + folder.WithBackslash());
             return ERROR_SUCCESS;
         }
-        for (const std::wstring& path : folders) {
-            // INSTALLDIR with the lock's descriptor, Administrators its
-            // owner; those above it inherit from theirs, as judged.
-            SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
-            LocalPointer<void> descriptor;
-            if (path == folder) {
-                PSECURITY_DESCRIPTOR converted = nullptr;
-                if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                        verification->Descriptor.c_str(), SDDL_REVISION_1, &converted, nullptr)) {
-                    throw std::runtime_error("the lock's descriptor cannot be read");
-                }
-                descriptor.reset(converted);
-                attributes.lpSecurityDescriptor = converted;
-            }
-            if (!CreateDirectoryW(path.c_str(), path == folder ? &attributes : nullptr)) {
+        // INSTALLDIR with the lock's descriptor, Administrators its owner;
+        // those above it inherit from theirs, as judged.
+        const LocalPointer<void> lock = DescriptorFromText(verification->Descriptor);
+        if (!lock) {
+            throw std::runtime_error("the lock's descriptor cannot be read");
+        }
+        SECURITY_ATTRIBUTES locked{sizeof locked, lock.get(), FALSE};
+        for (const FolderPath& path : folders) {
+            if (!CreateDirectoryW(path.Text().c_str(), path == folder ? &locked : nullptr)) {
                 const DWORD error = GetLastError();
-                Log(install, L"MakeInstallFolder: " + path + L" could not be made, error " +
+                Log(install, L"MakeInstallFolder: " + path.Text() + L" could not be made, error " +
                                  std::to_wstring(error));
-                return Refused(install, L"MakeInstallFolder", verification->Folder,
-                               {Refusal::Appeared, path, {}});
+                return Refused(install, L"MakeInstallFolder", folder,
+                               {Refusal::Appeared, path.Text(), {}});
             }
-            Log(install, L"MakeInstallFolder: made " + path);
+            Log(install, L"MakeInstallFolder: made " + path.Text());
         }
         return ERROR_SUCCESS;
     } catch (const InstallCancelled&) {
@@ -272,13 +263,13 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolderRollback(MSIHAN
         if (!verification) {
             return ERROR_SUCCESS;
         }
-        std::vector<std::wstring> folders = FoldersToMake(*verification);
+        const std::vector<FolderPath> folders = FoldersToMake(*verification);
         for (auto path = folders.rbegin(); path != folders.rend(); ++path) {
-            const DWORD attributes = GetFileAttributesW(path->c_str());
+            const DWORD attributes = GetFileAttributesW(path->Text().c_str());
             if (attributes != INVALID_FILE_ATTRIBUTES &&
                 (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
-                RemoveDirectoryW(path->c_str())) {
-                Log(install, L"MakeInstallFolderRollback: removed " + *path);
+                RemoveDirectoryW(path->Text().c_str())) {
+                Log(install, L"MakeInstallFolderRollback: removed " + path->Text());
             }
         }
     } catch (...) {
@@ -298,12 +289,10 @@ extern "C" __declspec(dllexport) UINT __stdcall VerifyInstallFolder(MSIHANDLE in
         Verdict verdict = InPlaceRefusal(install, L"VerifyInstallFolder", *verification, trusted);
         if (verdict.Reason == Refusal::None) {
             // The folder itself and every one above it, once more.
-            verdict =
-                WayRefusal(WayDownTo(std::wstring(WithoutTrailingBackslash(verification->Folder))),
-                           trusted, false);
+            verdict = WayRefusal(WayDownTo(verification->Folder), trusted, false);
         }
         if (verdict.Reason == Refusal::None) {
-            Log(install, L"VerifyInstallFolder: verified " + verification->Folder);
+            Log(install, L"VerifyInstallFolder: verified " + verification->Folder.WithBackslash());
             return ERROR_SUCCESS;
         }
         return Refused(install, L"VerifyInstallFolder", verification->Folder, verdict);

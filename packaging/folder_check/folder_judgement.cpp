@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <iterator>
 
-#include "packaging/folder_check/folder_path.h"
 #include "packaging/folder_check/server_addresses.h"
 
 namespace {
@@ -35,7 +34,7 @@ Verdict Form(const Context& c) {
 // Windows Installer writes files of 259 characters at most, CreateDirectory
 // makes folders of 248.
 Verdict FolderLength(const Context& c) {
-    const std::wstring& folder = c.Facts.Folder;
+    const std::wstring& folder = c.Facts.Folder.Text();
     const std::size_t deepest =
         folder.size() + (c.Reach.DeepestFolder == 0 ? 0 : 1 + c.Reach.DeepestFolder);
     const bool tooLong = folder.empty() ||
@@ -48,21 +47,20 @@ Verdict FolderLength(const Context& c) {
 // The launcher narrows its current directory by its own exact rule and
 // refuses to start from a folder whose name it would change.
 Verdict CodePage(const Context& c) {
-    return c.Facts.HoldsInCodePage ? Verdict{} : Verdict{Refusal::CodePage, c.Facts.Folder, {}};
+    return c.Facts.HoldsInCodePage ? Verdict{}
+                                   : Verdict{Refusal::CodePage, c.Facts.Folder.Text(), {}};
 }
 
 Verdict DriveRoot(const Context& c) {
-    const std::wstring& folder = c.Facts.Folder;
-    return folder.size() > PathRoot(folder).size() ? Verdict{} : Verdict{Refusal::Root, folder, {}};
+    const FolderPath& folder = c.Facts.Folder;
+    return folder.IsRoot() ? Verdict{Refusal::Root, folder.Text(), {}} : Verdict{};
 }
 
 // This computer by a name, or an administrative share.
 Verdict Share(const Context& c) {
-    const std::wstring root = PathRoot(c.Facts.Folder);
-    const size_t server = root.find(L'\\', 2);
-    return {NetworkRefusal(root.substr(2, server - 2),
-                           root.substr(server + 1, root.size() - server - 2), c.Machine.OwnNames),
-            root,
+    const FolderPath& folder = c.Facts.Folder;
+    return {NetworkRefusal(folder.Server(), folder.Share(), c.Machine.OwnNames),
+            folder.Root().Text(),
             {}};
 }
 
@@ -72,25 +70,24 @@ Verdict ThisMachine(const Context& c) {
     const bool mine = std::any_of(
         c.Facts.ServerAddresses.begin(), c.Facts.ServerAddresses.end(),
         [&c](const std::wstring& address) { return IsThisMachine(address, c.Facts.OwnAddresses); });
-    return mine ? Verdict{Refusal::Loopback, PathRoot(c.Facts.Folder), {}} : Verdict{};
+    return mine ? Verdict{Refusal::Loopback, c.Facts.Folder.Root().Text(), {}} : Verdict{};
 }
 
-bool InstalledThere(const FolderFacts& facts, const std::wstring& resolved) {
+bool InstalledThere(const FolderFacts& facts, const FolderPath& resolved) {
     return std::any_of(
-        facts.InstalledAt.begin(), facts.InstalledAt.end(), [&](const std::wstring& location) {
-            return !location.empty() &&
-                   (SameFolder(facts.Folder, location) || SameFolder(resolved, location));
+        facts.InstalledAt.begin(), facts.InstalledAt.end(), [&](const FolderPath& location) {
+            return !location.Empty() && (facts.Folder == location || resolved == location);
         });
 }
 
 Verdict NetworkExisting(const Context& c) {
     return !c.Facts.Exists || InstalledThere(c.Facts, c.Facts.Folder)
                ? Verdict{}
-               : Verdict{Refusal::Existing, c.Facts.Folder, {}};
+               : Verdict{Refusal::Existing, c.Facts.Folder.Text(), {}};
 }
 
 Verdict VolumeOf(const VolumeFacts& volume) {
-    return {VolumeRefusal(volume.DriveType, volume.Flags), volume.Path, {}};
+    return {VolumeRefusal(volume.DriveType, volume.Flags), volume.Path.Text(), {}};
 }
 
 Verdict GivenVolume(const Context& c) {
@@ -99,31 +96,32 @@ Verdict GivenVolume(const Context& c) {
 
 // A failure that is not absence is never taken for a folder still to be made.
 Verdict Unreadable(const Context& c) {
-    return c.Facts.Unreadable.empty() ? Verdict{}
-                                      : Verdict{Refusal::Unverifiable, c.Facts.Unreadable, {}};
+    return c.Facts.Unreadable.Empty()
+               ? Verdict{}
+               : Verdict{Refusal::Unverifiable, c.Facts.Unreadable.Text(), {}};
 }
 
 Verdict FileOnTheWay(const Context& c) {
-    return c.Facts.Nearest.empty() || c.Facts.NearestIsFolder
+    return c.Facts.Nearest.Empty() || c.Facts.NearestIsFolder
                ? Verdict{}
-               : Verdict{Refusal::NotAFolder, c.Facts.Nearest, {}};
+               : Verdict{Refusal::NotAFolder, c.Facts.Nearest.Text(), {}};
 }
 
 Verdict Unfollowed(const Context& c) {
-    const std::wstring& nearest = c.Facts.Nearest;
-    return c.Facts.FinalNearest ? Verdict{}
-                                : Verdict{Refusal::Unverifiable,
-                                          nearest.empty() ? PathRoot(c.Facts.Folder) : nearest,
-                                          {}};
+    const FolderPath& nearest = c.Facts.Nearest;
+    return c.Facts.FinalNearest
+               ? Verdict{}
+               : Verdict{Refusal::Unverifiable,
+                         (nearest.Empty() ? c.Facts.Folder.Root() : nearest).Text(),
+                         {}};
 }
 
 // Where the links lead: no root, a volume mounted in a folder included.
 Verdict ResolvedRoot(const Context& c) {
-    const std::wstring resolved = ResolvedFolder(c.Facts);
-    return resolved.size() > PathRoot(resolved).size() &&
-                   !SameFolder(resolved, c.Facts.ResolvedVolume.Path)
-               ? Verdict{}
-               : Verdict{Refusal::Root, resolved, {}};
+    const FolderPath resolved = ResolvedFolder(c.Facts);
+    return resolved.IsRoot() || resolved == c.Facts.ResolvedVolume.Path
+               ? Verdict{Refusal::Root, resolved.Text(), {}}
+               : Verdict{};
 }
 
 Verdict ResolvedVolume(const Context& c) {
@@ -131,7 +129,7 @@ Verdict ResolvedVolume(const Context& c) {
 }
 
 Verdict ProtectedFolders(const Context& c) {
-    for (const std::wstring& path : {c.Facts.Folder, ResolvedFolder(c.Facts)}) {
+    for (const FolderPath& path : {c.Facts.Folder, ResolvedFolder(c.Facts)}) {
         if (Verdict verdict = ProtectedRefusal(path, c.Machine.Protected);
             verdict.Reason != Refusal::None) {
             return verdict;
@@ -145,13 +143,12 @@ Verdict ProtectedFolders(const Context& c) {
 // made and secured beforehand (as icacls pre-stages one) is taken too.
 Verdict Existing(const Context& c) {
     const FolderFacts& facts = c.Facts;
-    const bool secured =
-        facts.Empty &&
-        DescriptorRefusal(facts.Folder, facts.Sddl, c.Machine.Trusted, MoreThanReadAndRun).Reason ==
-            Refusal::None;
+    const bool secured = facts.Empty && DescriptorRefusal(facts.Folder.Text(), facts.Sddl,
+                                                          c.Machine.Trusted, MoreThanReadAndRun)
+                                                .Reason == Refusal::None;
     return !facts.Exists || InstalledThere(facts, ResolvedFolder(facts)) || secured
                ? Verdict{}
-               : Verdict{Refusal::Existing, facts.Folder, {}};
+               : Verdict{Refusal::Existing, facts.Folder.Text(), {}};
 }
 
 // Every folder on the way as given, links judged by their own descriptors
@@ -159,7 +156,7 @@ Verdict Existing(const Context& c) {
 Verdict Way(const Context& c) {
     const FolderFacts& facts = c.Facts;
     const bool createsFolders =
-        facts.Nearest != facts.Folder && facts.Nearest != ParentFolder(facts.Folder);
+        facts.Nearest != facts.Folder && facts.Nearest != facts.Folder.Parent();
     for (const auto* way : {&facts.Way, &facts.WayToWhereItLeads}) {
         if (Verdict verdict = WayRefusal(*way, c.Machine.Trusted, createsFolders);
             verdict.Reason != Refusal::None) {
@@ -186,30 +183,25 @@ template <std::size_t N> Verdict FirstRefusal(const Rule (&rules)[N], const Cont
 
 } // namespace
 
-std::wstring ResolvedFolder(const FolderFacts& facts) {
-    if (!facts.FinalNearest) {
-        return facts.Folder;
-    }
-    // What is still to be made, without the backslash that joins it.
-    std::wstring rest = facts.Folder.substr(std::min(facts.Nearest.size(), facts.Folder.size()));
-    if (!rest.empty() && rest.front() == L'\\') {
-        rest.erase(0, 1);
-    }
-    return rest.empty() ? *facts.FinalNearest : WithFinalBackslash(*facts.FinalNearest) + rest;
+FolderPath ResolvedFolder(const FolderFacts& facts) {
+    // Where the nearest leads, and what is still to be made below it.
+    return facts.FinalNearest ? *facts.FinalNearest / facts.Folder.Below(facts.Nearest)
+                              : facts.Folder;
 }
 
 std::vector<std::wstring> FactLines(const FolderFacts& facts) {
-    std::vector<std::wstring> lines = {L"INSTALLDIR " + facts.Text + L" is " + facts.Folder};
+    const std::wstring& folder = facts.Folder.Text();
+    std::vector<std::wstring> lines = {L"INSTALLDIR " + facts.Text + L" is " + folder};
     for (const std::wstring& address : facts.ServerAddresses) {
-        lines.push_back(L"the server of " + PathRoot(facts.Folder) + L" is " + address);
+        lines.push_back(L"the server of " + facts.Folder.Root().Text() + L" is " + address);
     }
-    if (const std::wstring resolved = ResolvedFolder(facts); resolved != facts.Folder) {
-        lines.push_back(L"through its links, " + facts.Folder + L" is " + resolved);
+    if (const FolderPath resolved = ResolvedFolder(facts); resolved.Text() != folder) {
+        lines.push_back(L"through its links, " + folder + L" is " + resolved.Text());
     }
     for (const auto* way : {&facts.Way, &facts.WayToWhereItLeads}) {
         for (const FolderOnTheWay& step : *way) {
             lines.push_back(
-                L"on the way: " + step.Path + L" " + step.Sddl.value_or(L"(unreadable)") +
+                L"on the way: " + step.Path.Text() + L" " + step.Sddl.value_or(L"(unreadable)") +
                 (step.ReparsePoint ? L", a link: " + step.LinkSddl.value_or(L"(unreadable)")
                                    : L""));
         }
@@ -224,12 +216,11 @@ Judgement JudgeFolder(const FolderFacts& facts, const Machine& machine, const Pa
     if (judgement.Result.Reason != Refusal::None) {
         return judgement;
     }
-    judgement.Folder = WithFinalBackslash(facts.Folder);
-    judgement.Resolved = judgement.Folder;
-    judgement.Result =
-        IsNetworkPath(facts.Folder) ? FirstRefusal(Network, c) : FirstRefusal(Local, c);
-    if (judgement.Result.Reason == Refusal::None && !IsNetworkPath(facts.Folder)) {
-        judgement.Resolved = WithFinalBackslash(ResolvedFolder(facts));
+    judgement.Folder = judgement.Resolved = facts.Folder;
+    const bool network = facts.Folder.IsNetwork();
+    judgement.Result = network ? FirstRefusal(Network, c) : FirstRefusal(Local, c);
+    if (judgement.Result.Reason == Refusal::None && !network) {
+        judgement.Resolved = ResolvedFolder(facts);
         judgement.Existed = facts.Nearest == facts.Folder;
         judgement.Nearest = facts.Nearest;
     }

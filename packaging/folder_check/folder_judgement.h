@@ -12,29 +12,29 @@
 // Windows call, so that every rule can be shown on facts written out.
 
 struct VolumeFacts {
-    std::wstring Path;       // its root: C:\, or the folder it is mounted in
+    FolderPath Path;         // its root: C:\, or the folder it is mounted in
     unsigned DriveType = 0;  // GetDriveType's answer
     unsigned long Flags = 0; // GetVolumeInformation's file-system flags; 0: unreadable
 };
 
 struct FolderFacts {
     std::wstring Text;            // as given
-    std::wstring Folder;          // as Windows will create it; empty: it cannot be told
+    FolderPath Folder;            // as Windows will create it; empty: it cannot be told
     bool HoldsInCodePage = false; // the launcher could start from it, narrowed exactly
     // A network folder: its server's addresses and this machine's own.
     std::vector<std::wstring> ServerAddresses, OwnAddresses;
     // A local one, read down to where the reading had to stop:
     VolumeFacts Volume;          // the drive it is given on
-    std::wstring Unreadable;     // a folder of the way that failed to open for other than absence
-    std::wstring Nearest;        // the nearest that exists, the folder itself included
+    FolderPath Unreadable;       // a folder of the way that failed to open for other than absence
+    FolderPath Nearest;          // the nearest that exists, the folder itself included
     bool NearestIsFolder = true; // false: a file stands there
-    std::optional<std::wstring> FinalNearest; // where Nearest leads; nothing: it cannot be opened
-    VolumeFacts ResolvedVolume;               // the volume where the folder's links lead
+    std::optional<FolderPath> FinalNearest; // where Nearest leads; nothing: it cannot be opened
+    VolumeFacts ResolvedVolume;             // the volume where the folder's links lead
     // Both: the folder itself, where it exists.
     bool Exists = false;
     bool Empty = false;
     std::optional<std::wstring> Sddl;
-    std::vector<std::wstring>
+    std::vector<FolderPath>
         InstalledAt; // where the product is installed, as Windows will create it
     // The way from the volume's root down to Nearest, and to where it leads.
     std::vector<FolderOnTheWay> Way, WayToWhereItLeads;
@@ -42,17 +42,17 @@ struct FolderFacts {
 
 // Where the folder is, its links followed: FinalNearest and what is still
 // to be made below it. Empty where it cannot be told.
-std::wstring ResolvedFolder(const FolderFacts& facts);
+FolderPath ResolvedFolder(const FolderFacts& facts);
 
 // What a machine's facts are worth logging, one line each.
 std::vector<std::wstring> FactLines(const FolderFacts& facts);
 
 struct Judgement {
     Verdict Result;
-    std::wstring Folder;   // as Windows will create it, ending in a backslash
-    std::wstring Resolved; // where that is, every link followed, ending in a backslash
-    bool Existed = false;  // the folder existed as it was judged: an upgrade in place
-    std::wstring Nearest;  // the nearest folder that existed, the folder itself included
+    FolderPath Folder;    // as Windows will create it
+    FolderPath Resolved;  // where that is, every link followed
+    bool Existed = false; // the folder existed as it was judged: an upgrade in place
+    FolderPath Nearest;   // the nearest folder that existed, the folder itself included
 };
 
 // How far below the installation folder the package reaches: its longest

@@ -1,33 +1,76 @@
 #include "packaging/folder_check/folder_path.h"
 
-#include "text/file_system.h"
+#include <windows.h>
 
-bool IsNetworkPath(const std::wstring& path) {
-    return path.rfind(L"\\\\", 0) == 0;
+bool SameName(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
-std::wstring PathRoot(const std::wstring& path) {
-    if (!IsNetworkPath(path)) {
-        return path.substr(0, 3);
+FolderPath::FolderPath(std::wstring text) : text_(std::move(text)) {
+    if (text_.rfind(L"\\\\", 0) != 0) {
+        root_ = std::min<std::size_t>(text_.size(), 3);
+    } else {
+        const size_t server = text_.find(L'\\', 2);
+        const size_t share = server == std::wstring::npos ? server : text_.find(L'\\', server + 1);
+        if (share == std::wstring::npos) {
+            text_ += L'\\';
+        }
+        root_ = share == std::wstring::npos ? text_.size() : share + 1;
     }
-    const size_t server = path.find(L'\\', 2);
-    const size_t share = server == std::wstring::npos ? server : path.find(L'\\', server + 1);
-    return share == std::wstring::npos ? path + L"\\" : path.substr(0, share + 1);
+    while (text_.size() > root_ && text_.back() == L'\\') {
+        text_.pop_back();
+    }
 }
 
-std::wstring ParentFolder(const std::wstring& path) {
-    const std::wstring root = PathRoot(path);
-    if (path.size() <= root.size()) {
+std::wstring FolderPath::WithBackslash() const {
+    return Empty() || IsRoot() ? text_ : text_ + L"\\";
+}
+
+bool FolderPath::IsNetwork() const {
+    return text_.rfind(L"\\\\", 0) == 0;
+}
+
+FolderPath FolderPath::Root() const {
+    return text_.substr(0, root_);
+}
+
+std::wstring FolderPath::Server() const {
+    return text_.substr(2, text_.find(L'\\', 2) - 2);
+}
+
+std::wstring FolderPath::Share() const {
+    const size_t server = text_.find(L'\\', 2);
+    return text_.substr(server + 1, root_ - server - 2);
+}
+
+FolderPath FolderPath::Parent() const {
+    if (Empty() || IsRoot()) {
         return {};
     }
-    const size_t cut = path.rfind(L'\\');
-    return cut < root.size() ? root : path.substr(0, cut);
+    const size_t cut = text_.rfind(L'\\');
+    return text_.substr(0, cut < root_ ? root_ : cut);
 }
 
-std::wstring FolderAbove(const std::wstring& folder) {
-    return ParentFolder(std::wstring(WithoutTrailingBackslash(folder)));
+FolderPath FolderPath::operator/(const std::wstring& relative) const {
+    return relative.empty() ? *this : FolderPath(WithBackslash() + relative);
 }
 
-std::wstring WithFinalBackslash(const std::wstring& folder) {
-    return folder.empty() || folder.back() == L'\\' ? folder : folder + L"\\";
+bool FolderPath::IsAtOrBelow(const FolderPath& folder) const {
+    // An unset folder (System64Folder on 32-bit Windows) holds nothing.
+    const std::wstring& base = folder.text_;
+    if (base.empty() || text_.size() < base.size() ||
+        !SameName(text_.substr(0, base.size()), base)) {
+        return false;
+    }
+    return text_.size() == base.size() || base.back() == L'\\' || text_[base.size()] == L'\\';
+}
+
+std::wstring FolderPath::Below(const FolderPath& folder) const {
+    return IsAtOrBelow(folder) && *this != folder ? text_.substr(folder.WithBackslash().size())
+                                                  : std::wstring();
+}
+
+bool FolderPath::operator==(const FolderPath& other) const {
+    return SameName(text_, other.text_);
 }

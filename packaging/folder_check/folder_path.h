@@ -2,21 +2,39 @@
 
 #include <string>
 
-// Paths as this package's folders are written: full, C:\... or
-// \\server\share\..., without a final backslash but at a root.
+// Whether two names are one, without letter case.
+bool SameName(const std::wstring& a, const std::wstring& b);
 
-// Whether a path is a network one, \\server\share\....
-bool IsNetworkPath(const std::wstring& path);
+// A full folder path, C:\... or \\server\share\..., that knows its root:
+// kept without a final backslash but at the root (C:\, \\server\share\),
+// compared without letter case. Empty: no folder. Made from text, as rows
+// and the installer's data write folders.
+class FolderPath {
+public:
+    FolderPath() = default;
+    FolderPath(std::wstring text);
+    FolderPath(const wchar_t* text) : FolderPath(std::wstring(text)) {}
 
-// The root of a full path: C:\ or \\server\share\.
-std::wstring PathRoot(const std::wstring& path);
+    const std::wstring& Text() const { return text_; }
+    // As Windows Installer writes folders.
+    std::wstring WithBackslash() const;
+    bool Empty() const { return text_.empty(); }
+    bool IsNetwork() const;
+    FolderPath Root() const;
+    bool IsRoot() const { return !Empty() && text_.size() <= root_; }
+    // A network path's server and share.
+    std::wstring Server() const;
+    std::wstring Share() const;
+    // The folder that holds this one; empty at a root.
+    FolderPath Parent() const;
+    FolderPath operator/(const std::wstring& relative) const;
+    bool IsAtOrBelow(const FolderPath& folder) const;
+    // What lies below folder on the way to this path, as a relative path.
+    std::wstring Below(const FolderPath& folder) const;
+    bool operator==(const FolderPath& other) const;
+    bool operator!=(const FolderPath& other) const { return !(*this == other); }
 
-// The folder that holds path, or empty at its root.
-std::wstring ParentFolder(const std::wstring& path);
-
-// The folder that holds a folder (given with or without its final
-// backslash), or empty at a root.
-std::wstring FolderAbove(const std::wstring& folder);
-
-// The folder with its final backslash, as Windows Installer writes folders.
-std::wstring WithFinalBackslash(const std::wstring& folder);
+private:
+    std::wstring text_;
+    std::size_t root_ = 0;
+};

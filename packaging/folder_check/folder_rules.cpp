@@ -2,9 +2,6 @@
 
 #include <windows.h>
 
-#include <aclapi.h>
-#include <sddl.h>
-
 #include <algorithm>
 #include <string_view>
 
@@ -20,14 +17,9 @@ constexpr ACCESS_MASK DangerousOnARoot = WRITE_DAC | WRITE_OWNER | FILE_DELETE_C
 constexpr ACCESS_MASK ChangesALink = Dangerous | FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES;
 
 // The allowing entries of a descriptor given as text.
-std::optional<DescriptorReading> Read(const std::wstring& sddl) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
-                                                              &descriptor, nullptr)) {
-        return std::nullopt;
-    }
-    const LocalPointer<void> owned(descriptor);
-    return ReadDescriptor(descriptor);
+std::optional<DescriptorReading> Read(const std::optional<std::wstring>& sddl) {
+    const LocalPointer<void> descriptor = sddl ? DescriptorFromText(*sddl) : nullptr;
+    return descriptor ? ReadDescriptor(descriptor.get()) : std::nullopt;
 }
 
 // The trustee of an allowing entry: an object entry's SID follows the
@@ -165,38 +157,13 @@ Refusal VolumeRefusal(unsigned driveType, unsigned long volumeFlags) {
     return (volumeFlags & FILE_PERSISTENT_ACLS) == 0 ? Refusal::NoPermissions : Refusal::None;
 }
 
-bool SameName(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
-bool IsAtOrBelow(const std::wstring& path, const std::wstring& folder) {
-    std::wstring base = folder;
-    while (base.size() > 3 && base.back() == L'\\') {
-        base.pop_back();
-    }
-    if (base.empty()) {
-        return false; // an unset folder (System64Folder on 32-bit Windows) holds nothing
-    }
-    if (path.size() < base.size() || !SameName(path.substr(0, base.size()), base)) {
-        return false;
-    }
-    return path.size() == base.size() || base.back() == L'\\' || path[base.size()] == L'\\';
-}
-
-bool SameFolder(const std::wstring& a, const std::wstring& b) {
-    return IsAtOrBelow(a, b) && IsAtOrBelow(b, a);
-}
-
-Verdict ProtectedRefusal(const std::wstring& path, const std::vector<ProtectedFolder>& folders) {
+Verdict ProtectedRefusal(const FolderPath& path, const std::vector<ProtectedFolder>& folders) {
     for (const ProtectedFolder& folder : folders) {
-        if (folder.Required != nullptr && folder.Path.empty()) {
+        if (folder.Required != nullptr && folder.Path.Empty()) {
             return {Refusal::Unverifiable, folder.Required, {}};
         }
-        const bool hit =
-            folder.AndBelow ? IsAtOrBelow(path, folder.Path) : SameFolder(path, folder.Path);
-        if (hit) {
-            return {folder.Reason, folder.Path, {}};
+        if (folder.AndBelow ? path.IsAtOrBelow(folder.Path) : path == folder.Path) {
+            return {folder.Reason, folder.Path.Text(), {}};
         }
     }
     return {};
@@ -204,20 +171,34 @@ Verdict ProtectedRefusal(const std::wstring& path, const std::vector<ProtectedFo
 
 namespace {
 
-// Who may change where a link leads: its owner, and what it grants.
-Verdict LinkRefusal(const FolderOnTheWay& link, const std::vector<std::wstring>& trusted) {
-    const auto read = link.LinkSddl ? Read(*link.LinkSddl) : std::nullopt;
+// What an untrusted trustee may not do to path: own it (its owner may
+// always rewrite its permissions), hold any of Here on it, or pass any of
+// PassedDown to the folders made below it.
+struct Forbidden {
+    unsigned long Here;
+    unsigned long PassedDown = 0;
+    Refusal Owned = Refusal::Owner;
+    Refusal Granted = Refusal::Writable;
+};
+
+Verdict Untrusted(const std::wstring& path, const std::optional<std::wstring>& sddl,
+                  const std::vector<std::wstring>& trusted, const Forbidden& forbidden) {
+    const auto read = Read(sddl);
     if (!read) {
-        return {Refusal::Unverifiable, link.Path, {}};
+        return {Refusal::Unverifiable, path, {}};
     }
-    const auto& [owner, grants] = *read;
-    if (!Trusted(owner, trusted)) {
-        return {Refusal::Reparse, link.Path, owner};
+    if (!Trusted(read->Owner, trusted)) {
+        return {forbidden.Owned, path, read->Owner};
     }
-    for (const Grant& grant : grants) {
-        if (!Trusted(grant.Trustee, trusted) && grant.AppliesHere &&
-            (grant.Rights & ChangesALink) != 0) {
-            return {Refusal::Reparse, link.Path, grant.Trustee};
+    for (const Grant& grant : read->Grants) {
+        if (Trusted(grant.Trustee, trusted)) {
+            continue;
+        }
+        if (grant.AppliesHere && (grant.Rights & forbidden.Here) != 0) {
+            return {forbidden.Granted, path, grant.Trustee};
+        }
+        if (grant.ToNewSubfolders && (grant.Rights & forbidden.PassedDown) != 0) {
+            return {Refusal::Inherits, path, grant.Trustee};
         }
     }
     return {};
@@ -227,53 +208,28 @@ Verdict LinkRefusal(const FolderOnTheWay& link, const std::vector<std::wstring>&
 
 Verdict DescriptorRefusal(const std::wstring& path, const std::optional<std::wstring>& sddl,
                           const std::vector<std::wstring>& trusted, unsigned long rights) {
-    const auto read = sddl ? Read(*sddl) : std::nullopt;
-    if (!read) {
-        return {Refusal::Unverifiable, path, {}};
-    }
-    if (!Trusted(read->Owner, trusted)) {
-        return {Refusal::Owner, path, read->Owner};
-    }
-    for (const Grant& grant : read->Grants) {
-        if (grant.AppliesHere && !Trusted(grant.Trustee, trusted) && (grant.Rights & rights) != 0) {
-            return {Refusal::Writable, path, grant.Trustee};
-        }
-    }
-    return {};
+    return Untrusted(path, sddl, trusted, {rights});
 }
 
 Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std::wstring>& trusted,
                    bool createsFolders) {
     for (size_t i = 0; i < way.size(); ++i) {
         const FolderOnTheWay& folder = way[i];
-        if (folder.ReparsePoint) {
-            if (Verdict link = LinkRefusal(folder, trusted); link.Reason != Refusal::None) {
-                return link;
-            }
+        const std::wstring& path = folder.Path.Text();
+        // Who may change where a link leads: its owner, and what it grants.
+        const Forbidden link = {ChangesALink, 0, Refusal::Reparse, Refusal::Reparse};
+        if (Verdict verdict =
+                folder.ReparsePoint ? Untrusted(path, folder.LinkSddl, trusted, link) : Verdict{};
+            verdict.Reason != Refusal::None) {
+            return verdict;
         }
-        const auto read = folder.Sddl ? Read(*folder.Sddl) : std::nullopt;
-        if (!read) {
-            return {Refusal::Unverifiable, folder.Path, {}};
-        }
-        const auto& [owner, grants] = *read;
-        // Its owner may always rewrite its permissions.
-        if (!Trusted(owner, trusted)) {
-            return {Refusal::Owner, folder.Path, owner};
-        }
+        const bool root = folder.VolumeRoot || folder.Path.IsRoot();
         const bool last = i + 1 == way.size();
-        const bool root =
-            folder.VolumeRoot || (!folder.Path.empty() && folder.Path.back() == L'\\');
-        for (const Grant& grant : grants) {
-            if (Trusted(grant.Trustee, trusted)) {
-                continue;
-            }
-            if (grant.AppliesHere && (grant.Rights & (root ? DangerousOnARoot : Dangerous)) != 0) {
-                return {Refusal::Writable, folder.Path, grant.Trustee};
-            }
-            if (last && createsFolders && grant.ToNewSubfolders &&
-                (grant.Rights & Dangerous) != 0) {
-                return {Refusal::Inherits, folder.Path, grant.Trustee};
-            }
+        if (Verdict verdict = Untrusted(
+                path, folder.Sddl, trusted,
+                {root ? DangerousOnARoot : Dangerous, last && createsFolders ? Dangerous : 0});
+            verdict.Reason != Refusal::None) {
+            return verdict;
         }
     }
     return {};

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "packaging/folder_check/folder_path.h"
+
 // Why a folder may not receive the application.
 enum class Refusal {
     None,
@@ -122,7 +124,7 @@ struct Verdict {
 // One the machine must name (its profiles folder, say) is Required: left
 // unnamed, nothing could be judged against it.
 struct ProtectedFolder {
-    std::wstring Path;
+    FolderPath Path;
     Refusal Reason;
     bool AndBelow;
     const wchar_t* Required = nullptr; // where the machine names it, when it must
@@ -133,7 +135,7 @@ struct ProtectedFolder {
 // the folder it leads to, and its own, which says who may change where it
 // leads.
 struct FolderOnTheWay {
-    std::wstring Path;
+    FolderPath Path;
     std::optional<std::wstring> Sddl; // owner and access list; nothing: unreadable
     bool ReparsePoint = false;
     std::optional<std::wstring> LinkSddl = std::nullopt; // a link's own; nothing: unreadable
@@ -160,16 +162,7 @@ Refusal VolumeRefusal(unsigned driveType, unsigned long volumeFlags);
 // Whether a trustee (a SID as text) is one of the trusted.
 bool Trusted(const std::wstring& sid, const std::vector<std::wstring>& trusted);
 
-// Whether two names are one, without letter case.
-bool SameName(const std::wstring& a, const std::wstring& b);
-
-// Whether path is folder or lies below it, without letter case.
-bool IsAtOrBelow(const std::wstring& path, const std::wstring& folder);
-
-// Whether two paths name one folder, without letter case or a final backslash.
-bool SameFolder(const std::wstring& a, const std::wstring& b);
-
-Verdict ProtectedRefusal(const std::wstring& path, const std::vector<ProtectedFolder>& folders);
+Verdict ProtectedRefusal(const FolderPath& path, const std::vector<ProtectedFolder>& folders);
 
 // The folders from the volume's root down to the nearest existing ancestor
 // (or the folder itself), judged for the trustees in trusted (SIDs as

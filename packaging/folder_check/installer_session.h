@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "packaging/folder_check/install_folder.h"
+#include "packaging/folder_check/folder_reading.h"
 #include "packaging/folder_check/made_folder.h"
 
 // What the custom actions ask of, and tell, the running installation.

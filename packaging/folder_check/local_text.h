@@ -54,6 +54,17 @@ inline std::optional<std::wstring> DescriptorText(PSECURITY_DESCRIPTOR descripto
     return std::wstring(text);
 }
 
+// A descriptor from its text (owner and access list); null when it cannot
+// be read.
+inline LocalPointer<void> DescriptorFromText(const std::wstring& sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                              &descriptor, nullptr)) {
+        return nullptr;
+    }
+    return LocalPointer<void>(descriptor);
+}
+
 // Text a call writes into a buffer of the size it is given (in
 // characters, the NUL included), grown while the call asks for more. The
 // call returns the characters written without the NUL, or the size it

@@ -5,9 +5,8 @@
 #include <algorithm>
 #include <functional>
 
-#include "packaging/folder_check/install_folder.h"
+#include "packaging/folder_check/folder_reading.h"
 #include "packaging/folder_check/local_text.h"
-#include "text/file_system.h"
 #include "text/unique_handle.h"
 
 namespace {
@@ -19,11 +18,10 @@ bool Listed(const std::vector<std::wstring>& list, const std::wstring& path) {
 
 // Everything below a folder, by relative path, never into a link; each
 // entry given with its full path and attributes.
-void Walk(const std::wstring& folder, const std::wstring& relative,
+void Walk(const FolderPath& folder, const std::wstring& relative,
           const std::function<void(const std::wstring&, const std::wstring&, DWORD)>& visit) {
     WIN32_FIND_DATAW found{};
-    const std::wstring base = relative.empty() ? folder : folder + L"\\" + relative;
-    const UniqueSearch search = SearchFolder(base, found);
+    const UniqueSearch search = SearchFolder((folder / relative).Text(), found);
     if (!search) {
         return;
     }
@@ -34,7 +32,7 @@ void Walk(const std::wstring& folder, const std::wstring& relative,
         }
         const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
         const DWORD attributes = found.dwFileAttributes;
-        visit(folder + L"\\" + path, path, attributes);
+        visit((folder / path).Text(), path, attributes);
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
             (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
             Walk(folder, path, visit);
@@ -44,18 +42,17 @@ void Walk(const std::wstring& folder, const std::wstring& relative,
 
 } // namespace
 
-MadeFolder ReadMadeFolder(const std::wstring& given) {
-    const std::wstring folder(WithoutTrailingBackslash(given));
+MadeFolder ReadMadeFolder(const FolderPath& folder) {
     MadeFolder made;
-    const DWORD attributes = GetFileAttributesW(folder.c_str());
-    const std::optional<std::wstring> final = FinalPath(folder, true);
+    const DWORD attributes = GetFileAttributesW(folder.Text().c_str());
+    const std::optional<FolderPath> final = FinalPath(folder, true);
     if (attributes == INVALID_FILE_ATTRIBUTES || !final) {
         return made;
     }
     made.Opened = true;
     made.ReparsePoint = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     made.FinalPath = *final;
-    const OwnFacts itself = ReadOwnFacts(folder);
+    const OwnFacts itself = ReadOwnFacts(folder.Text());
     made.Owner = itself.Owner;
     made.Sddl = itself.Sddl;
     Walk(folder, L"",
@@ -69,9 +66,9 @@ MadeFolder ReadMadeFolder(const std::wstring& given) {
 }
 
 std::wstring VerificationData(const Verification& verification) {
-    std::wstring data = verification.Folder + L"\n" + verification.Resolved + L"\n" +
-                        verification.Account + L"\n" + verification.Nearest + L"\n" +
-                        verification.Descriptor;
+    std::wstring data = verification.Folder.WithBackslash() + L"\n" +
+                        verification.Resolved.WithBackslash() + L"\n" + verification.Account +
+                        L"\n" + verification.Nearest.Text() + L"\n" + verification.Descriptor;
     for (const std::wstring& allowed : verification.Allowed) {
         data += L"\n" + allowed;
     }
@@ -88,12 +85,11 @@ std::optional<Verification> ParseVerificationData(const std::wstring& data) {
                         lines[3], lines[4], {lines.begin() + 5, lines.end()}};
 }
 
-std::vector<std::wstring> FoldersToMake(const Verification& verification) {
-    const std::wstring folder(WithoutTrailingBackslash(verification.Folder));
-    std::vector<std::wstring> made;
-    for (std::wstring step = folder; !step.empty() && !SameFolder(step, verification.Nearest) &&
-                                     IsAtOrBelow(step, verification.Nearest);
-         step = FolderAbove(step)) {
+std::vector<FolderPath> FoldersToMake(const Verification& verification) {
+    std::vector<FolderPath> made;
+    for (FolderPath step = verification.Folder;
+         step != verification.Nearest && step.IsAtOrBelow(verification.Nearest);
+         step = step.Parent()) {
         made.insert(made.begin(), step);
     }
     return made;
@@ -101,15 +97,15 @@ std::vector<std::wstring> FoldersToMake(const Verification& verification) {
 
 Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verification,
                           const std::vector<std::wstring>& trusted) {
-    const std::wstring folder(WithoutTrailingBackslash(verification.Folder));
+    const std::wstring& folder = verification.Folder.Text();
     if (!made.Opened) {
         return {Refusal::Unverifiable, folder, {}};
     }
     if (made.ReparsePoint) {
         return {Refusal::Reparse, folder, {}};
     }
-    if (!SameFolder(made.FinalPath, verification.Resolved)) {
-        return {Refusal::Moved, made.FinalPath, {}};
+    if (made.FinalPath != verification.Resolved) {
+        return {Refusal::Moved, made.FinalPath.Text(), {}};
     }
     // Whoever made it owns it, and an owner may always re-permit it.
     if (Verdict own = DescriptorRefusal(folder, made.Sddl, trusted, AddsOrWrites);
@@ -117,7 +113,7 @@ Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verificati
         return own;
     }
     for (const FolderEntry& entry : made.Contents) {
-        const std::wstring path = folder + L"\\" + entry.Path;
+        const std::wstring path = (verification.Folder / entry.Path).Text();
         if (entry.ReparsePoint) {
             return {Refusal::Reparse, path, {}};
         }
@@ -137,9 +133,8 @@ Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verificati
     return {};
 }
 
-std::vector<std::wstring> AllowedContents(const std::wstring& given, const PackageLayout& layout) {
+std::vector<std::wstring> AllowedContents(const FolderPath& folder, const PackageLayout& layout) {
     std::vector<std::wstring> allowed = layout.Folders;
-    const std::wstring folder(WithoutTrailingBackslash(given));
     Walk(folder, L"", [&](const std::wstring&, const std::wstring& relative, DWORD) {
         if (!Listed(layout.Files, relative) && !Listed(layout.Folders, relative)) {
             allowed.push_back(relative);

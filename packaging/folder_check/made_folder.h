@@ -24,13 +24,13 @@ struct FolderEntry {
 struct MadeFolder {
     bool Opened = false; // false: it could not be opened
     bool ReparsePoint = false;
-    std::wstring FinalPath;
+    FolderPath FinalPath;
     std::wstring Owner; // a SID as text; empty: unreadable
     std::vector<FolderEntry> Contents;
     std::optional<std::wstring> Sddl = std::nullopt; // its own; nothing: unreadable
 };
 
-MadeFolder ReadMadeFolder(const std::wstring& folder);
+MadeFolder ReadMadeFolder(const FolderPath& folder);
 
 // What the first check passes to the actions that make the folder and look
 // at it again: the folder, where it led, the installing account when it is
@@ -39,10 +39,10 @@ MadeFolder ReadMadeFolder(const std::wstring& folder);
 // with, and what may stand in the folder: the package's own folders, and
 // what an upgrade found there that is none of the package's files.
 struct Verification {
-    std::wstring Folder;
-    std::wstring Resolved;
+    FolderPath Folder;
+    FolderPath Resolved;
     std::wstring Account;
-    std::wstring Nearest;
+    FolderPath Nearest;
     std::wstring Descriptor;
     std::vector<std::wstring> Allowed;
 };
@@ -61,7 +61,7 @@ Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verificati
 
 // The folders to make, from the first below the nearest existing one down to
 // the folder itself; none on an upgrade in place.
-std::vector<std::wstring> FoldersToMake(const Verification& verification);
+std::vector<FolderPath> FoldersToMake(const Verification& verification);
 
 // The package's files and folders, relative to the installation folder.
 struct PackageLayout {
@@ -73,7 +73,7 @@ struct PackageLayout {
 // whatever the existing folder holds now that is none of the package's
 // files (what an administrator added; the files of the version installed
 // are removed before the folder is made again).
-std::vector<std::wstring> AllowedContents(const std::wstring& folder, const PackageLayout& layout);
+std::vector<std::wstring> AllowedContents(const FolderPath& folder, const PackageLayout& layout);
 
 // What the second look found, in the administrators' language, the folder
 // and trustee at fault written in.

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "packaging/folder_check/check_outcome.h"
-#include "packaging/folder_check/install_folder.h"
+#include "packaging/folder_check/folder_reading.h"
+#include "packaging/folder_check/machine.h"
 #include "packaging/folder_check/made_folder.h"
 #include "packaging/folder_check/server_addresses.h"
 #include "tests/support/case_name.h"
@@ -19,6 +20,10 @@
 #include "tests/support/scratch_registry.h"
 
 namespace fs = std::filesystem;
+
+void PrintTo(const FolderPath& path, std::ostream* stream) {
+    *stream << testing::PrintToString(path.Text());
+}
 
 namespace {
 
@@ -214,9 +219,9 @@ class WayTest : public testing::TestWithParam<WayCase> {};
 TEST_P(WayTest, JudgesEveryFolderDownToTheInstallation) {
     const WayCase& c = GetParam();
     // The list the action builds, not one of the test's own.
-    const Verdict verdict =
-        WayRefusal(c.Way, TrustedTrustees(Installer, c.ByAnAdministrator, MachineAdministrators),
-                   c.CreatesFolders);
+    const Verdict verdict = WayRefusal(
+        c.Way, TrustedTrustees(c.ByAnAdministrator ? Installer : L"", MachineAdministrators),
+        c.CreatesFolders);
     EXPECT_STREQ(RefusalName(verdict.Reason), RefusalName(c.Expected));
     EXPECT_EQ(verdict.Folder, c.At);
 }
@@ -252,7 +257,7 @@ class TrusteeTest : public testing::TestWithParam<TrusteeCase> {};
 TEST_P(TrusteeTest, TrustsTheInstallingAccountOnlyAsAnAdministrator) {
     const TrusteeCase& c = GetParam();
     const std::vector<std::wstring> trusted =
-        TrustedTrustees(Installer, c.ByAnAdministrator, MachineAdministrators);
+        TrustedTrustees(c.ByAnAdministrator ? Installer : L"", MachineAdministrators);
     EXPECT_EQ(std::count(trusted.begin(), trusted.end(), c.Trustee), c.Trusted ? 1 : 0);
 }
 
@@ -362,7 +367,7 @@ class JudgeTest : public testing::TestWithParam<TextCase> {};
 TEST_P(JudgeTest, JudgesTheFolderAsWindowsWillCreateIt) {
     const Judgement judgement = JudgedHere(GetParam().Text);
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(GetParam().Expected));
-    if (GetParam().Expected == Refusal::None && judgement.Folder.rfind(L"\\\\", 0) != 0) {
+    if (GetParam().Expected == Refusal::None && !judgement.Folder.IsNetwork()) {
         // No link on the way: it leads where it is.
         EXPECT_EQ(judgement.Resolved, judgement.Folder);
     }
@@ -375,7 +380,7 @@ INSTANTIATE_TEST_SUITE_P(Table, JudgeTest, testing::ValuesIn(JudgeCases), CaseNa
 // administrators' to change, unless the row says otherwise.
 FolderFacts Plain() {
     FolderFacts facts;
-    facts.Text = facts.Folder = L"C:\\Tarnix\\App";
+    facts.Folder = facts.Text = L"C:\\Tarnix\\App";
     facts.HoldsInCodePage = true;
     facts.Volume = facts.ResolvedVolume = {L"C:\\", DRIVE_FIXED, FILE_PERSISTENT_ACLS};
     facts.Nearest = L"C:\\Tarnix";
@@ -386,7 +391,8 @@ FolderFacts Plain() {
 
 // C:\Tarnix itself, there and empty, with its own descriptor.
 void EmptyFolder(FolderFacts& facts, const wchar_t* sddl) {
-    facts.Folder = facts.Nearest = facts.Text = *facts.FinalNearest;
+    facts.Text = facts.FinalNearest->Text();
+    facts.Folder = facts.Nearest = *facts.FinalNearest;
     facts.Exists = facts.Empty = true;
     facts.Sddl = sddl;
 }
@@ -436,7 +442,7 @@ const FactsCase FactsCases[] = {
     // A server that resolves to one of this machine's adapters' addresses.
     {"AServerThatIsThisMachine",
      [](FolderFacts& f) {
-         f.Text = f.Folder = L"\\\\servidor\\share\\Tarnix";
+         f.Folder = f.Text = L"\\\\servidor\\share\\Tarnix";
          f.ServerAddresses = {L"10.1.2.9", L"10.1.2.3"};
          f.OwnAddresses = {L"10.1.2.3"};
      },
@@ -452,7 +458,7 @@ class FactsTest : public testing::TestWithParam<FactsCase> {};
 TEST_P(FactsTest, JudgesWhatTheMachineSaid) {
     FolderFacts facts = Plain();
     GetParam().Change(facts);
-    const Machine machine = {{}, {}, TrustedTrustees(Installer, true, MachineAdministrators), {}};
+    const Machine machine = {{}, {}, TrustedTrustees(Installer, MachineAdministrators), {}};
     const Verdict verdict = JudgeFolder(facts, machine, SmallPackage).Result;
     EXPECT_STREQ(RefusalName(verdict.Reason), RefusalName(GetParam().Expected));
     EXPECT_EQ(verdict.Folder, GetParam().At);
@@ -807,7 +813,7 @@ TEST_P(MadeFolderTest, AdoptsOnlyTheFolderThatWasJudged) {
         entry.Sddl = entry.Sddl.value_or(Locked(entry.Owner));
     }
     const Verdict verdict =
-        MadeFolderRefusal(made, Judged, TrustedTrustees(Installer, true, MachineAdministrators));
+        MadeFolderRefusal(made, Judged, TrustedTrustees(Installer, MachineAdministrators));
     EXPECT_STREQ(RefusalName(verdict.Reason), RefusalName(c.Expected));
     EXPECT_EQ(verdict.Folder, c.At);
 }
@@ -908,13 +914,12 @@ TEST(FoldersToMake, AreTheMissingOnesFromTheTopDown) {
     Verification verification = Judged;
     verification.Folder = L"C:\\A\\B\\C\\";
     verification.Nearest = L"C:\\A";
-    EXPECT_EQ(FoldersToMake(verification),
-              (std::vector<std::wstring>{L"C:\\A\\B", L"C:\\A\\B\\C"}));
+    EXPECT_EQ(FoldersToMake(verification), (std::vector<FolderPath>{L"C:\\A\\B", L"C:\\A\\B\\C"}));
     verification.Nearest = L"C:\\";
     EXPECT_EQ(FoldersToMake(verification),
-              (std::vector<std::wstring>{L"C:\\A", L"C:\\A\\B", L"C:\\A\\B\\C"}));
+              (std::vector<FolderPath>{L"C:\\A", L"C:\\A\\B", L"C:\\A\\B\\C"}));
     verification.Nearest = L"C:\\A\\B\\C";
-    EXPECT_EQ(FoldersToMake(verification), std::vector<std::wstring>{});
+    EXPECT_TRUE(FoldersToMake(verification).empty());
 }
 
 TEST(AllowedContents, KeepsWhatAnAdministratorAddedButNoneOfThePackagesFiles) {

@@ -1,0 +1,222 @@
+#include "packaging/folder_check/folder_reading.h"
+
+#include <windows.h>
+
+#include <aclapi.h>
+
+#include <string_view>
+
+#include "packaging/folder_check/local_text.h"
+#include "packaging/folder_check/server_addresses.h"
+#include "text/conversion.h"
+#include "text/unique_handle.h"
+
+namespace {
+
+// The longest path a Win32 call takes, NUL included.
+constexpr std::size_t LongestWin32Path = 32767;
+
+DWORD Attributes(const FolderPath& path) {
+    return GetFileAttributesW(path.Text().c_str());
+}
+
+std::optional<std::wstring> FolderSddl(const FolderPath& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(path.Text().c_str(), SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    const LocalPointer<void> owned(descriptor);
+    return DescriptorText(descriptor);
+}
+
+// The volume a path lies on: a volume mounted in a folder is that folder.
+FolderPath VolumePath(const FolderPath& path) {
+    std::wstring volume(path.Text().size() + 2, L'\0');
+    if (!GetVolumePathNameW(path.Text().c_str(), volume.data(),
+                            static_cast<DWORD>(volume.size()))) {
+        return path.Root();
+    }
+    return volume.c_str();
+}
+
+// A volume's drive type and flags; no flags where they cannot be read.
+VolumeFacts ReadVolume(const FolderPath& volume) {
+    DWORD flags = 0;
+    const UINT type = GetDriveTypeW(volume.WithBackslash().c_str());
+    if (!GetVolumeInformationW(volume.WithBackslash().c_str(), nullptr, 0, nullptr, nullptr, &flags,
+                               nullptr, 0)) {
+        flags = 0;
+    }
+    return {volume, type, flags};
+}
+
+// Whether a folder holds nothing; a folder that cannot be listed is not.
+bool IsEmptyFolder(const FolderPath& folder) {
+    WIN32_FIND_DATAW found{};
+    const UniqueSearch search = SearchFolder(folder.Text(), found);
+    if (!search) {
+        return false;
+    }
+    do {
+        if (std::wstring_view(found.cFileName) != L"." &&
+            std::wstring_view(found.cFileName) != L"..") {
+            return false;
+        }
+    } while (FindNextFileW(search.get(), &found));
+    return GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+} // namespace
+
+FolderPath FolderAsCreated(const std::wstring& text) {
+    const FolderPath full = RequiredText("GetFullPathNameW", [&text](wchar_t* buffer, DWORD size) {
+        return GetFullPathNameW(text.c_str(), size, buffer, nullptr);
+    });
+    FolderPath existing = full;
+    while (Attributes(existing) == INVALID_FILE_ATTRIBUTES) {
+        existing = existing.Parent();
+        if (existing.Empty()) {
+            return full; // not even its root exists
+        }
+    }
+    const FolderPath longName =
+        RequiredText("GetLongPathNameW", [&existing](wchar_t* buffer, DWORD size) {
+            return GetLongPathNameW(existing.Text().c_str(), buffer, size);
+        });
+    return longName / full.Below(existing);
+}
+
+FolderFacts ReadFolderFacts(const std::wstring& text,
+                            const std::vector<std::wstring>& installedLocations) {
+    FolderFacts facts;
+    facts.Text = text;
+    // No Win32 call is given a text Windows would reshape or not take.
+    if (text.size() >= LongestWin32Path || FormRefusal(text) != Refusal::None) {
+        return facts;
+    }
+    facts.Folder = FolderAsCreated(text);
+    facts.HoldsInCodePage = ToNarrowExact(facts.Folder.Text()).has_value();
+    for (const std::wstring& location : installedLocations) {
+        facts.InstalledAt.push_back(FolderAsCreated(location));
+    }
+    facts.Exists = Attributes(facts.Folder) != INVALID_FILE_ATTRIBUTES;
+    if (facts.Folder.IsRoot()) {
+        return facts;
+    }
+    if (facts.Folder.IsNetwork()) {
+        facts.ServerAddresses = ServerAddresses(facts.Folder.Server());
+        facts.OwnAddresses = OwnAddresses();
+        return facts;
+    }
+    facts.Volume = ReadVolume(facts.Folder.Root());
+    FolderPath nearest = facts.Folder;
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    while (!nearest.Empty() && (attributes = Attributes(nearest)) == INVALID_FILE_ATTRIBUTES) {
+        // Absent is the only failure that says nothing is there.
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+            facts.Unreadable = nearest;
+            return facts;
+        }
+        nearest = nearest.Parent();
+    }
+    facts.Nearest = nearest;
+    facts.NearestIsFolder = nearest.Empty() || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (nearest.Empty() || !facts.NearestIsFolder || !(facts.FinalNearest = FinalPath(nearest))) {
+        return facts;
+    }
+    facts.ResolvedVolume = ReadVolume(VolumePath(ResolvedFolder(facts)));
+    if (facts.Exists) {
+        facts.Empty = IsEmptyFolder(facts.Folder);
+        facts.Sddl = FolderSddl(facts.Folder);
+    }
+    facts.Way = WayDownTo(nearest);
+    if (*facts.FinalNearest != nearest) {
+        facts.WayToWhereItLeads = WayDownTo(*facts.FinalNearest);
+    }
+    return facts;
+}
+
+Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
+                             const PackageReach& reach,
+                             const std::vector<std::wstring>& installedLocations,
+                             const std::function<void(const std::wstring&)>& log) {
+    const FolderFacts facts = ReadFolderFacts(text, installedLocations);
+    for (const std::wstring& line :
+         facts.Folder.Empty() ? std::vector<std::wstring>{} : FactLines(facts)) {
+        log(line);
+    }
+    return JudgeFolder(facts, machine, reach);
+}
+
+std::optional<FolderPath> FinalPath(const FolderPath& path, bool keepLastLink) {
+    const UniqueHandle folder = OwnedFile(OpenWithCreateFile(
+        path.Text(), FILE_READ_ATTRIBUTES,
+        FILE_FLAG_BACKUP_SEMANTICS | (keepLastLink ? FILE_FLAG_OPEN_REPARSE_POINT : 0)));
+    const std::optional<std::wstring> read =
+        folder ? GrownText([&folder](wchar_t* buffer, DWORD size) {
+            return GetFinalPathNameByHandleW(folder.get(), buffer, size, VOLUME_NAME_DOS);
+        })
+               : std::nullopt;
+    if (!read || read->empty()) {
+        return std::nullopt;
+    }
+    // In the ordinary C:\ or \\server\share form.
+    if (read->rfind(L"\\\\?\\UNC\\", 0) == 0) {
+        return L"\\" + read->substr(7);
+    }
+    return read->rfind(L"\\\\?\\", 0) == 0 ? read->substr(4) : *read;
+}
+
+std::vector<FolderOnTheWay> WayDownTo(const FolderPath& last) {
+    std::vector<FolderOnTheWay> way;
+    for (FolderPath step = last; !step.Empty(); step = step.Parent()) {
+        const DWORD attributes = Attributes(step);
+        const bool link = attributes != INVALID_FILE_ATTRIBUTES &&
+                          (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        way.insert(way.begin(), {step, FolderSddl(step), link,
+                                 link ? ReadOwnFacts(step.Text()).Sddl : std::nullopt,
+                                 VolumePath(step) == step});
+    }
+    return way;
+}
+
+HANDLE OpenWithCreateFile(const std::wstring& path, DWORD access, DWORD flags) {
+    return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, flags, nullptr);
+}
+
+OwnFacts ReadOwnFacts(const std::wstring& path, const ItselfOpener& open) {
+    OwnFacts facts;
+    const UniqueHandle owned =
+        OwnedFile(open(path, FILE_READ_ATTRIBUTES | READ_CONTROL,
+                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (owned && GetFileInformationByHandle(owned.get(), &information)) {
+        facts.Links = information.nNumberOfLinks;
+    }
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PSID owner = nullptr;
+    if (owned && GetSecurityInfo(owned.get(), SE_FILE_OBJECT,
+                                 OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                                 nullptr, nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
+        const LocalPointer<void> ownedDescriptor(descriptor);
+        facts.Owner = SidText(owner);
+        facts.Sddl = DescriptorText(descriptor);
+    }
+    return facts;
+}
+
+Judgement JudgedOrUnverifiable(const std::wstring& text, const std::function<Judgement()>& judge) {
+    try {
+        return judge();
+    } catch (const InstallCancelled&) {
+        throw;
+    } catch (...) {
+        Judgement refused;
+        refused.Result = {Refusal::Unverifiable, text, {}};
+        return refused;
+    }
+}

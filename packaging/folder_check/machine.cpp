@@ -1,0 +1,252 @@
+#include "packaging/folder_check/machine.h"
+
+#include <windows.h>
+
+#include <lm.h>
+
+#include <algorithm>
+#include <memory>
+#include <stdexcept>
+
+#include "packaging/folder_check/folder_reading.h"
+#include "packaging/folder_check/local_text.h"
+#include "text/unique_handle.h"
+
+namespace {
+
+struct NetBufferFreer {
+    void operator()(BYTE* buffer) const { NetApiBufferFree(buffer); }
+};
+
+struct KeyCloser {
+    void operator()(HKEY key) const { RegCloseKey(key); }
+};
+using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+
+// A text value, environment references expanded (RRF_RT_REG_SZ takes a
+// REG_EXPAND_SZ expanded); empty where it is missing, thrown where it
+// cannot be read.
+std::wstring Value(HKEY key, const wchar_t* name) {
+    std::wstring text(MAX_PATH, L'\0');
+    for (LSTATUS status = ERROR_MORE_DATA; status != ERROR_SUCCESS;) {
+        DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+        status = RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, text.data(), &bytes);
+        if (status == ERROR_FILE_NOT_FOUND) {
+            return {};
+        }
+        if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) {
+            throw std::runtime_error("a value of the machine's profiles cannot be read");
+        }
+        text.resize(std::max<std::size_t>(text.size(), bytes / sizeof(wchar_t) + 1));
+    }
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
+// A key of the machine's own (64-bit) registry, or null.
+UniqueKey OpenMachineKey(HKEY parent, const wchar_t* path) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(parent, path, 0, KEY_READ | KEY_WOW64_64KEY, &opened) != ERROR_SUCCESS) {
+        return nullptr;
+    }
+    return UniqueKey(opened);
+}
+
+// Every profile the machine knows, and ProgramData, from its profile list,
+// whoever installs (under SYSTEM the installing account's own profile is
+// the system's).
+std::vector<ProtectedFolder> ProfileListFolders() {
+    const UniqueKey list = OpenMachineKey(
+        HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList");
+    if (!list) {
+        // Every profile unknown: nothing could be judged against them.
+        return {{L"", Refusal::Profile, true, L"ProfileList"}};
+    }
+    std::vector<ProtectedFolder> folders;
+    for (const wchar_t* name : {L"ProfilesDirectory", L"Public"}) {
+        folders.push_back({Value(list.get(), name), Refusal::Profile, true, name});
+    }
+    // Below the profiles folder on every Windows that names it; Wine does not.
+    folders.push_back({Value(list.get(), L"Default"), Refusal::Profile, true});
+    folders.push_back({Value(list.get(), L"ProgramData"), Refusal::Shared, true, L"ProgramData"});
+    wchar_t sid[256];
+    DWORD length = 256;
+    for (DWORD i = 0; RegEnumKeyExW(list.get(), i, sid, &length, nullptr, nullptr, nullptr,
+                                    nullptr) == ERROR_SUCCESS;
+         ++i, length = 256) {
+        if (const UniqueKey profile = OpenMachineKey(list.get(), sid)) {
+            folders.push_back({Value(profile.get(), L"ProfileImagePath"), Refusal::Profile, true});
+        }
+    }
+    return folders;
+}
+
+// The Program Files folders themselves, as the machine records them,
+// whatever the installer's properties say.
+std::vector<ProtectedFolder> RecordedProgramFiles() {
+    std::vector<ProtectedFolder> folders;
+    if (const UniqueKey key =
+            OpenMachineKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion")) {
+        for (const wchar_t* name :
+             {L"ProgramFilesDir", L"ProgramFilesDir (x86)", L"ProgramW6432Dir"}) {
+            folders.push_back({Value(key.get(), name), Refusal::System, false});
+        }
+    }
+    return folders;
+}
+
+// The token the check runs with: the installing account's, when impersonated.
+UniqueHandle OpenToken() {
+    HANDLE token = nullptr;
+    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token) &&
+        !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        throw std::runtime_error("no token");
+    }
+    return UniqueHandle(token);
+}
+
+std::wstring TokenAccount(HANDLE token) {
+    DWORD bytes = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &bytes);
+    std::vector<unsigned char> buffer(bytes);
+    const std::wstring sid =
+        bytes == 0 || !GetTokenInformation(token, TokenUser, buffer.data(), bytes, &bytes)
+            ? L""
+            : SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
+    if (sid.empty()) {
+        throw std::runtime_error("the installing account is unknown");
+    }
+    return sid;
+}
+
+// Whether a token holds Administrators; thrown when it cannot be told.
+bool HoldsAdministrators(HANDLE token) {
+    unsigned char administrators[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof administrators;
+    BOOL member = FALSE;
+    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) ||
+        !CheckTokenMembership(token, administrators, &member)) {
+        throw std::runtime_error("Administrators membership unknown");
+    }
+    return member != FALSE;
+}
+
+AccountToken ReadAccountToken(HANDLE token) {
+    AccountToken read;
+    read.System = TokenAccount(token) == L"S-1-5-18";
+    read.Member = HoldsAdministrators(nullptr);
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    DWORD bytes = 0;
+    if (!GetTokenInformation(token, TokenElevationType, &type, sizeof type, &bytes)) {
+        throw std::runtime_error("elevation type unknown");
+    }
+    read.Limited = type == TokenElevationTypeLimited;
+    if (read.Limited) {
+        TOKEN_LINKED_TOKEN linked{};
+        if (!GetTokenInformation(token, TokenLinkedToken, &linked, sizeof linked, &bytes)) {
+            throw std::runtime_error("linked token unknown");
+        }
+        const UniqueHandle ownedLinked(linked.LinkedToken);
+        read.LinkedMember = HoldsAdministrators(linked.LinkedToken);
+    }
+    return read;
+}
+
+} // namespace
+
+Machine ReadMachine(const InstallerFolders& given) {
+    Machine machine;
+    const std::wstring windows =
+        !given.Windows.empty()
+            ? given.Windows
+            : RequiredText("GetSystemWindowsDirectoryW", [](wchar_t* buffer, DWORD size) {
+                  return GetSystemWindowsDirectoryW(buffer, size);
+              });
+    const std::wstring temp = RequiredText(
+        "GetTempPathW", [](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); });
+    machine.Protected = {{windows, Refusal::System, true},
+                         {given.ProgramFiles, Refusal::System, false},
+                         {given.ProgramFiles64, Refusal::System, false},
+                         {given.CommonAppData, Refusal::Shared, true},
+                         {given.Temp, Refusal::Shared, true},
+                         {temp, Refusal::Shared, true}};
+    for (const auto& recorded : {ProfileListFolders(), RecordedProgramFiles()}) {
+        machine.Protected.insert(machine.Protected.end(), recorded.begin(), recorded.end());
+    }
+    for (ProtectedFolder& folder : machine.Protected) {
+        if (!folder.Path.Empty()) {
+            folder.Path = FolderAsCreated(folder.Path.Text());
+        }
+    }
+    for (const COMPUTER_NAME_FORMAT format :
+         {ComputerNameNetBIOS, ComputerNameDnsHostname, ComputerNameDnsFullyQualified,
+          ComputerNamePhysicalNetBIOS, ComputerNamePhysicalDnsHostname,
+          ComputerNamePhysicalDnsFullyQualified}) {
+        machine.OwnNames.push_back(
+            RequiredText("GetComputerNameExW", [format](wchar_t* buffer, DWORD size) {
+                DWORD length = size;
+                if (GetComputerNameExW(format, buffer, &length)) {
+                    return length;
+                }
+                return GetLastError() == ERROR_MORE_DATA ? length : 0;
+            }));
+    }
+    const UniqueHandle token = OpenToken();
+    if (CountsAsAdministrator(ReadAccountToken(token.get()))) {
+        machine.Administrator = TokenAccount(token.get());
+    }
+    machine.Trusted = TrustedTrustees(machine.Administrator, LocalAdministrators());
+    return machine;
+}
+
+std::vector<std::wstring> TrustedTrustees(const std::wstring& administrator,
+                                          const std::vector<std::wstring>& administrators) {
+    std::vector<std::wstring> trusted = {
+        L"S-1-5-18", L"S-1-5-32-544",
+        L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", L"S-1-3-0", L"S-1-3-4"};
+    trusted.insert(trusted.end(), administrators.begin(), administrators.end());
+    if (!administrator.empty()) {
+        trusted.push_back(administrator);
+    }
+    return trusted;
+}
+
+bool CountsAsAdministrator(const AccountToken& token) {
+    return token.System || token.Member || (token.Limited && token.LinkedMember);
+}
+
+std::vector<std::wstring> LocalAdministrators() {
+    // The group by its SID: its name is the system language's.
+    unsigned char sid[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof sid;
+    wchar_t name[256] = {};
+    wchar_t domain[256] = {};
+    DWORD nameLength = 256;
+    DWORD domainLength = 256;
+    SID_NAME_USE use{};
+    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size) ||
+        !LookupAccountSidW(nullptr, sid, name, &nameLength, domain, &domainLength, &use)) {
+        throw std::runtime_error("the Administrators group has no name");
+    }
+    std::vector<std::wstring> members;
+    DWORD_PTR resume = 0;
+    for (NET_API_STATUS status = ERROR_MORE_DATA; status == ERROR_MORE_DATA;) {
+        BYTE* buffer = nullptr;
+        DWORD read = 0;
+        DWORD total = 0;
+        status = NetLocalGroupGetMembers(nullptr, name, 0, &buffer, MAX_PREFERRED_LENGTH, &read,
+                                         &total, &resume);
+        const std::unique_ptr<BYTE, NetBufferFreer> owned(buffer);
+        if (status != NERR_Success && status != ERROR_MORE_DATA) {
+            throw std::runtime_error("the Administrators group's members cannot be read");
+        }
+        const auto* entries = reinterpret_cast<const LOCALGROUP_MEMBERS_INFO_0*>(buffer);
+        for (DWORD i = 0; i < read; ++i) {
+            members.push_back(SidText(entries[i].lgrmi0_sid));
+            if (members.back().empty()) {
+                throw std::runtime_error("an administrator's SID cannot be written");
+            }
+        }
+    }
+    return members;
+}
