@@ -9,7 +9,7 @@
 #include <msi.h>
 #include <msiquery.h>
 
-#include <algorithm>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -42,29 +42,46 @@ UINT Concluded(MSIHANDLE install, const std::vector<PropertyValue>& properties) 
     return set ? ERROR_SUCCESS : ERROR_INSTALL_FAILURE;
 }
 
+// An action run so that Cancel ends it as the user asked, and any other
+// failure is logged and fails the install.
+UINT Guarded(MSIHANDLE install, const wchar_t* action, const std::function<UINT()>& run) {
+    try {
+        return run();
+    } catch (const InstallCancelled&) {
+        return ERROR_INSTALL_USEREXIT;
+    } catch (...) {
+        Log(install, std::wstring(action) + L": failed unexpectedly: " + CurrentFailure(), false);
+        return ERROR_INSTALL_FAILURE;
+    }
+}
+
+// A refusal as the log words it.
+std::wstring Refusing(const Verdict& verdict) {
+    return std::wstring(L"refused (") + RefusalName(verdict.Reason) + L"): " + verdict.Folder +
+           (verdict.Trustee.empty() ? L"" : L" for " + verdict.Trustee);
+}
+
 } // namespace
 
 extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE install) {
+    // Where the check fails: refused as unverifiable, with its message,
+    // never a bare failure. The box names the property until its value is read.
+    Judgement refused;
+    refused.Result = {Refusal::Unverifiable, L"INSTALLDIR", {}};
     try {
+        const std::wstring given = Property(install, L"INSTALLDIR");
+        refused.Result.Folder = given;
         const Machine machine = ReadMachine(
             {Property(install, L"WindowsFolder"), Property(install, L"ProgramFilesFolder"),
              Property(install, L"ProgramFiles64Folder"), Property(install, L"CommonAppDataFolder"),
              Property(install, L"TempFolder")});
-        const std::wstring given = Property(install, L"INSTALLDIR");
         const std::vector<std::wstring> installed = InstalledLocations(install);
         const PackageLayout layout = ReadPackageLayout(install);
-        PackageReach reach;
-        for (const std::wstring& file : layout.Files) {
-            reach.LongestFile = std::max(reach.LongestFile, file.size());
-        }
-        for (const std::wstring& folder : layout.Folders) {
-            reach.DeepestFolder = std::max(reach.DeepestFolder, folder.size());
-        }
         for (const std::wstring& location : installed) {
             Log(install, L"CheckInstallFolder: installed in " + location);
         }
         const Judgement judgement = JudgedOrUnverifiable(given, [&] {
-            return JudgeInstallFolder(given, machine, reach, installed,
+            return JudgeInstallFolder(given, machine, layout.Reach, installed,
                                       [install](const std::wstring& line) {
                                           Log(install, L"CheckInstallFolder: " + line);
                                       });
@@ -92,24 +109,14 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
             }
             Log(install, L"CheckInstallFolder: accepted " + judgement.Folder.WithBackslash());
         } else {
-            Log(install, std::wstring(L"CheckInstallFolder: refused (") +
-                             RefusalName(verdict.Reason) + L"): " + verdict.Folder +
-                             (verdict.Trustee.empty() ? L"" : L" for " + verdict.Trustee));
+            Log(install, L"CheckInstallFolder: " + Refusing(verdict));
         }
         return Concluded(install, CheckProperties(judgement, verification));
     } catch (const InstallCancelled&) {
         return ERROR_INSTALL_USEREXIT;
     } catch (...) {
-        // Refused as unverifiable, with its message, never a bare failure.
         Log(install, L"CheckInstallFolder: " + CurrentFailure() + L"; refused (unverifiable)",
             false);
-        Judgement refused;
-        refused.Result = {Refusal::Unverifiable, L"INSTALLDIR", {}};
-        try {
-            refused.Result.Folder = Property(install, L"INSTALLDIR");
-        } catch (...) {
-            // The box names the property, not a folder.
-        }
         return Concluded(install, CheckProperties(refused, {}));
     }
 }
@@ -119,7 +126,7 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
 // is remembered, and a run that would go elsewhere refused with its own
 // message; a removal never.
 extern "C" __declspec(dllexport) UINT __stdcall KeepInstalledFolder(MSIHANDLE install) {
-    try {
+    return Guarded(install, L"KeepInstalledFolder", [install]() -> UINT {
         const std::wstring given = Property(install, L"INSTALLDIR");
         const std::wstring location = ProductLocation(install);
         const MaintenanceFolder decision =
@@ -132,12 +139,7 @@ extern "C" __declspec(dllexport) UINT __stdcall KeepInstalledFolder(MSIHANDLE in
                           {L"InstallDirRefusal",
                            RefusalName(decision.Refused ? Refusal::Maintenance : Refusal::None)},
                           {L"InstallDirRefusalFolder", location}});
-    } catch (const InstallCancelled&) {
-        return ERROR_INSTALL_USEREXIT;
-    } catch (...) {
-        Log(install, L"KeepInstalledFolder: failed unexpectedly: " + CurrentFailure(), false);
-        return ERROR_INSTALL_FAILURE;
-    }
+    });
 }
 
 namespace {
@@ -165,8 +167,7 @@ std::vector<std::wstring> TrustedBy(const Verification& verification) {
 // install failed and rolled back.
 UINT Refused(MSIHANDLE install, const wchar_t* action, const FolderPath& folder,
              const Verdict& verdict) {
-    Log(install, std::wstring(action) + L": refused (" + RefusalName(verdict.Reason) + L"): " +
-                     verdict.Folder + (verdict.Trustee.empty() ? L"" : L" for " + verdict.Trustee));
+    Log(install, std::wstring(action) + L": " + Refusing(verdict));
     ShowError(install, L"A pasta de instalação " + folder.WithBackslash() +
                            L" mudou depois de verificada: " + Finding(verdict) +
                            L". A instalação foi desfeita. Verifique quem pode criar ou mudar "
@@ -193,7 +194,7 @@ Verdict InPlaceRefusal(MSIHANDLE install, const wchar_t* action, const Verificat
 // another account put there. A folder that was there when judged (an
 // upgrade in place) is opened without following a link and judged again.
 extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE install) {
-    try {
+    return Guarded(install, L"MakeInstallFolder", [install]() -> UINT {
         const std::optional<Verification> verification = DataOf(install, L"MakeInstallFolder");
         if (!verification) {
             return ERROR_SUCCESS;
@@ -241,12 +242,7 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE inst
             Log(install, L"MakeInstallFolder: made " + path.Text());
         }
         return ERROR_SUCCESS;
-    } catch (const InstallCancelled&) {
-        return ERROR_INSTALL_USEREXIT;
-    } catch (...) {
-        Log(install, L"MakeInstallFolder: failed unexpectedly: " + CurrentFailure(), false);
-        return ERROR_INSTALL_FAILURE;
-    }
+    });
 }
 
 // Its rollback: the folders it would make, deepest first, each removed
@@ -280,7 +276,7 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolderRollback(MSIHAN
 }
 
 extern "C" __declspec(dllexport) UINT __stdcall VerifyInstallFolder(MSIHANDLE install) {
-    try {
+    return Guarded(install, L"VerifyInstallFolder", [install]() -> UINT {
         const std::optional<Verification> verification = DataOf(install, L"VerifyInstallFolder");
         if (!verification) {
             return ERROR_SUCCESS;
@@ -296,10 +292,5 @@ extern "C" __declspec(dllexport) UINT __stdcall VerifyInstallFolder(MSIHANDLE in
             return ERROR_SUCCESS;
         }
         return Refused(install, L"VerifyInstallFolder", verification->Folder, verdict);
-    } catch (const InstallCancelled&) {
-        return ERROR_INSTALL_USEREXIT;
-    } catch (...) {
-        Log(install, L"VerifyInstallFolder: failed unexpectedly: " + CurrentFailure(), false);
-        return ERROR_INSTALL_FAILURE;
-    }
+    });
 }

@@ -4,7 +4,7 @@
 
 #include <aclapi.h>
 
-#include <string_view>
+#include <stdexcept>
 
 #include "packaging/folder_check/local_text.h"
 #include "packaging/folder_check/server_addresses.h"
@@ -50,22 +50,6 @@ VolumeFacts ReadVolume(const FolderPath& volume) {
         flags = 0;
     }
     return {volume, type, flags};
-}
-
-// Whether a folder holds nothing; a folder that cannot be listed is not.
-bool IsEmptyFolder(const FolderPath& folder) {
-    WIN32_FIND_DATAW found{};
-    const UniqueSearch search = SearchFolder(folder.Text(), found);
-    if (!search) {
-        return false;
-    }
-    do {
-        if (std::wstring_view(found.cFileName) != L"." &&
-            std::wstring_view(found.cFileName) != L"..") {
-            return false;
-        }
-    } while (FindNextFileW(search.get(), &found));
-    return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
 } // namespace
@@ -129,7 +113,9 @@ FolderFacts ReadFolderFacts(const std::wstring& text,
     }
     facts.ResolvedVolume = ReadVolume(VolumePath(ResolvedFolder(facts)));
     if (facts.Exists) {
-        facts.Empty = IsEmptyFolder(facts.Folder);
+        facts.Empty = true;
+        Walk(facts.Folder,
+             [&facts](const std::wstring&, const std::wstring&, DWORD) { facts.Empty = false; });
         facts.Sddl = FolderSddl(facts.Folder);
     }
     facts.Way = WayDownTo(nearest);
@@ -181,6 +167,34 @@ std::vector<FolderOnTheWay> WayDownTo(const FolderPath& last) {
                                  VolumePath(step) == step});
     }
     return way;
+}
+
+void Walk(const FolderPath& folder, const Visit& visit, const std::wstring& relative) {
+    WIN32_FIND_DATAW found{};
+    const HANDLE first =
+        FindFirstFileExW(((folder / relative).WithBackslash() + L"*").c_str(), FindExInfoBasic,
+                         &found, FindExSearchNameMatch, nullptr, 0);
+    // A search that failed is never closed.
+    const UniqueSearch search(first == INVALID_HANDLE_VALUE ? nullptr : first);
+    if (!search) {
+        throw std::runtime_error("a folder cannot be listed");
+    }
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+        const DWORD attributes = found.dwFileAttributes;
+        visit((folder / path).Text(), path, attributes);
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+            Walk(folder, visit, path);
+        }
+    } while (FindNextFileW(search.get(), &found));
+    if (GetLastError() != ERROR_NO_MORE_FILES) {
+        throw std::runtime_error("a folder cannot be listed to its end");
+    }
 }
 
 HANDLE OpenWithCreateFile(const std::wstring& path, DWORD access, DWORD flags) {

@@ -36,6 +36,12 @@ std::optional<FolderPath> FinalPath(const FolderPath& path, bool keepLastLink = 
 // its descriptor, and a link's own too.
 std::vector<FolderOnTheWay> WayDownTo(const FolderPath& last);
 
+// Everything below a folder, never into a link: each entry by its full
+// path, its path relative to the folder, and its attributes. Thrown where
+// a folder cannot be listed to its end, so that nothing unread passes.
+using Visit = std::function<void(const std::wstring&, const std::wstring&, DWORD)>;
+void Walk(const FolderPath& folder, const Visit& visit, const std::wstring& relative = {});
+
 // Opens (path, access, flags) as CreateFileW does, sharing everything, for
 // an existing thing: the seam through which a test sees how a thing is
 // opened (Wine gives a link its target's descriptor, so no link on its

@@ -2,6 +2,7 @@
 
 #include <msiquery.h>
 
+#include <algorithm>
 #include <exception>
 #include <map>
 #include <optional>
@@ -228,6 +229,7 @@ PackageLayout ReadPackageLayout(MSIHANDLE install) {
     for (const auto& [folder, entry] : folders) {
         if (const std::optional<std::wstring> path = below(folder); path && !path->empty()) {
             layout.Folders.push_back(*path);
+            layout.Reach.DeepestFolder = std::max(layout.Reach.DeepestFolder, path->size());
         }
     }
     for (const Row& row : Rows(install, L"SELECT `File`.`FileName`, `Component`.`Directory_` FROM "
@@ -236,6 +238,8 @@ PackageLayout ReadPackageLayout(MSIHANDLE install) {
         const std::wstring name = LongName(row.at(L"FileName"));
         if (const std::optional<std::wstring> path = below(row.at(L"Directory_"))) {
             layout.Files.push_back(path->empty() ? name : *path + L"\\" + name);
+            layout.Reach.LongestFile =
+                std::max(layout.Reach.LongestFile, layout.Files.back().size());
         }
     }
     return layout;

@@ -33,14 +33,6 @@ struct FindCloser {
 // A search of a folder's entries, closed when it goes out of scope.
 using UniqueSearch = std::unique_ptr<void, FindCloser>;
 
-// The first entry of folder\*, into found; null when the search failed,
-// so that no failed search is ever closed.
-inline UniqueSearch SearchFolder(const std::wstring& folder, WIN32_FIND_DATAW& found) {
-    const HANDLE search = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found,
-                                           FindExSearchNameMatch, nullptr, 0);
-    return UniqueSearch(search == INVALID_HANDLE_VALUE ? nullptr : search);
-}
-
 // A descriptor's owner and access list as text; nothing when it cannot be
 // written.
 inline std::optional<std::wstring> DescriptorText(PSECURITY_DESCRIPTOR descriptor) {

@@ -16,30 +16,6 @@ bool Listed(const std::vector<std::wstring>& list, const std::wstring& path) {
                        [&path](const std::wstring& item) { return SameName(item, path); });
 }
 
-// Everything below a folder, by relative path, never into a link; each
-// entry given with its full path and attributes.
-void Walk(const FolderPath& folder, const std::wstring& relative,
-          const std::function<void(const std::wstring&, const std::wstring&, DWORD)>& visit) {
-    WIN32_FIND_DATAW found{};
-    const UniqueSearch search = SearchFolder((folder / relative).Text(), found);
-    if (!search) {
-        return;
-    }
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") {
-            continue;
-        }
-        const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
-        const DWORD attributes = found.dwFileAttributes;
-        visit((folder / path).Text(), path, attributes);
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-            Walk(folder, path, visit);
-        }
-    } while (FindNextFileW(search.get(), &found));
-}
-
 } // namespace
 
 MadeFolder ReadMadeFolder(const FolderPath& folder) {
@@ -52,16 +28,18 @@ MadeFolder ReadMadeFolder(const FolderPath& folder) {
     made.Opened = true;
     made.ReparsePoint = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     made.FinalPath = *final;
+    if (made.ReparsePoint) {
+        return made; // refused as it is, never listed where it leads
+    }
     const OwnFacts itself = ReadOwnFacts(folder.Text());
     made.Owner = itself.Owner;
     made.Sddl = itself.Sddl;
-    Walk(folder, L"",
-         [&made](const std::wstring& path, const std::wstring& relative, DWORD entryAttributes) {
-             const OwnFacts own = ReadOwnFacts(path);
-             made.Contents.push_back({relative,
-                                      (entryAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
-                                      own.Owner, own.Links, own.Sddl});
-         });
+    Walk(folder, [&made](const std::wstring& path, const std::wstring& relative,
+                         DWORD entryAttributes) {
+        const OwnFacts own = ReadOwnFacts(path);
+        made.Contents.push_back({relative, (entryAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
+                                 own.Owner, own.Links, own.Sddl});
+    });
     return made;
 }
 
@@ -135,7 +113,7 @@ Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verificati
 
 std::vector<std::wstring> AllowedContents(const FolderPath& folder, const PackageLayout& layout) {
     std::vector<std::wstring> allowed = layout.Folders;
-    Walk(folder, L"", [&](const std::wstring&, const std::wstring& relative, DWORD) {
+    Walk(folder, [&](const std::wstring&, const std::wstring& relative, DWORD) {
         if (!Listed(layout.Files, relative) && !Listed(layout.Folders, relative)) {
             allowed.push_back(relative);
         }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "packaging/folder_check/folder_rules.h"
+#include "packaging/folder_check/folder_judgement.h"
 
 // The second look at the installation folder, taken as SYSTEM once
 // CreateFolders has made it and before the first file is written: between
@@ -63,10 +63,12 @@ Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verificati
 // the folder itself; none on an upgrade in place.
 std::vector<FolderPath> FoldersToMake(const Verification& verification);
 
-// The package's files and folders, relative to the installation folder.
+// The package's files and folders, relative to the installation folder,
+// and how far below it they reach.
 struct PackageLayout {
     std::vector<std::wstring> Files;
     std::vector<std::wstring> Folders;
+    PackageReach Reach = {};
 };
 
 // What may stand in the folder when it is made: the package's folders, and

@@ -6,70 +6,58 @@
 
 #include <algorithm>
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
-// Windows Sockets for the length of a scope.
-class Sockets {
-public:
-    Sockets() {
-        WSADATA data{};
-        started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }
-    ~Sockets() {
-        if (started_) {
-            WSACleanup();
-        }
-    }
-    Sockets(const Sockets&) = delete;
-    Sockets& operator=(const Sockets&) = delete;
-
-private:
-    bool started_ = false;
+struct SocketsCleanup {
+    void operator()(WSADATA*) const { WSACleanup(); }
 };
 
 struct AddressInfoFreer {
     void operator()(ADDRINFOW* info) const { FreeAddrInfoW(info); }
 };
 
-std::wstring Text(const sockaddr* address) {
-    wchar_t text[INET6_ADDRSTRLEN] = {};
-    const void* raw =
-        address->sa_family == AF_INET6
-            ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr)
-            : static_cast<const void*>(&reinterpret_cast<const sockaddr_in*>(address)->sin_addr);
-    if (InetNtopW(address->sa_family, raw, text, INET6_ADDRSTRLEN) == nullptr) {
-        return {};
+// An address as text: an IPv4 address mapped into IPv6 (::ffff:10.1.2.3,
+// ::ffff:a01:203) is written as that IPv4 address, so that one address
+// has one text.
+std::wstring Text(int family, const void* raw) {
+    const auto* v6 = static_cast<const in6_addr*>(raw);
+    if (family == AF_INET6 && IN6_IS_ADDR_V4MAPPED(v6)) {
+        return Text(AF_INET, v6->s6_addr + 12);
     }
-    return text;
+    wchar_t text[INET6_ADDRSTRLEN] = {};
+    return InetNtopW(family, raw, text, INET6_ADDRSTRLEN) == nullptr ? L"" : text;
 }
 
-std::wstring Lower(std::wstring text) {
-    std::transform(text.begin(), text.end(), text.begin(),
+std::wstring Text(const sockaddr* address) {
+    return address->sa_family == AF_INET6
+               ? Text(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr)
+               : Text(AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr);
+}
+
+// One text for an address written any way; as given when it is none.
+std::wstring Canonical(std::wstring address) {
+    std::transform(address.begin(), address.end(), address.begin(),
                    [](wchar_t c) { return static_cast<wchar_t>(towlower(c)); });
-    return text;
+    in6_addr parsed{};
+    return InetPtonW(AF_INET6, address.c_str(), &parsed) == 1 ? Text(AF_INET6, &parsed) : address;
 }
 
 // The address a name of the documented UNC form of IPv6 spells:
 // 0--1.ipv6-literal.net is ::1 ('-' for ':', 's' for the zone's '%').
 std::wstring LiteralAddress(const std::wstring& server) {
     const std::wstring suffix = L".ipv6-literal.net";
-    const std::wstring lower = Lower(server);
-    if (lower.size() <= suffix.size() ||
-        lower.compare(lower.size() - suffix.size(), suffix.size(), suffix) != 0) {
+    std::wstring literal = Canonical(server);
+    if (literal.size() <= suffix.size() ||
+        literal.compare(literal.size() - suffix.size(), suffix.size(), suffix) != 0) {
         return {};
     }
-    std::wstring literal = lower.substr(0, lower.size() - suffix.size());
+    literal.resize(literal.size() - suffix.size());
     std::replace(literal.begin(), literal.end(), L'-', L':');
     literal = literal.substr(0, literal.find(L's')); // the zone says nothing of the host
     in6_addr parsed{};
-    if (InetPtonW(AF_INET6, literal.c_str(), &parsed) != 1) {
-        return {};
-    }
-    sockaddr_in6 address{};
-    address.sin6_family = AF_INET6;
-    address.sin6_addr = parsed;
-    return Text(reinterpret_cast<const sockaddr*>(&address));
+    return InetPtonW(AF_INET6, literal.c_str(), &parsed) == 1 ? Text(AF_INET6, &parsed) : L"";
 }
 
 } // namespace
@@ -79,10 +67,15 @@ std::vector<std::wstring> ServerAddresses(const std::wstring& server) {
     if (const std::wstring literal = LiteralAddress(server); !literal.empty()) {
         addresses.push_back(literal);
     }
-    const Sockets sockets;
+    WSADATA data{};
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
+        throw std::runtime_error("Windows Sockets cannot start");
+    }
+    const std::unique_ptr<WSADATA, SocketsCleanup> started(&data);
     ADDRINFOW hints{};
     hints.ai_family = AF_UNSPEC;
     ADDRINFOW* found = nullptr;
+    // A name that does not resolve is left to Windows.
     if (GetAddrInfoW(server.c_str(), nullptr, &hints, &found) != 0) {
         return addresses;
     }
@@ -97,7 +90,6 @@ std::vector<std::wstring> ServerAddresses(const std::wstring& server) {
 }
 
 std::vector<std::wstring> OwnAddresses() {
-    std::vector<std::wstring> own;
     ULONG bytes = 16384;
     std::vector<unsigned char> buffer;
     ULONG result = ERROR_BUFFER_OVERFLOW;
@@ -107,9 +99,14 @@ std::vector<std::wstring> OwnAddresses() {
             AF_UNSPEC, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
             nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &bytes);
     }
-    if (result != NO_ERROR) {
-        return own;
+    // No adapter is no address; any other failure leaves this machine unknown.
+    if (result == ERROR_NO_DATA) {
+        return {};
     }
+    if (result != NO_ERROR) {
+        throw std::runtime_error("this machine's addresses cannot be read");
+    }
+    std::vector<std::wstring> own;
     for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter != nullptr;
          adapter = adapter->Next) {
         for (auto* unicast = adapter->FirstUnicastAddress; unicast != nullptr;
@@ -119,30 +116,6 @@ std::vector<std::wstring> OwnAddresses() {
     }
     return own;
 }
-
-namespace {
-
-// One text for one address: an IPv4 address mapped into IPv6, in either
-// form (::ffff:10.1.2.3, ::ffff:a01:203), is that IPv4 address.
-std::wstring Canonical(const std::wstring& address) {
-    in6_addr parsed{};
-    if (InetPtonW(AF_INET6, address.c_str(), &parsed) != 1) {
-        return Lower(address);
-    }
-    if (IN6_IS_ADDR_V4MAPPED(&parsed)) {
-        sockaddr_in mapped{};
-        mapped.sin_family = AF_INET;
-        std::copy(parsed.s6_addr + 12, parsed.s6_addr + 16,
-                  reinterpret_cast<unsigned char*>(&mapped.sin_addr));
-        return Text(reinterpret_cast<const sockaddr*>(&mapped));
-    }
-    sockaddr_in6 full{};
-    full.sin6_family = AF_INET6;
-    full.sin6_addr = parsed;
-    return Text(reinterpret_cast<const sockaddr*>(&full));
-}
-
-} // namespace
 
 bool IsThisMachine(const std::wstring& address, const std::vector<std::wstring>& own) {
     const std::wstring canonical = Canonical(address);
