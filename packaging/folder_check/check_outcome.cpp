@@ -1,6 +1,6 @@
 #include "packaging/folder_check/check_outcome.h"
 
-#include "packaging/folder_check/folder_rules.h"
+#include "packaging/folder_check/folder_judgement.h"
 
 std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
                                            const std::wstring& verification) {

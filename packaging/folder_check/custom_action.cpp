@@ -67,7 +67,7 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
     // Where the check fails: refused as unverifiable, with its message,
     // never a bare failure. The box names the property until its value is read.
     Judgement refused;
-    refused.Result = {Refusal::Unverifiable, L"INSTALLDIR", {}};
+    refused.Result = {Refusal::Unverifiable, L"INSTALLDIR"};
     try {
         const std::wstring given = Property(install, L"INSTALLDIR");
         refused.Result.Folder = given;
@@ -237,7 +237,7 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE inst
                 Log(install, L"MakeInstallFolder: " + path.Text() + L" could not be made, error " +
                                  std::to_wstring(error));
                 return Refused(install, L"MakeInstallFolder", folder,
-                               {Refusal::Appeared, path.Text(), {}});
+                               {Refusal::Appeared, path.Text()});
             }
             Log(install, L"MakeInstallFolder: made " + path.Text());
         }

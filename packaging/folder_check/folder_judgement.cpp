@@ -4,13 +4,202 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string_view>
 
+#include "packaging/folder_check/access_list.h"
+#include "packaging/folder_check/local_text.h"
 #include "packaging/folder_check/server_addresses.h"
 
 namespace {
 
+// What others may not hold on a folder on the way: delete or rename it,
+// change its permissions or owner, or delete and rename what is in it.
+constexpr ACCESS_MASK Dangerous = DELETE | WRITE_DAC | WRITE_OWNER | FILE_DELETE_CHILD;
+constexpr ACCESS_MASK DangerousOnARoot = WRITE_DAC | WRITE_OWNER | FILE_DELETE_CHILD;
+// On a link, also what changes where it leads.
+constexpr ACCESS_MASK ChangesALink = Dangerous | FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES;
+
+// A device Windows finds in every folder, whatever the extension.
+bool IsDeviceName(const std::wstring& name) {
+    std::wstring base = name.substr(0, name.find(L'.'));
+    while (!base.empty() && base.back() == L' ') {
+        base.pop_back();
+    }
+    for (wchar_t& c : base) {
+        c = static_cast<wchar_t>(towupper(c));
+    }
+    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL") {
+        return true;
+    }
+    const bool port =
+        base.size() == 4 && (base.rfind(L"COM", 0) == 0 || base.rfind(L"LPT", 0) == 0);
+    const wchar_t digit = port ? base[3] : L'\0';
+    return (digit >= L'0' && digit <= L'9') || digit == L'\u00b9' || digit == L'\u00b2' ||
+           digit == L'\u00b3';
+}
+
+bool HasReservedCharacter(const std::wstring& name) {
+    return std::any_of(name.begin(), name.end(), [](wchar_t c) {
+        return c < 32 || std::wstring_view(L"<>:\"|?*").find(c) != std::wstring_view::npos;
+    });
+}
+
+// A DNS name, an address, or a NetBIOS name in the character set
+// SetComputerName documents: letters, digits and ! @ # $ % ^ & ' ) ( . - _ { } ~.
+bool IsServerName(const std::wstring& server) {
+    return !server.empty() && std::all_of(server.begin(), server.end(), [](wchar_t c) {
+        return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
+               std::wstring_view(L"!@#$%^&')(.-_{}~").find(c) != std::wstring_view::npos;
+    });
+}
+
+// The shares Windows makes for administration: one a drive letter
+// (C$), ADMIN$ and IPC$. Other names ending in $ are merely hidden.
+bool IsAdministrativeShare(const std::wstring& share) {
+    const bool drive =
+        share.size() == 2 && share[1] == L'$' &&
+        ((share[0] >= L'a' && share[0] <= L'z') || (share[0] >= L'A' && share[0] <= L'Z'));
+    return drive || SameName(share, L"ADMIN$") || SameName(share, L"IPC$");
+}
+
+bool Trusted(const std::wstring& sid, const std::vector<std::wstring>& trusted) {
+    return std::find(trusted.begin(), trusted.end(), sid) != trusted.end();
+}
+
 // The longest path a Win32 call takes, NUL included.
 constexpr std::size_t LongestWin32Path = 32767;
+
+} // namespace
+
+Refusal FormRefusal(const std::wstring& text) {
+    // No Win32 call is given a path longer than any Windows takes.
+    if (text.size() >= LongestWin32Path) {
+        return Refusal::TooLong;
+    }
+    if (text.rfind(L"\\\\?\\", 0) == 0 || text.rfind(L"\\\\.\\", 0) == 0 ||
+        text.rfind(L"\\??\\", 0) == 0 || text.rfind(L"\\\\??\\", 0) == 0) {
+        return Refusal::Device;
+    }
+    if (text.find(L'/') != std::wstring::npos) {
+        return Refusal::Slash;
+    }
+    const bool drive = text.size() >= 3 && iswalpha(text[0]) && text[1] == L':' && text[2] == L'\\';
+    const bool network = text.rfind(L"\\\\", 0) == 0 && text.size() > 2;
+    if (!drive && !network) {
+        return Refusal::Relative;
+    }
+    // A pair anywhere, across names too: the shortcut's target expands it.
+    const size_t open = text.find(L'%');
+    if (open != std::wstring::npos && text.find(L'%', open + 2) != std::wstring::npos) {
+        return Refusal::Percent;
+    }
+    std::vector<std::wstring> names = Split(text.substr(network ? 2 : 3), L'\\');
+    while (!names.empty() && names.back().empty()) {
+        names.pop_back(); // the final backslash of a folder, given once more or not
+    }
+    if (network) {
+        if (names.size() < 2 || !IsServerName(names[0]) || names[1].empty() || names[1] == L"." ||
+            names[1] == L".." || HasReservedCharacter(names[1])) {
+            return Refusal::Server;
+        }
+        names.erase(names.begin(), names.begin() + 2);
+    }
+    for (const std::wstring& name : names) {
+        if (name.empty() || HasReservedCharacter(name)) {
+            return Refusal::Reserved;
+        }
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        if (IsDeviceName(name)) {
+            return Refusal::DeviceName;
+        }
+        if (name.back() == L'.' || name.back() == L' ') {
+            return Refusal::Dot;
+        }
+    }
+    return Refusal::None;
+}
+
+Verdict ProtectedRefusal(const FolderPath& path, const std::vector<ProtectedFolder>& folders) {
+    for (const ProtectedFolder& folder : folders) {
+        if (folder.Required != nullptr && folder.Path.Empty()) {
+            return {Refusal::Unverifiable, folder.Required};
+        }
+        if (folder.AndBelow ? path.IsAtOrBelow(folder.Path) : path == folder.Path) {
+            return {folder.Reason, folder.Path.Text()};
+        }
+    }
+    return {};
+}
+
+namespace {
+
+// What an untrusted trustee may not do to path: own it (its owner may
+// always rewrite its permissions), hold any of Here on it, or pass any of
+// PassedDown to the folders made below it.
+struct Forbidden {
+    unsigned long Here;
+    unsigned long PassedDown = 0;
+    Refusal Owned = Refusal::Owner;
+    Refusal Granted = Refusal::Writable;
+};
+
+Verdict Untrusted(const std::wstring& path, const std::optional<std::wstring>& sddl,
+                  const std::vector<std::wstring>& trusted, const Forbidden& forbidden) {
+    const auto read = ReadDescriptor(sddl);
+    if (!read) {
+        return {Refusal::Unverifiable, path};
+    }
+    if (!Trusted(read->Owner, trusted)) {
+        return {forbidden.Owned, path, read->Owner};
+    }
+    for (const Grant& grant : read->Grants) {
+        if (Trusted(grant.Trustee, trusted)) {
+            continue;
+        }
+        if (grant.AppliesHere && (grant.Rights & forbidden.Here) != 0) {
+            return {forbidden.Granted, path, grant.Trustee};
+        }
+        if (grant.ToNewSubfolders && (grant.Rights & forbidden.PassedDown) != 0) {
+            return {Refusal::Inherits, path, grant.Trustee};
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+Verdict DescriptorRefusal(const std::wstring& path, const std::optional<std::wstring>& sddl,
+                          const std::vector<std::wstring>& trusted, unsigned long rights) {
+    return Untrusted(path, sddl, trusted, {rights});
+}
+
+Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std::wstring>& trusted,
+                   bool createsFolders) {
+    for (size_t i = 0; i < way.size(); ++i) {
+        const FolderOnTheWay& folder = way[i];
+        const std::wstring& path = folder.Path.Text();
+        // Who may change where a link leads: its owner, and what it grants.
+        const Forbidden link = {ChangesALink, 0, Refusal::Reparse, Refusal::Reparse};
+        if (Verdict verdict =
+                folder.ReparsePoint ? Untrusted(path, folder.LinkSddl, trusted, link) : Verdict{};
+            verdict.Reason != Refusal::None) {
+            return verdict;
+        }
+        const bool root = folder.VolumeRoot || folder.Path.IsRoot();
+        const bool last = i + 1 == way.size();
+        if (Verdict verdict = Untrusted(
+                path, folder.Sddl, trusted,
+                {root ? DangerousOnARoot : Dangerous, last && createsFolders ? Dangerous : 0});
+            verdict.Reason != Refusal::None) {
+            return verdict;
+        }
+    }
+    return {};
+}
+
+namespace {
 
 struct Context {
     const FolderFacts& Facts;
@@ -19,16 +208,14 @@ struct Context {
 };
 using Rule = Verdict (*)(const Context&);
 
-// No Win32 call is given a path longer than any Windows takes.
-Verdict TextLength(const Context& c) {
-    const std::wstring& text = c.Facts.Text;
-    return text.size() < LongestWin32Path
-               ? Verdict{}
-               : Verdict{Refusal::TooLong, text.substr(0, MAX_PATH) + L"...", {}};
+Verdict When(bool refused, Refusal reason, const FolderPath& at) {
+    return refused ? Verdict{reason, at.Text()} : Verdict{};
 }
 
 Verdict Form(const Context& c) {
-    return {FormRefusal(c.Facts.Text), c.Facts.Text, {}};
+    const std::wstring& text = c.Facts.Text;
+    return {FormRefusal(text),
+            text.size() < LongestWin32Path ? text : text.substr(0, MAX_PATH) + L"..."};
 }
 
 // Windows Installer writes files of 259 characters at most, CreateDirectory
@@ -40,28 +227,30 @@ Verdict FolderLength(const Context& c) {
     const bool tooLong = folder.empty() ||
                          folder.size() + 1 + c.Reach.LongestFile > LongestInstallerPath ||
                          deepest > LongestCreatedFolder;
-    return tooLong ? Verdict{Refusal::TooLong, folder.empty() ? c.Facts.Text : folder, {}}
-                   : Verdict{};
+    return tooLong ? Verdict{Refusal::TooLong, folder.empty() ? c.Facts.Text : folder} : Verdict{};
 }
 
 // The launcher narrows its current directory by its own exact rule and
 // refuses to start from a folder whose name it would change.
 Verdict CodePage(const Context& c) {
-    return c.Facts.HoldsInCodePage ? Verdict{}
-                                   : Verdict{Refusal::CodePage, c.Facts.Folder.Text(), {}};
+    return When(!c.Facts.HoldsInCodePage, Refusal::CodePage, c.Facts.Folder);
 }
 
 Verdict DriveRoot(const Context& c) {
-    const FolderPath& folder = c.Facts.Folder;
-    return folder.IsRoot() ? Verdict{Refusal::Root, folder.Text(), {}} : Verdict{};
+    return When(c.Facts.Folder.IsRoot(), Refusal::Root, c.Facts.Folder);
 }
 
-// This computer by a name, or an administrative share.
+// This computer by a name, or an administrative share. An address, IPv6
+// ones too, is judged once resolved.
 Verdict Share(const Context& c) {
     const FolderPath& folder = c.Facts.Folder;
-    return {NetworkRefusal(folder.Server(), folder.Share(), c.Machine.OwnNames),
-            folder.Root().Text(),
-            {}};
+    const std::wstring server = folder.Server();
+    const std::vector<std::wstring>& own = c.Machine.OwnNames;
+    const bool mine = SameName(server, L"localhost") || server.rfind(L"127.", 0) == 0 ||
+                      std::any_of(own.begin(), own.end(), [&server](const std::wstring& name) {
+                          return !name.empty() && SameName(server, name);
+                      });
+    return When(mine || IsAdministrativeShare(folder.Share()), Refusal::Loopback, folder.Root());
 }
 
 // This computer by any address: loopback, or one of its adapters'. A name
@@ -70,7 +259,7 @@ Verdict ThisMachine(const Context& c) {
     const bool mine = std::any_of(
         c.Facts.ServerAddresses.begin(), c.Facts.ServerAddresses.end(),
         [&c](const std::wstring& address) { return IsThisMachine(address, c.Facts.OwnAddresses); });
-    return mine ? Verdict{Refusal::Loopback, c.Facts.Folder.Root().Text(), {}} : Verdict{};
+    return When(mine, Refusal::Loopback, c.Facts.Folder.Root());
 }
 
 bool InstalledThere(const FolderFacts& facts, const FolderPath& resolved) {
@@ -81,13 +270,19 @@ bool InstalledThere(const FolderFacts& facts, const FolderPath& resolved) {
 }
 
 Verdict NetworkExisting(const Context& c) {
-    return !c.Facts.Exists || InstalledThere(c.Facts, c.Facts.Folder)
-               ? Verdict{}
-               : Verdict{Refusal::Existing, c.Facts.Folder.Text(), {}};
+    return When(c.Facts.Exists && !InstalledThere(c.Facts, c.Facts.Folder), Refusal::Existing,
+                c.Facts.Folder);
 }
 
+// A network drive, a letter that does not exist, or a volume that keeps
+// no permissions (FAT, exFAT).
 Verdict VolumeOf(const VolumeFacts& volume) {
-    return {VolumeRefusal(volume.DriveType, volume.Flags), volume.Path.Text(), {}};
+    const unsigned type = volume.DriveType;
+    const Refusal refusal =
+        type == DRIVE_REMOTE || type == DRIVE_NO_ROOT_DIR || type == DRIVE_UNKNOWN ? Refusal::Mapped
+        : (volume.Flags & FILE_PERSISTENT_ACLS) == 0 ? Refusal::NoPermissions
+                                                     : Refusal::None;
+    return {refusal, volume.Path.Text()};
 }
 
 Verdict GivenVolume(const Context& c) {
@@ -96,32 +291,24 @@ Verdict GivenVolume(const Context& c) {
 
 // A failure that is not absence is never taken for a folder still to be made.
 Verdict Unreadable(const Context& c) {
-    return c.Facts.Unreadable.Empty()
-               ? Verdict{}
-               : Verdict{Refusal::Unverifiable, c.Facts.Unreadable.Text(), {}};
+    return When(!c.Facts.Unreadable.Empty(), Refusal::Unverifiable, c.Facts.Unreadable);
 }
 
 Verdict FileOnTheWay(const Context& c) {
-    return c.Facts.Nearest.Empty() || c.Facts.NearestIsFolder
-               ? Verdict{}
-               : Verdict{Refusal::NotAFolder, c.Facts.Nearest.Text(), {}};
+    return When(!c.Facts.NearestIsFolder, Refusal::NotAFolder, c.Facts.Nearest);
 }
 
 Verdict Unfollowed(const Context& c) {
     const FolderPath& nearest = c.Facts.Nearest;
-    return c.Facts.FinalNearest
-               ? Verdict{}
-               : Verdict{Refusal::Unverifiable,
-                         (nearest.Empty() ? c.Facts.Folder.Root() : nearest).Text(),
-                         {}};
+    return When(!c.Facts.FinalNearest, Refusal::Unverifiable,
+                nearest.Empty() ? c.Facts.Folder.Root() : nearest);
 }
 
 // Where the links lead: no root, a volume mounted in a folder included.
 Verdict ResolvedRoot(const Context& c) {
     const FolderPath resolved = ResolvedFolder(c.Facts);
-    return resolved.IsRoot() || resolved == c.Facts.ResolvedVolume.Path
-               ? Verdict{Refusal::Root, resolved.Text(), {}}
-               : Verdict{};
+    return When(resolved.IsRoot() || resolved == c.Facts.ResolvedVolume.Path, Refusal::Root,
+                resolved);
 }
 
 Verdict ResolvedVolume(const Context& c) {
@@ -148,7 +335,7 @@ Verdict Existing(const Context& c) {
                                                 .Reason == Refusal::None;
     return !facts.Exists || InstalledThere(facts, ResolvedFolder(facts)) || secured
                ? Verdict{}
-               : Verdict{Refusal::Existing, facts.Folder.Text(), {}};
+               : Verdict{Refusal::Existing, facts.Folder.Text()};
 }
 
 // Every folder on the way as given, links judged by their own descriptors
@@ -166,7 +353,7 @@ Verdict Way(const Context& c) {
     return {};
 }
 
-constexpr Rule Common[] = {TextLength, Form, FolderLength, CodePage, DriveRoot};
+constexpr Rule Common[] = {Form, FolderLength, CodePage, DriveRoot};
 // The share's own permissions govern a network folder.
 constexpr Rule Network[] = {Share, ThisMachine, NetworkExisting};
 constexpr Rule Local[] = {GivenVolume,    Unreadable,       FileOnTheWay, Unfollowed, ResolvedRoot,

@@ -13,9 +13,6 @@
 
 namespace {
 
-// The longest path a Win32 call takes, NUL included.
-constexpr std::size_t LongestWin32Path = 32767;
-
 DWORD Attributes(const FolderPath& path) {
     return GetFileAttributesW(path.Text().c_str());
 }
@@ -76,8 +73,7 @@ FolderFacts ReadFolderFacts(const std::wstring& text,
                             const std::vector<std::wstring>& installedLocations) {
     FolderFacts facts;
     facts.Text = text;
-    // No Win32 call is given a text Windows would reshape or not take.
-    if (text.size() >= LongestWin32Path || FormRefusal(text) != Refusal::None) {
+    if (FormRefusal(text) != Refusal::None) {
         return facts;
     }
     facts.Folder = FolderAsCreated(text);
@@ -230,7 +226,7 @@ Judgement JudgedOrUnverifiable(const std::wstring& text, const std::function<Jud
         throw;
     } catch (...) {
         Judgement refused;
-        refused.Result = {Refusal::Unverifiable, text, {}};
+        refused.Result = {Refusal::Unverifiable, text};
         return refused;
     }
 }

@@ -77,13 +77,13 @@ Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verificati
                           const std::vector<std::wstring>& trusted) {
     const std::wstring& folder = verification.Folder.Text();
     if (!made.Opened) {
-        return {Refusal::Unverifiable, folder, {}};
+        return {Refusal::Unverifiable, folder};
     }
     if (made.ReparsePoint) {
-        return {Refusal::Reparse, folder, {}};
+        return {Refusal::Reparse, folder};
     }
     if (made.FinalPath != verification.Resolved) {
-        return {Refusal::Moved, made.FinalPath.Text(), {}};
+        return {Refusal::Moved, made.FinalPath.Text()};
     }
     // Whoever made it owns it, and an owner may always re-permit it.
     if (Verdict own = DescriptorRefusal(folder, made.Sddl, trusted, AddsOrWrites);
@@ -93,7 +93,7 @@ Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verificati
     for (const FolderEntry& entry : made.Contents) {
         const std::wstring path = (verification.Folder / entry.Path).Text();
         if (entry.ReparsePoint) {
-            return {Refusal::Reparse, path, {}};
+            return {Refusal::Reparse, path};
         }
         if (!Listed(verification.Allowed, entry.Path)) {
             return {Refusal::Planted, path, entry.Owner};
@@ -101,7 +101,7 @@ Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verificati
         // A second name carries its file's owner and descriptor: that file
         // may be anyone's, anywhere on the volume.
         if (entry.Links != 1) {
-            return {entry.Links == 0 ? Refusal::Unverifiable : Refusal::HardLink, path, {}};
+            return {entry.Links == 0 ? Refusal::Unverifiable : Refusal::HardLink, path};
         }
         if (Verdict own = DescriptorRefusal(path, entry.Sddl, trusted, MoreThanReadAndRun);
             own.Reason != Refusal::None) {

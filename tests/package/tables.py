@@ -140,7 +140,7 @@ def folder_check(msi):
 
 # Every reason the folder check gives, and where it is said, from its one
 # table in the source.
-RULES = pathlib.Path(__file__).resolve().parents[2] / "packaging" / "folder_check" / "folder_rules.h"
+RULES = pathlib.Path(__file__).resolve().parents[2] / "packaging" / "folder_check" / "refusal.h"
 REASONS = re.findall(r'\{Refusal::\w+,\s*L"(\w+)",\s*Said::(\w+)', RULES.read_text(encoding="utf-8"))
 CONDITIONS = {"LaunchCondition": 'Installed OR InstallDirRefusal <> "{}"',
               "MaintenanceCondition": 'NOT Installed OR InstallDirRefusal <> "{}"'}

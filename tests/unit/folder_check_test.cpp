@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "packaging/folder_check/access_list.h"
 #include "packaging/folder_check/check_outcome.h"
 #include "packaging/folder_check/folder_reading.h"
 #include "packaging/folder_check/machine.h"
@@ -410,6 +411,14 @@ const FactsCase FactsCases[] = {
     // The one folder made gets the lock: what its parent passes down is moot.
     {"TheOneFolderMadeBelowAParentThatPassesRightsDown",
      [](FolderFacts& f) { f.Way[1].Sddl = FoldersInheritUsersModify; }, Refusal::None, L""},
+    {"NtfsOnARemovableDisk", [](FolderFacts& f) { f.Volume.DriveType = DRIVE_REMOVABLE; },
+     Refusal::None, L""},
+    {"FatOrExFat", [](FolderFacts& f) { f.Volume.Flags = FILE_UNICODE_ON_DISK; },
+     Refusal::NoPermissions, L"C:\\"},
+    {"MappedNetworkDrive", [](FolderFacts& f) { f.Volume.DriveType = DRIVE_REMOTE; },
+     Refusal::Mapped, L"C:\\"},
+    {"NoSuchLetter", [](FolderFacts& f) { f.Volume.DriveType = DRIVE_NO_ROOT_DIR; },
+     Refusal::Mapped, L"C:\\"},
     {"ALinkToAVolumeThatKeepsNoPermissions",
      [](FolderFacts& f) {
          f.FinalNearest = L"E:\\Dados";
@@ -538,32 +547,6 @@ TEST_P(AddressTest, TellsThisMachineByItsAddresses) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, AddressTest, testing::ValuesIn(AddressCases), CaseName());
-
-struct VolumeCase {
-    const char* Name;
-    UINT DriveType;
-    DWORD Flags;
-    Refusal Expected;
-};
-TABLE_CASE_PRINTER(VolumeCase)
-
-const VolumeCase VolumeCases[] = {
-    {"Ntfs", DRIVE_FIXED, FILE_PERSISTENT_ACLS | FILE_CASE_PRESERVED_NAMES, Refusal::None},
-    {"NtfsOnARemovableDisk", DRIVE_REMOVABLE, FILE_PERSISTENT_ACLS, Refusal::None},
-    {"FatOrExFat", DRIVE_FIXED, FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK,
-     Refusal::NoPermissions},
-    {"MappedNetworkDrive", DRIVE_REMOTE, FILE_PERSISTENT_ACLS, Refusal::Mapped},
-    {"NoSuchLetter", DRIVE_NO_ROOT_DIR, 0, Refusal::Mapped},
-};
-
-class VolumeTest : public testing::TestWithParam<VolumeCase> {};
-
-TEST_P(VolumeTest, TakesOnlyALocalVolumeThatKeepsPermissions) {
-    const VolumeCase& c = GetParam();
-    EXPECT_STREQ(RefusalName(VolumeRefusal(c.DriveType, c.Flags)), RefusalName(c.Expected));
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, VolumeTest, testing::ValuesIn(VolumeCases), CaseName());
 
 // An existing folder, and where Windows Installer has the product installed.
 struct ExistingCase {
