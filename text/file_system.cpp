@@ -2,26 +2,12 @@
 
 #include <windows.h>
 
-namespace {
-
-// Room for MAX_PATH characters and the NUL: enough for every directory a
-// process that is not long-path aware can have.
-constexpr DWORD DirectoryBufferUnits = MAX_PATH + 1;
-
-} // namespace
+#include "text/grown_text.h"
 
 UnicodeString CurrentDirectory() {
-    UnicodeString directory(DirectoryBufferUnits, L'\0');
-    DWORD units = GetCurrentDirectoryW(DirectoryBufferUnits, directory.data());
-    // A directory that does not fit is reported by its needed size (NUL
-    // included) and the buffer is left unfilled: read again with that size,
-    // as often as the directory keeps growing in between.
-    while (units >= directory.size()) {
-        directory.assign(units, L'\0');
-        units = GetCurrentDirectoryW(units, directory.data());
-    }
-    directory.resize(units);
-    return directory;
+    // Read whole, as often as the directory keeps growing in between.
+    return GrownText([](wchar_t* buffer, DWORD size) { return GetCurrentDirectoryW(size, buffer); })
+        .value_or(UnicodeString());
 }
 
 bool FolderExists(const UnicodeString& path) {

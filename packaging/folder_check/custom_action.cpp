@@ -1,9 +1,6 @@
-// The package's custom actions on the installation folder: the check that
-// decides, from the file system itself, whether INSTALLDIR may receive the
-// application, before LaunchConditions; on a maintenance run, the folder
-// the product is in; as SYSTEM, the folder's making before CreateFolders
-// (and its rollback), and a second look once it is made and before the
-// first file is written.
+// The package's custom actions on the installation folder: the check before
+// LaunchConditions, the maintenance run's folder, and, as SYSTEM, the
+// folder's making (and its rollback) and a second look before the first file.
 #include <windows.h>
 
 #include <msi.h>
@@ -249,13 +246,13 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE inst
 // only when empty and no link, so that nothing another account put there
 // is taken.
 extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolderRollback(MSIHANDLE install) {
-    try {
+    // A rollback goes on whatever fails here.
+    Guarded(install, L"MakeInstallFolderRollback", [install]() -> UINT {
         // Nothing to undo where nothing was scheduled.
-        if (Property(install, L"CustomActionData").empty()) {
-            return ERROR_SUCCESS;
-        }
         const std::optional<Verification> verification =
-            DataOf(install, L"MakeInstallFolderRollback");
+            Property(install, L"CustomActionData").empty()
+                ? std::nullopt
+                : DataOf(install, L"MakeInstallFolderRollback");
         if (!verification) {
             return ERROR_SUCCESS;
         }
@@ -268,10 +265,8 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolderRollback(MSIHAN
                 Log(install, L"MakeInstallFolderRollback: removed " + path->Text());
             }
         }
-    } catch (...) {
-        // A rollback goes on whatever fails here.
-        Log(install, L"MakeInstallFolderRollback: failed unexpectedly: " + CurrentFailure(), false);
-    }
+        return ERROR_SUCCESS;
+    });
     return ERROR_SUCCESS;
 }
 

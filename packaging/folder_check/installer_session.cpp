@@ -5,28 +5,28 @@
 #include <algorithm>
 #include <exception>
 #include <map>
-#include <optional>
 
 #include "text/conversion.h"
 
 namespace {
 
+void Check(const wchar_t* call, UINT result) {
+    if (result != ERROR_SUCCESS) {
+        throw InstallerCallFailed{call, result};
+    }
+}
+
 // Text an installer call (named for the log) writes into a buffer whose
 // size it reports first, in characters without the NUL.
-template <typename Call> std::wstring InstallerText(const wchar_t* name, Call call) {
+template <typename Call> std::wstring InstallerText(const wchar_t* call, Call read) {
     DWORD length = 0;
     wchar_t empty[1] = L"";
-    UINT result = call(empty, &length);
-    if (result == ERROR_SUCCESS) {
+    if (const UINT result = read(empty, &length); result != ERROR_MORE_DATA) {
+        Check(call, result);
         return {};
     }
-    if (result != ERROR_MORE_DATA) {
-        throw InstallerCallFailed{name, result};
-    }
     std::wstring text(++length, L'\0');
-    if ((result = call(text.data(), &length)) != ERROR_SUCCESS) {
-        throw InstallerCallFailed{name, result};
-    }
+    Check(call, read(text.data(), &length));
     text.resize(length);
     return text;
 }
@@ -35,12 +35,6 @@ std::wstring RecordText(MSIHANDLE record, UINT field) {
     return InstallerText(L"MsiRecordGetStringW", [record, field](wchar_t* buffer, DWORD* length) {
         return MsiRecordGetStringW(record, field, buffer, length);
     });
-}
-
-void Check(const wchar_t* name, UINT result) {
-    if (result != ERROR_SUCCESS) {
-        throw InstallerCallFailed{name, result};
-    }
 }
 
 // Each row of a query on the package's own database, its fields by the
@@ -200,44 +194,35 @@ std::wstring FolderLock(MSIHANDLE install) {
 }
 
 PackageLayout ReadPackageLayout(MSIHANDLE install) {
-    // Each folder's parent and name; its path below INSTALLDIR, if it lies there.
-    std::map<std::wstring, std::pair<std::wstring, std::wstring>> folders;
-    for (const Row& row :
-         Rows(install, L"SELECT `Directory`, `Directory_Parent`, `DefaultDir` FROM `Directory`")) {
-        folders[row.at(L"Directory")] = {row.at(L"Directory_Parent"),
-                                         LongName(row.at(L"DefaultDir"))};
-    }
-    const auto below = [&folders](std::wstring folder) -> std::optional<std::wstring> {
-        std::wstring path;
-        for (size_t depth = 0; depth <= folders.size(); ++depth) {
-            if (folder == L"INSTALLDIR") {
-                return path;
+    const auto folders =
+        Rows(install, L"SELECT `Directory`, `Directory_Parent`, `DefaultDir` FROM `Directory`");
+    // Each folder's path below INSTALLDIR: a folder lies there once its
+    // parent does, so as many passes as there are folders find them all.
+    std::map<std::wstring, std::wstring> below = {{L"INSTALLDIR", L""}};
+    for (size_t pass = 0; pass < folders.size(); ++pass) {
+        for (const Row& row : folders) {
+            const auto parent = below.find(row.at(L"Directory_Parent"));
+            const std::wstring name = LongName(row.at(L"DefaultDir"));
+            if (parent != below.end() && below.count(row.at(L"Directory")) == 0) {
+                below[row.at(L"Directory")] = parent->second.empty() || name == L"."
+                                                  ? (name == L"." ? parent->second : name)
+                                                  : parent->second + L"\\" + name;
             }
-            const auto found = folders.find(folder);
-            if (found == folders.end()) {
-                return std::nullopt;
-            }
-            const std::wstring& name = found->second.second;
-            if (name != L".") {
-                path = path.empty() ? name : name + L"\\" + path;
-            }
-            folder = found->second.first;
         }
-        return std::nullopt;
-    };
+    }
     PackageLayout layout;
-    for (const auto& [folder, entry] : folders) {
-        if (const std::optional<std::wstring> path = below(folder); path && !path->empty()) {
-            layout.Folders.push_back(*path);
-            layout.Reach.DeepestFolder = std::max(layout.Reach.DeepestFolder, path->size());
+    for (const auto& [folder, path] : below) {
+        if (!path.empty()) {
+            layout.Folders.push_back(path);
+            layout.Reach.DeepestFolder = std::max(layout.Reach.DeepestFolder, path.size());
         }
     }
     for (const Row& row : Rows(install, L"SELECT `File`.`FileName`, `Component`.`Directory_` FROM "
                                         L"`File`, `Component` WHERE `File`.`Component_` = "
                                         L"`Component`.`Component`")) {
         const std::wstring name = LongName(row.at(L"FileName"));
-        if (const std::optional<std::wstring> path = below(row.at(L"Directory_"))) {
-            layout.Files.push_back(path->empty() ? name : *path + L"\\" + name);
+        if (const auto folder = below.find(row.at(L"Directory_")); folder != below.end()) {
+            layout.Files.push_back(folder->second.empty() ? name : folder->second + L"\\" + name);
             layout.Reach.LongestFile =
                 std::max(layout.Reach.LongestFile, layout.Files.back().size());
         }

@@ -6,12 +6,12 @@
 
 #include "packaging/folder_check/folder_judgement.h"
 
-// The second look at the installation folder, taken as SYSTEM once
-// CreateFolders has made it and before the first file is written: between
-// the first check and now, another account may have made the folder, or
-// something in it, or a link in its place.
+// The second look at the installation folder, as SYSTEM, as it is made and
+// before the first file: since the check, another account may have made
+// the folder, something in it, or a link in its place.
 
-// One thing found in the folder, by its path relative to the folder.
+// One thing in the folder, by its path relative to the folder; read
+// without following a link.
 struct FolderEntry {
     std::wstring Path;
     bool ReparsePoint = false;
@@ -22,22 +22,21 @@ struct FolderEntry {
 
 // The folder as it now is, read without following a link.
 struct MadeFolder {
-    bool Opened = false; // false: it could not be opened
+    bool Opened = false;
     bool ReparsePoint = false;
     FolderPath FinalPath;
-    std::wstring Owner; // a SID as text; empty: unreadable
+    std::wstring Owner;
     std::vector<FolderEntry> Contents;
-    std::optional<std::wstring> Sddl = std::nullopt; // its own; nothing: unreadable
+    std::optional<std::wstring> Sddl = std::nullopt;
 };
-
 MadeFolder ReadMadeFolder(const FolderPath& folder);
 
-// What the first check passes to the actions that make the folder and look
-// at it again: the folder, where it led, the installing account when it is
-// an administrator (else empty), the nearest folder that existed (the
-// folder itself on an upgrade in place), the descriptor the folder is made
-// with, and what may stand in the folder: the package's own folders, and
-// what an upgrade found there that is none of the package's files.
+// What the check passes to the actions that make the folder and look at it
+// again: where it led, the installing account when it is an administrator
+// (else empty), the nearest folder that existed (the folder itself on an
+// upgrade in place), the descriptor it is made with, and what may stand in
+// it: the package's own folders, and what an upgrade found there that is
+// none of the package's files.
 struct Verification {
     FolderPath Folder;
     FolderPath Resolved;
@@ -46,21 +45,18 @@ struct Verification {
     std::wstring Descriptor;
     std::vector<std::wstring> Allowed;
 };
-
 std::wstring VerificationData(const Verification& verification);
-// Nothing when the text is no such data.
 std::optional<Verification> ParseVerificationData(const std::wstring& data);
 
-// Whether the folder made is the folder judged: no link, leading where the
-// first check saw it lead, owned by a trusted account and letting no other
-// add or write to it, holding only what is allowed, each thing in it no
-// link, a file of one name only, owned by a trusted account that lets
-// others no more than read and run it.
+// Whether the folder made is the folder judged: no link, leading where it
+// led, owned by a trusted account and letting no other add or write to it,
+// holding only what is allowed, each thing in it no link, a file of one
+// name, owned by a trusted account that lets others only read and run it.
 Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verification,
                           const std::vector<std::wstring>& trusted);
 
-// The folders to make, from the first below the nearest existing one down to
-// the folder itself; none on an upgrade in place.
+// The folders to make, from the first below the nearest existing one down
+// to the folder itself; none on an upgrade in place.
 std::vector<FolderPath> FoldersToMake(const Verification& verification);
 
 // The package's files and folders, relative to the installation folder,
@@ -71,12 +67,10 @@ struct PackageLayout {
     PackageReach Reach = {};
 };
 
-// What may stand in the folder when it is made: the package's folders, and
-// whatever the existing folder holds now that is none of the package's
-// files (what an administrator added; the files of the version installed
-// are removed before the folder is made again).
+// What may stand in the folder when it is made again on an upgrade: the
+// package's folders, and what the folder holds now that is none of the
+// package's files (what an administrator added).
 std::vector<std::wstring> AllowedContents(const FolderPath& folder, const PackageLayout& layout);
 
-// What the second look found, in the administrators' language, the folder
-// and trustee at fault written in.
+// What the second look found, in the administrators' language.
 std::wstring Finding(const Verdict& verdict);
