@@ -5,7 +5,7 @@
 std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
                                            const std::wstring& verification) {
     const Verdict& verdict = judgement.Result;
-    const bool accepted = verdict.Reason == Refusal::None;
+    const bool accepted = !verdict;
     std::vector<PropertyValue> properties = {
         // The folder whose parent the inherits box says to secure first.
         {L"InstallDirParent", judgement.Folder.Parent().Text()},

@@ -77,15 +77,12 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
         for (const std::wstring& location : installed) {
             Log(install, L"CheckInstallFolder: installed in " + location);
         }
-        const Judgement judgement = JudgedOrUnverifiable(given, [&] {
-            return JudgeInstallFolder(given, machine, layout.Reach, installed,
-                                      [install](const std::wstring& line) {
-                                          Log(install, L"CheckInstallFolder: " + line);
-                                      });
-        });
+        const Judgement judgement = JudgeInstallFolder(
+            given, machine, layout.Reach, installed,
+            [install](const std::wstring& line) { Log(install, L"CheckInstallFolder: " + line); });
         const Verdict& verdict = judgement.Result;
         std::wstring verification;
-        if (verdict.Reason == Refusal::None) {
+        if (!verdict) {
             // What an upgrade finds in its folder may stay; a folder that
             // was not there holds nothing of anyone's when made.
             verification = NetworkFolderMark;
@@ -215,7 +212,7 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE inst
         if (folders.empty()) {
             const Verdict verdict = InPlaceRefusal(install, L"MakeInstallFolder", *verification,
                                                    TrustedBy(*verification));
-            if (verdict.Reason != Refusal::None) {
+            if (verdict) {
                 return Refused(install, L"MakeInstallFolder", verification->Folder, verdict);
             }
             Log(install, L"MakeInstallFolder: kept " + folder.WithBackslash());
@@ -278,11 +275,11 @@ extern "C" __declspec(dllexport) UINT __stdcall VerifyInstallFolder(MSIHANDLE in
         }
         const std::vector<std::wstring> trusted = TrustedBy(*verification);
         Verdict verdict = InPlaceRefusal(install, L"VerifyInstallFolder", *verification, trusted);
-        if (verdict.Reason == Refusal::None) {
+        if (!verdict) {
             // The folder itself and every one above it, once more.
             verdict = WayRefusal(WayDownTo(verification->Folder), trusted, false);
         }
-        if (verdict.Reason == Refusal::None) {
+        if (!verdict) {
             Log(install, L"VerifyInstallFolder: verified " + verification->Folder.WithBackslash());
             return ERROR_SUCCESS;
         }

@@ -6,9 +6,73 @@
 #include <iterator>
 #include <string_view>
 
-#include "packaging/folder_check/access_list.h"
 #include "packaging/folder_check/local_text.h"
 #include "packaging/folder_check/server_addresses.h"
+
+namespace {
+
+// The trustee of an allowing entry: an object entry's SID follows the
+// object types its flags say it holds.
+PSID AllowedTrustee(ACE_HEADER* header) {
+    if (header->AceType == ACCESS_ALLOWED_ACE_TYPE ||
+        header->AceType == ACCESS_ALLOWED_CALLBACK_ACE_TYPE) {
+        return &reinterpret_cast<ACCESS_ALLOWED_ACE*>(header)->SidStart;
+    }
+    auto* object = reinterpret_cast<ACCESS_ALLOWED_OBJECT_ACE*>(header);
+    auto* types = reinterpret_cast<unsigned char*>(&object->ObjectType);
+    const size_t skipped =
+        ((object->Flags & ACE_OBJECT_TYPE_PRESENT) != 0 ? sizeof(GUID) : 0) +
+        ((object->Flags & ACE_INHERITED_OBJECT_TYPE_PRESENT) != 0 ? sizeof(GUID) : 0);
+    return types + skipped;
+}
+
+} // namespace
+
+std::optional<DescriptorReading> ReadDescriptor(void* descriptor) {
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    BOOL present = FALSE;
+    PACL dacl = nullptr;
+    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || owner == nullptr ||
+        !GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted)) {
+        return std::nullopt;
+    }
+    DescriptorReading reading{SidText(owner), {}};
+    // A null access list is everyone with every right.
+    if (!present || dacl == nullptr) {
+        reading.Grants.push_back({L"S-1-1-0", FILE_ALL_ACCESS, true, true});
+        return reading;
+    }
+    GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
+                            FILE_ALL_ACCESS};
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!GetAce(dacl, i, &entry)) {
+            return std::nullopt;
+        }
+        auto* header = static_cast<ACE_HEADER*>(entry);
+        // Denials are not counted: a grant they might cancel still refuses.
+        // Allow-object entries grant as plain ones do.
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE &&
+            header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE &&
+            header->AceType != ACCESS_ALLOWED_OBJECT_ACE_TYPE &&
+            header->AceType != ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE) {
+            continue;
+        }
+        // The mask stands right after the header in every allowing entry.
+        ACCESS_MASK rights = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header)->Mask;
+        MapGenericMask(&rights, &mapping);
+        reading.Grants.push_back({SidText(AllowedTrustee(header)), rights,
+                                  (header->AceFlags & INHERIT_ONLY_ACE) == 0,
+                                  (header->AceFlags & CONTAINER_INHERIT_ACE) != 0});
+    }
+    return reading;
+}
+
+std::optional<DescriptorReading> ReadDescriptor(const std::optional<std::wstring>& sddl) {
+    const LocalPointer<void> descriptor = sddl ? DescriptorFromText(*sddl) : nullptr;
+    return descriptor ? ReadDescriptor(descriptor.get()) : std::nullopt;
+}
 
 namespace {
 
@@ -183,16 +247,14 @@ Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std
         // Who may change where a link leads: its owner, and what it grants.
         const Forbidden link = {ChangesALink, 0, Refusal::Reparse, Refusal::Reparse};
         if (Verdict verdict =
-                folder.ReparsePoint ? Untrusted(path, folder.LinkSddl, trusted, link) : Verdict{};
-            verdict.Reason != Refusal::None) {
+                folder.ReparsePoint ? Untrusted(path, folder.LinkSddl, trusted, link) : Verdict{}) {
             return verdict;
         }
         const bool root = folder.VolumeRoot || folder.Path.IsRoot();
         const bool last = i + 1 == way.size();
         if (Verdict verdict = Untrusted(
                 path, folder.Sddl, trusted,
-                {root ? DangerousOnARoot : Dangerous, last && createsFolders ? Dangerous : 0});
-            verdict.Reason != Refusal::None) {
+                {root ? DangerousOnARoot : Dangerous, last && createsFolders ? Dangerous : 0})) {
             return verdict;
         }
     }
@@ -317,8 +379,7 @@ Verdict ResolvedVolume(const Context& c) {
 
 Verdict ProtectedFolders(const Context& c) {
     for (const FolderPath& path : {c.Facts.Folder, ResolvedFolder(c.Facts)}) {
-        if (Verdict verdict = ProtectedRefusal(path, c.Machine.Protected);
-            verdict.Reason != Refusal::None) {
+        if (Verdict verdict = ProtectedRefusal(path, c.Machine.Protected)) {
             return verdict;
         }
     }
@@ -330,9 +391,8 @@ Verdict ProtectedFolders(const Context& c) {
 // made and secured beforehand (as icacls pre-stages one) is taken too.
 Verdict Existing(const Context& c) {
     const FolderFacts& facts = c.Facts;
-    const bool secured = facts.Empty && DescriptorRefusal(facts.Folder.Text(), facts.Sddl,
-                                                          c.Machine.Trusted, MoreThanReadAndRun)
-                                                .Reason == Refusal::None;
+    const bool secured = facts.Empty && !DescriptorRefusal(facts.Folder.Text(), facts.Sddl,
+                                                           c.Machine.Trusted, MoreThanReadAndRun);
     return !facts.Exists || InstalledThere(facts, ResolvedFolder(facts)) || secured
                ? Verdict{}
                : Verdict{Refusal::Existing, facts.Folder.Text()};
@@ -345,8 +405,7 @@ Verdict Way(const Context& c) {
     const bool createsFolders =
         facts.Nearest != facts.Folder && facts.Nearest != facts.Folder.Parent();
     for (const auto* way : {&facts.Way, &facts.WayToWhereItLeads}) {
-        if (Verdict verdict = WayRefusal(*way, c.Machine.Trusted, createsFolders);
-            verdict.Reason != Refusal::None) {
+        if (Verdict verdict = WayRefusal(*way, c.Machine.Trusted, createsFolders)) {
             return verdict;
         }
     }
@@ -361,7 +420,7 @@ constexpr Rule Local[] = {GivenVolume,    Unreadable,       FileOnTheWay, Unfoll
 
 template <std::size_t N> Verdict FirstRefusal(const Rule (&rules)[N], const Context& c) {
     for (const Rule rule : rules) {
-        if (Verdict verdict = rule(c); verdict.Reason != Refusal::None) {
+        if (Verdict verdict = rule(c)) {
             return verdict;
         }
     }
@@ -400,13 +459,13 @@ Judgement JudgeFolder(const FolderFacts& facts, const Machine& machine, const Pa
     const Context c{facts, machine, reach};
     Judgement judgement;
     judgement.Result = FirstRefusal(Common, c);
-    if (judgement.Result.Reason != Refusal::None) {
+    if (judgement.Result) {
         return judgement;
     }
     judgement.Folder = judgement.Resolved = facts.Folder;
     const bool network = facts.Folder.IsNetwork();
     judgement.Result = network ? FirstRefusal(Network, c) : FirstRefusal(Local, c);
-    if (judgement.Result.Reason == Refusal::None && !network) {
+    if (!judgement.Result && !network) {
         judgement.Resolved = ResolvedFolder(facts);
         judgement.Existed = facts.Nearest == facts.Folder;
         judgement.Nearest = facts.Nearest;

@@ -61,6 +61,25 @@ Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std
 Verdict DescriptorRefusal(const std::wstring& path, const std::optional<std::wstring>& sddl,
                           const std::vector<std::wstring>& trusted, unsigned long rights);
 
+// An allowing entry of a descriptor, its generic rights mapped.
+struct Grant {
+    std::wstring Trustee; // a SID as text
+    unsigned long Rights;
+    bool AppliesHere;     // not inherit-only
+    bool ToNewSubfolders; // container-inherit
+};
+
+struct DescriptorReading {
+    std::wstring Owner;
+    std::vector<Grant> Grants;
+};
+
+// A security descriptor's owner and what it allows; nothing when it cannot
+// be read.
+std::optional<DescriptorReading> ReadDescriptor(void* descriptor);
+// The same of a descriptor given as text (owner and access list).
+std::optional<DescriptorReading> ReadDescriptor(const std::optional<std::wstring>& sddl);
+
 // All but reading and running: what no untrusted account may hold on a
 // file or folder of an upgraded installation.
 constexpr unsigned long MoreThanReadAndRun = ~0x1200a9UL;

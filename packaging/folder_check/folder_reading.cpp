@@ -125,12 +125,20 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
                              const PackageReach& reach,
                              const std::vector<std::wstring>& installedLocations,
                              const std::function<void(const std::wstring&)>& log) {
-    const FolderFacts facts = ReadFolderFacts(text, installedLocations);
-    for (const std::wstring& line :
-         facts.Folder.Empty() ? std::vector<std::wstring>{} : FactLines(facts)) {
-        log(line);
+    try {
+        const FolderFacts facts = ReadFolderFacts(text, installedLocations);
+        for (const std::wstring& line :
+             facts.Folder.Empty() ? std::vector<std::wstring>{} : FactLines(facts)) {
+            log(line);
+        }
+        return JudgeFolder(facts, machine, reach);
+    } catch (const InstallCancelled&) {
+        throw;
+    } catch (...) {
+        Judgement refused;
+        refused.Result = {Refusal::Unverifiable, text};
+        return refused;
     }
-    return JudgeFolder(facts, machine, reach);
 }
 
 std::optional<FolderPath> FinalPath(const FolderPath& path, bool keepLastLink) {
@@ -217,16 +225,4 @@ OwnFacts ReadOwnFacts(const std::wstring& path, const ItselfOpener& open) {
         facts.Sddl = DescriptorText(descriptor);
     }
     return facts;
-}
-
-Judgement JudgedOrUnverifiable(const std::wstring& text, const std::function<Judgement()>& judge) {
-    try {
-        return judge();
-    } catch (const InstallCancelled&) {
-        throw;
-    } catch (...) {
-        Judgement refused;
-        refused.Result = {Refusal::Unverifiable, text};
-        return refused;
-    }
 }

@@ -22,7 +22,9 @@ FolderPath FolderAsCreated(const std::wstring& text);
 FolderFacts ReadFolderFacts(const std::wstring& text,
                             const std::vector<std::wstring>& installedLocations);
 
-// The facts read, logged a line each, then judged (JudgeFolder).
+// The facts read, logged a line each, then judged (JudgeFolder); where
+// that fails unexpectedly, refused as unverifiable of the text, never a
+// bare failure of the install.
 Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
                              const PackageReach& reach,
                              const std::vector<std::wstring>& installedLocations,
@@ -61,7 +63,3 @@ OwnFacts ReadOwnFacts(const std::wstring& path, const ItselfOpener& open = OpenW
 // Thrown where the user pressed Cancel: the action ends as the user asked,
 // never refused nor failed for it.
 struct InstallCancelled {};
-
-// A judgement, or, when taking it failed unexpectedly, a refusal as
-// unverifiable of the text: never a bare failure of the install.
-Judgement JudgedOrUnverifiable(const std::wstring& text, const std::function<Judgement()>& judge);

@@ -23,19 +23,23 @@ struct KeyCloser {
 };
 using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
 
+// Thrown unless the registry answered, or said the thing is absent.
+bool Present(LSTATUS status) {
+    if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA && status != ERROR_FILE_NOT_FOUND) {
+        throw std::runtime_error("the machine's records cannot be read");
+    }
+    return status != ERROR_FILE_NOT_FOUND;
+}
+
 // A text value, environment references expanded (RRF_RT_REG_SZ takes a
-// REG_EXPAND_SZ expanded); empty where it is missing, thrown where it
-// cannot be read.
+// REG_EXPAND_SZ expanded); empty where it is missing.
 std::wstring Value(HKEY key, const wchar_t* name) {
     std::wstring text(MAX_PATH, L'\0');
     for (LSTATUS status = ERROR_MORE_DATA; status != ERROR_SUCCESS;) {
         DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
         status = RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, text.data(), &bytes);
-        if (status == ERROR_FILE_NOT_FOUND) {
+        if (!Present(status)) {
             return {};
-        }
-        if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) {
-            throw std::runtime_error("a value of the machine's profiles cannot be read");
         }
         text.resize(std::max<std::size_t>(text.size(), bytes / sizeof(wchar_t) + 1));
     }
@@ -43,48 +47,44 @@ std::wstring Value(HKEY key, const wchar_t* name) {
     return text;
 }
 
-// A key of the machine's own (64-bit) registry, or null.
+// A key of the machine's own (64-bit) registry; null where it is absent.
 UniqueKey OpenMachineKey(HKEY parent, const wchar_t* path) {
     HKEY opened = nullptr;
-    if (RegOpenKeyExW(parent, path, 0, KEY_READ | KEY_WOW64_64KEY, &opened) != ERROR_SUCCESS) {
-        return nullptr;
-    }
-    return UniqueKey(opened);
+    return Present(RegOpenKeyExW(parent, path, 0, KEY_READ | KEY_WOW64_64KEY, &opened))
+               ? UniqueKey(opened)
+               : nullptr;
 }
 
-// Every profile the machine knows, and ProgramData, from its profile list,
-// whoever installs (under SYSTEM the installing account's own profile is
-// the system's).
-std::vector<ProtectedFolder> ProfileListFolders() {
+// The folders the machine records: every profile it knows, and
+// ProgramData, from its profile list, whoever installs (under SYSTEM the
+// installing account's own profile is the system's); and the Program
+// Files folders themselves, whatever the installer's properties say.
+std::vector<ProtectedFolder> RecordedFolders() {
     const UniqueKey list = OpenMachineKey(
         HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList");
     if (!list) {
         // Every profile unknown: nothing could be judged against them.
         return {{L"", Refusal::Profile, true, L"ProfileList"}};
     }
-    std::vector<ProtectedFolder> folders;
-    for (const wchar_t* name : {L"ProfilesDirectory", L"Public"}) {
-        folders.push_back({Value(list.get(), name), Refusal::Profile, true, name});
-    }
-    // Below the profiles folder on every Windows that names it; Wine does not.
-    folders.push_back({Value(list.get(), L"Default"), Refusal::Profile, true});
-    folders.push_back({Value(list.get(), L"ProgramData"), Refusal::Shared, true, L"ProgramData"});
+    // Default lies below the profiles folder on every Windows that names it; Wine does not.
+    std::vector<ProtectedFolder> folders = {
+        {Value(list.get(), L"ProfilesDirectory"), Refusal::Profile, true, L"ProfilesDirectory"},
+        {Value(list.get(), L"Public"), Refusal::Profile, true, L"Public"},
+        {Value(list.get(), L"Default"), Refusal::Profile, true},
+        {Value(list.get(), L"ProgramData"), Refusal::Shared, true, L"ProgramData"}};
     wchar_t sid[256];
     DWORD length = 256;
-    for (DWORD i = 0; RegEnumKeyExW(list.get(), i, sid, &length, nullptr, nullptr, nullptr,
-                                    nullptr) == ERROR_SUCCESS;
+    LSTATUS status = ERROR_SUCCESS;
+    for (DWORD i = 0; (status = RegEnumKeyExW(list.get(), i, sid, &length, nullptr, nullptr,
+                                              nullptr, nullptr)) == ERROR_SUCCESS;
          ++i, length = 256) {
         if (const UniqueKey profile = OpenMachineKey(list.get(), sid)) {
             folders.push_back({Value(profile.get(), L"ProfileImagePath"), Refusal::Profile, true});
         }
     }
-    return folders;
-}
-
-// The Program Files folders themselves, as the machine records them,
-// whatever the installer's properties say.
-std::vector<ProtectedFolder> RecordedProgramFiles() {
-    std::vector<ProtectedFolder> folders;
+    if (status != ERROR_NO_MORE_ITEMS) {
+        throw std::runtime_error("the machine's profiles cannot be listed");
+    }
     if (const UniqueKey key =
             OpenMachineKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion")) {
         for (const wchar_t* name :
@@ -170,9 +170,8 @@ Machine ReadMachine(const InstallerFolders& given) {
                          {given.CommonAppData, Refusal::Shared, true},
                          {given.Temp, Refusal::Shared, true},
                          {temp, Refusal::Shared, true}};
-    for (const auto& recorded : {ProfileListFolders(), RecordedProgramFiles()}) {
-        machine.Protected.insert(machine.Protected.end(), recorded.begin(), recorded.end());
-    }
+    const std::vector<ProtectedFolder> recorded = RecordedFolders();
+    machine.Protected.insert(machine.Protected.end(), recorded.begin(), recorded.end());
     for (ProtectedFolder& folder : machine.Protected) {
         if (!folder.Path.Empty()) {
             folder.Path = FolderAsCreated(folder.Path.Text());

@@ -86,8 +86,7 @@ Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verificati
         return {Refusal::Moved, made.FinalPath.Text()};
     }
     // Whoever made it owns it, and an owner may always re-permit it.
-    if (Verdict own = DescriptorRefusal(folder, made.Sddl, trusted, AddsOrWrites);
-        own.Reason != Refusal::None) {
+    if (Verdict own = DescriptorRefusal(folder, made.Sddl, trusted, AddsOrWrites)) {
         return own;
     }
     for (const FolderEntry& entry : made.Contents) {
@@ -103,8 +102,7 @@ Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verificati
         if (entry.Links != 1) {
             return {entry.Links == 0 ? Refusal::Unverifiable : Refusal::HardLink, path};
         }
-        if (Verdict own = DescriptorRefusal(path, entry.Sddl, trusted, MoreThanReadAndRun);
-            own.Reason != Refusal::None) {
+        if (Verdict own = DescriptorRefusal(path, entry.Sddl, trusted, MoreThanReadAndRun)) {
             return own;
         }
     }

@@ -114,4 +114,6 @@ struct Verdict {
     Refusal Reason = Refusal::None;
     std::wstring Folder;       // the folder at fault
     std::wstring Trustee = {}; // the owner or grantee at fault (a SID as text), where one is
+
+    explicit operator bool() const { return Reason != Refusal::None; } // refused
 };

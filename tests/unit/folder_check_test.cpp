@@ -10,7 +10,6 @@
 #include <stdexcept>
 #include <vector>
 
-#include "packaging/folder_check/access_list.h"
 #include "packaging/folder_check/check_outcome.h"
 #include "packaging/folder_check/folder_reading.h"
 #include "packaging/folder_check/machine.h"
@@ -634,15 +633,15 @@ TEST(JudgeInstallFolder, RefusesAProfileOutsideTheProfilesFolder) {
 }
 
 TEST(JudgeInstallFolder, RefusesAsUnverifiableWhatFailsUnexpectedly) {
-    const Judgement judgement = JudgedOrUnverifiable(L"C:\\Tarnix\\", []() -> Judgement {
-        throw std::runtime_error("a failure no input should cause");
-    });
+    const auto judged = [](auto failure) {
+        return JudgeInstallFolder(L"C:\\Tarnix\\", ReadMachine({}), SmallPackage, {},
+                                  [&](const std::wstring&) { throw failure; });
+    };
+    const Judgement judgement = judged(std::runtime_error("a failure no input should cause"));
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"unverifiable");
     EXPECT_EQ(judgement.Result.Folder, L"C:\\Tarnix\\");
     // Cancel is the user's answer, no failure: it ends the action as asked.
-    EXPECT_THROW(
-        JudgedOrUnverifiable(L"C:\\Tarnix\\", []() -> Judgement { throw InstallCancelled{}; }),
-        InstallCancelled);
+    EXPECT_THROW(judged(InstallCancelled{}), InstallCancelled);
 }
 
 TEST(JudgeInstallFolder, RefusesAFileOnTheWay) {
