@@ -16,9 +16,8 @@ struct PropertyValue {
 // permissions govern it: said outright, as no data at all is a failure.
 constexpr wchar_t NetworkFolderMark[] = L"network";
 
-// The properties a judgement sets. InstallDirAccepted is 1 only where the
-// folder was accepted; a refusal names its reason, folder and trustee.
-// verification: the second look's data, for an accepted folder.
+// The properties a judgement sets, the second look's data among them;
+// InstallDirAccepted is 1 only where the folder was accepted.
 std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
                                            const std::wstring& verification);
 
@@ -27,9 +26,8 @@ std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
 bool SetProperties(const std::vector<PropertyValue>& properties,
                    const std::function<bool(const wchar_t*, const std::wstring&)>& set);
 
-// A maintenance run's folder (repair, reinstall, patch, removal): the one
-// the product is installed in, location ("" when Windows Installer cannot
-// say). Where the run would go elsewhere it is refused, a removal never.
+// A maintenance run's folder: the product's location ("" when Windows
+// Installer cannot say); a run that would go elsewhere is refused, a removal never.
 struct MaintenanceFolder {
     std::wstring Folder;
     bool Refused = false;

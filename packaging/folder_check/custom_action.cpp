@@ -21,9 +21,8 @@
 
 namespace {
 
-// The check's properties set, or the install stopped: a property the check
-// could not set must never leave it looking accepted, nor refused for
-// nothing.
+// The check's properties set, or the install stopped: an unset property
+// must never leave it looking accepted, nor refused for nothing.
 UINT Concluded(MSIHANDLE install, const std::vector<PropertyValue>& properties) {
     const bool set =
         SetProperties(properties, [install](const wchar_t* name, const std::wstring& value) {
@@ -116,9 +115,7 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
 }
 
 // A maintenance run (repair, reinstall, patch, removal) stays where the
-// product is: INSTALLDIR set to the product's own location where no folder
-// is remembered, and a run that would go elsewhere refused with its own
-// message; a removal never.
+// product is, or is refused with its own message; a removal never.
 extern "C" __declspec(dllexport) UINT __stdcall KeepInstalledFolder(MSIHANDLE install) {
     return Guarded(install, L"KeepInstalledFolder", [install]() -> UINT {
         const std::wstring given = Property(install, L"INSTALLDIR");
@@ -181,12 +178,10 @@ Verdict InPlaceRefusal(MSIHANDLE install, const wchar_t* action, const Verificat
 
 } // namespace
 
-// As SYSTEM, before CreateFolders writes the lock onto INSTALLDIR: makes
-// the folder and every missing one above it, each with CreateDirectoryW,
-// which fails where anything (a folder, a file, a link) appeared since the
-// check, so that nothing is adopted and no descriptor is written onto what
-// another account put there. A folder that was there when judged (an
-// upgrade in place) is opened without following a link and judged again.
+// As SYSTEM, before CreateFolders writes the lock: makes the folder and every
+// missing one above it with CreateDirectoryW, which fails where anything
+// appeared since the check, so that nothing another account put there is
+// adopted. A folder there when judged (an upgrade) is judged again.
 extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE install) {
     return Guarded(install, L"MakeInstallFolder", [install]() -> UINT {
         const std::optional<Verification> verification = DataOf(install, L"MakeInstallFolder");
@@ -240,8 +235,7 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE inst
 }
 
 // Its rollback: the folders it would make, deepest first, each removed
-// only when empty and no link, so that nothing another account put there
-// is taken.
+// only when empty and no link.
 extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolderRollback(MSIHANDLE install) {
     // A rollback goes on whatever fails here.
     Guarded(install, L"MakeInstallFolderRollback", [install]() -> UINT {

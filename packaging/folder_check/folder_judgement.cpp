@@ -436,6 +436,9 @@ FolderPath ResolvedFolder(const FolderFacts& facts) {
 }
 
 std::vector<std::wstring> FactLines(const FolderFacts& facts) {
+    if (facts.Folder.Empty()) {
+        return {};
+    }
     const std::wstring& folder = facts.Folder.Text();
     std::vector<std::wstring> lines = {L"INSTALLDIR " + facts.Text + L" is " + folder};
     for (const std::wstring& address : facts.ServerAddresses) {

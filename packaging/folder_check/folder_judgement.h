@@ -7,14 +7,11 @@
 #include "packaging/folder_check/folder_path.h"
 #include "packaging/folder_check/refusal.h"
 
-// What the machine says of a folder given as INSTALLDIR, read once before
-// it is judged (folder_reading.cpp reads it), and the judgement, which
-// makes no call that touches the machine, so that every rule can be shown
-// on facts written out.
+// What the machine says of a folder, and its judgement, which touches no
+// machine, so that every rule can be shown on facts written out.
 
-// A folder that no installation may use: itself, or everything below it too.
-// One the machine must name (its profiles folder, say) is Required: left
-// unnamed, nothing could be judged against it.
+// A folder that no installation may use: itself, or everything below it
+// too. One the machine must name (Required) refuses everything when unnamed.
 struct ProtectedFolder {
     FolderPath Path;
     Refusal Reason;
@@ -22,10 +19,8 @@ struct ProtectedFolder {
     const wchar_t* Required = nullptr; // where the machine names it, when it must
 };
 
-// An existing folder on the way from the volume's root down to the folder.
-// A link (junction, symbolic link, mount point) carries two descriptors:
-// the folder it leads to, and its own, which says who may change where it
-// leads.
+// An existing folder on the way down from the volume's root. A link carries
+// two descriptors: its target's, and its own, which says who may change it.
 struct FolderOnTheWay {
     FolderPath Path;
     std::optional<std::wstring> Sddl; // owner and access list; nothing: unreadable
@@ -46,18 +41,14 @@ constexpr std::size_t LongestCreatedFolder = 248;
 
 Verdict ProtectedRefusal(const FolderPath& path, const std::vector<ProtectedFolder>& folders);
 
-// The folders from the volume's root down to the nearest existing ancestor
-// (or the folder itself), judged for the trustees in trusted (SIDs as
-// text); createsFolders: the installer makes folders between the last and
-// the installation folder. A root (a drive's, or a volume mounted in a
-// folder) cannot be deleted or renamed: there only what re-permits it or
-// removes what is in it counts.
+// The folders on the way, judged for the trusted (SIDs as text);
+// createsFolders: the installer makes folders below the last. A root (a
+// drive's, or a mounted volume's) cannot be deleted or renamed.
 Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std::wstring>& trusted,
                    bool createsFolders);
 
-// What a descriptor (as text) lets others do to path: refused when its
-// owner is untrusted, or when it lets an untrusted trustee hold any of
-// rights on path itself; unverifiable when it cannot be read.
+// Refused when path's descriptor (as text) has an untrusted owner or lets
+// an untrusted trustee hold any of rights on it; unverifiable when unreadable.
 Verdict DescriptorRefusal(const std::wstring& path, const std::optional<std::wstring>& sddl,
                           const std::vector<std::wstring>& trusted, unsigned long rights);
 
@@ -138,9 +129,7 @@ struct PackageReach {
     std::size_t DeepestFolder = 0;
 };
 
-// What the machine says, whoever installs: the folders no installation may
-// use, this computer's own names and the trustees that may own and change
-// the folders on the way.
+// What the machine says, whoever installs.
 struct Machine {
     std::vector<ProtectedFolder> Protected;
     std::vector<std::wstring> OwnNames;
@@ -149,7 +138,5 @@ struct Machine {
 };
 
 // Whether the folder may receive the application: an ordered list of rules,
-// the first refusal wins. A first install makes its folder; an upgrade may
-// stay where Windows Installer has a product of this upgrade code installed,
-// and an empty folder an administrator made and secured beforehand is taken.
+// the first refusal wins.
 Judgement JudgeFolder(const FolderFacts& facts, const Machine& machine, const PackageReach& reach);

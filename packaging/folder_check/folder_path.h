@@ -6,9 +6,7 @@
 bool SameName(const std::wstring& a, const std::wstring& b);
 
 // A full folder path, C:\... or \\server\share\..., that knows its root:
-// kept without a final backslash but at the root (C:\, \\server\share\),
-// compared without letter case. Empty: no folder. Made from text, as rows
-// and the installer's data write folders.
+// without a final backslash but at the root, compared without letter case.
 class FolderPath {
 public:
     FolderPath() = default;

@@ -17,15 +17,29 @@ DWORD Attributes(const FolderPath& path) {
     return GetFileAttributesW(path.Text().c_str());
 }
 
-std::optional<std::wstring> FolderSddl(const FolderPath& path) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(path.Text().c_str(), SE_FILE_OBJECT,
-                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
-                              nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
-        return std::nullopt;
+// What a thing opened with flags says of itself, or, a link followed, of
+// where it leads.
+OwnFacts ReadFacts(const std::wstring& path, DWORD flags, const ItselfOpener& open) {
+    OwnFacts facts;
+    const UniqueHandle owned = OwnedFile(open(path, FILE_READ_ATTRIBUTES | READ_CONTROL, flags));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (owned && GetFileInformationByHandle(owned.get(), &information)) {
+        facts.Links = information.nNumberOfLinks;
     }
-    const LocalPointer<void> owned(descriptor);
-    return DescriptorText(descriptor);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PSID owner = nullptr;
+    if (owned && GetSecurityInfo(owned.get(), SE_FILE_OBJECT,
+                                 OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                                 nullptr, nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
+        const LocalPointer<void> ownedDescriptor(descriptor);
+        facts.Owner = SidText(owner);
+        facts.Sddl = DescriptorText(descriptor);
+    }
+    return facts;
+}
+
+std::optional<std::wstring> FolderSddl(const FolderPath& path) {
+    return ReadFacts(path.Text(), FILE_FLAG_BACKUP_SEMANTICS, OpenWithCreateFile).Sddl;
 }
 
 // The volume a path lies on: a volume mounted in a folder is that folder.
@@ -127,8 +141,7 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
                              const std::function<void(const std::wstring&)>& log) {
     try {
         const FolderFacts facts = ReadFolderFacts(text, installedLocations);
-        for (const std::wstring& line :
-             facts.Folder.Empty() ? std::vector<std::wstring>{} : FactLines(facts)) {
+        for (const std::wstring& line : FactLines(facts)) {
             log(line);
         }
         return JudgeFolder(facts, machine, reach);
@@ -207,22 +220,5 @@ HANDLE OpenWithCreateFile(const std::wstring& path, DWORD access, DWORD flags) {
 }
 
 OwnFacts ReadOwnFacts(const std::wstring& path, const ItselfOpener& open) {
-    OwnFacts facts;
-    const UniqueHandle owned =
-        OwnedFile(open(path, FILE_READ_ATTRIBUTES | READ_CONTROL,
-                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (owned && GetFileInformationByHandle(owned.get(), &information)) {
-        facts.Links = information.nNumberOfLinks;
-    }
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    PSID owner = nullptr;
-    if (owned && GetSecurityInfo(owned.get(), SE_FILE_OBJECT,
-                                 OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                                 nullptr, nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
-        const LocalPointer<void> ownedDescriptor(descriptor);
-        facts.Owner = SidText(owner);
-        facts.Sddl = DescriptorText(descriptor);
-    }
-    return facts;
+    return ReadFacts(path, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, open);
 }

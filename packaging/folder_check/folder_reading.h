@@ -15,16 +15,13 @@
 // exists in its long names.
 FolderPath FolderAsCreated(const std::wstring& text);
 
-// What the machine says of the folder given as text, read once: as far as
-// the text allows, and down to where the reading had to stop.
-// installedLocations: where Windows Installer has a product of this
-// upgrade code installed, the only folders an upgrade may reuse.
+// What the machine says of the folder given as text, read once, down to
+// where the reading had to stop; installedLocations: where the product is.
 FolderFacts ReadFolderFacts(const std::wstring& text,
                             const std::vector<std::wstring>& installedLocations);
 
-// The facts read, logged a line each, then judged (JudgeFolder); where
-// that fails unexpectedly, refused as unverifiable of the text, never a
-// bare failure of the install.
+// The facts read, logged, then judged; an unexpected failure is refused
+// as unverifiable, never a bare failure of the install.
 Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
                              const PackageReach& reach,
                              const std::vector<std::wstring>& installedLocations,
@@ -38,16 +35,13 @@ std::optional<FolderPath> FinalPath(const FolderPath& path, bool keepLastLink = 
 // its descriptor, and a link's own too.
 std::vector<FolderOnTheWay> WayDownTo(const FolderPath& last);
 
-// Everything below a folder, never into a link: each entry by its full
-// path, its path relative to the folder, and its attributes. Thrown where
-// a folder cannot be listed to its end, so that nothing unread passes.
+// Everything below a folder, never into a link (full path, relative path,
+// attributes); thrown where a folder cannot be listed to its end.
 using Visit = std::function<void(const std::wstring&, const std::wstring&, DWORD)>;
 void Walk(const FolderPath& folder, const Visit& visit, const std::wstring& relative = {});
 
-// Opens (path, access, flags) as CreateFileW does, sharing everything, for
-// an existing thing: the seam through which a test sees how a thing is
-// opened (Wine gives a link its target's descriptor, so no link on its
-// disk shows which one was read).
+// Opens an existing thing as CreateFileW does: the seam through which a
+// test sees how (Wine gives a link its target's descriptor).
 using ItselfOpener = std::function<HANDLE(const std::wstring&, DWORD, DWORD)>;
 HANDLE OpenWithCreateFile(const std::wstring& path, DWORD access, DWORD flags);
 

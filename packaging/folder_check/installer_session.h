@@ -21,9 +21,8 @@ struct InstallerCallFailed {
 
 std::wstring Property(MSIHANDLE install, const wchar_t* name);
 
-// One line in the installer's log, the text taken literally. Where the user
-// pressed Cancel, InstallCancelled is thrown, unless told not to (as an
-// action that is already failing is).
+// One line in the installer's log, the text taken literally; Cancel thrown
+// as InstallCancelled unless told not to (by an action already failing).
 void Log(MSIHANDLE install, const std::wstring& text, bool honourCancel = true);
 
 // What the failure being handled was, for the log: a failed call by name
@@ -33,10 +32,8 @@ std::wstring CurrentFailure();
 // An error the installation stops on: logged, and shown where there is a UI.
 void ShowError(MSIHANDLE install, const std::wstring& text);
 
-// Where Windows Installer has the products of this package's upgrade code
-// installed: the only folders an upgrade may reuse. Asked of Windows
-// Installer itself, so that no property given on the command line opens an
-// existing folder.
+// Where the machine's products of this upgrade code are installed, asked of
+// Windows Installer so that no command line opens an existing folder.
 std::vector<std::wstring> InstalledLocations(MSIHANDLE install);
 
 // Where Windows Installer has this product (ProductCode) installed for the

@@ -5,13 +5,10 @@
 
 #include "packaging/folder_check/folder_judgement.h"
 
-// The trustees that may own and change the folders on the way: SYSTEM,
-// Administrators, TrustedInstaller, CREATOR OWNER (whoever creates: the
-// installing account), OWNER RIGHTS, the direct members of the local
-// Administrators group (Domain Admins among them, on a domain), and the
-// installing account itself only when it is an administrator (an elevated
-// install for a standard user must not trust a folder that user may later
-// rename and replace).
+// Who may own and change the folders on the way: SYSTEM, Administrators
+// and their direct members, TrustedInstaller, CREATOR OWNER, OWNER RIGHTS,
+// and the installing account only when it is an administrator (a standard
+// user could later rename and replace what it owns).
 std::vector<std::wstring> TrustedTrustees(const std::wstring& administrator,
                                           const std::vector<std::wstring>& administrators);
 
@@ -29,9 +26,8 @@ struct AccountToken {
 };
 bool CountsAsAdministrator(const AccountToken& token);
 
-// The installer's own folder properties (empty where Windows sets none),
-// completed from the machine's profile list, its names and the installing
-// account.
+// The installer's folder properties (empty where unset), completed from
+// the machine's own records.
 struct InstallerFolders {
     std::wstring Windows, ProgramFiles, ProgramFiles64, CommonAppData, Temp;
 };

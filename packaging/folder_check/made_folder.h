@@ -31,12 +31,9 @@ struct MadeFolder {
 };
 MadeFolder ReadMadeFolder(const FolderPath& folder);
 
-// What the check passes to the actions that make the folder and look at it
-// again: where it led, the installing account when it is an administrator
-// (else empty), the nearest folder that existed (the folder itself on an
-// upgrade in place), the descriptor it is made with, and what may stand in
-// it: the package's own folders, and what an upgrade found there that is
-// none of the package's files.
+// What the check passes to the making and the second look: where the folder
+// led, the administrator installing (else empty), the nearest folder that
+// existed, the descriptor it is made with, and what may stand in it.
 struct Verification {
     FolderPath Folder;
     FolderPath Resolved;
@@ -49,9 +46,8 @@ std::wstring VerificationData(const Verification& verification);
 std::optional<Verification> ParseVerificationData(const std::wstring& data);
 
 // Whether the folder made is the folder judged: no link, leading where it
-// led, owned by a trusted account and letting no other add or write to it,
-// holding only what is allowed, each thing in it no link, a file of one
-// name, owned by a trusted account that lets others only read and run it.
+// led, trusted and closed to others' writing, holding only what is allowed,
+// each thing no link, of one name, trusted, and others' only to read and run.
 Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verification,
                           const std::vector<std::wstring>& trusted);
 

@@ -38,17 +38,14 @@ enum class Refusal {
     Appeared, // something stands where the installer was to make a folder
 };
 
-// Where a refusal is said: by a launch condition of its own, whose message
-// says what to do (a maintenance run's passes on a first install, the
-// others on a maintenance run), or, found as the folder is made, in the
-// error that stops the install.
+// Where a refusal is said: by a launch condition of its own (one that only
+// a maintenance run reaches, or one a first install does), or in the error
+// that stops the install as the folder is made.
 enum class Said { Nowhere, LaunchCondition, MaintenanceCondition, Error };
 
-// Every reason, in the enumeration's order: its keyword (the launch
-// conditions' and the log's word), where it is said, and what was found,
-// in the administrators' language ([F] the folder, [T] the trustee at
-// fault), for the error of the folder's making and second look. The
-// package's tables and page are checked against this one list.
+// Every reason in the enumeration's order: its keyword, where it is said,
+// and what was found ([F] the folder, [T] the trustee), for the making's
+// error. The package's tables and page are checked against this one list.
 struct RefusalText {
     Refusal Reason;
     const wchar_t* Keyword;
