@@ -334,6 +334,7 @@ const TextCase JudgeCases[] = {
     {"Relative", L"Tarnix", Refusal::Relative},
     {"RootRelative", L"\\Tarnix", Refusal::Relative},
     {"ForwardSlash", L"C:/Tarnix", Refusal::Slash},
+    {"MixedSlashes", L"C:\\Tarnix/Misto", Refusal::Slash},
     {"TrailingDots", L"C:\\Tarnix..", Refusal::Dot},
     {"TrailingSpace", L"C:\\Tarnix \\App", Refusal::Dot},
     {"DotDotIsNoTrailingDot", L"C:\\Tarnix\\..\\App", Refusal::None},
