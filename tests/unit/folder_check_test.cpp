@@ -340,6 +340,7 @@ const TextCase JudgeCases[] = {
     {"DotDotIsNoTrailingDot", L"C:\\Tarnix\\..\\App", Refusal::None},
     {"Verbatim", L"\\\\?\\C:\\Tarnix", Refusal::Device},
     {"Device", L"\\\\.\\C:\\Tarnix", Refusal::Device},
+    {"ANameThatOnlyBeginsAsWindowsDoes", L"C:\\Windows Tarnix", Refusal::None},
     {"DotDotIntoWindows", L"C:\\Program Files (x86)\\..\\Windows\\Tarnix", Refusal::System},
     {"ProgramFilesItself", L"C:\\Program Files (x86)", Refusal::System},
     {"BelowProgramFiles", L"C:\\Program Files (x86)\\Velmora\\Tarnix", Refusal::None},
@@ -419,6 +420,9 @@ const FactsCase FactsCases[] = {
      Refusal::Mapped, L"C:\\"},
     {"NoSuchLetter", [](FolderFacts& f) { f.Volume.DriveType = DRIVE_NO_ROOT_DIR; },
      Refusal::Mapped, L"C:\\"},
+    // A failure that is no absence, whatever else was read.
+    {"AFolderOfTheWayThatFailsToOpen", [](FolderFacts& f) { f.Unreadable = L"C:\\Tarnix"; },
+     Refusal::Unverifiable, L"C:\\Tarnix"},
     {"ALinkToAVolumeThatKeepsNoPermissions",
      [](FolderFacts& f) {
          f.FinalNearest = L"E:\\Dados";
