@@ -57,6 +57,47 @@ std::wstring Refusing(const Verdict& verdict) {
            (verdict.Trustee.empty() ? L"" : L" for " + verdict.Trustee);
 }
 
+// The data the check gave a deferred action: nothing for a network folder,
+// whose share's own permissions govern it; thrown when there is none.
+std::optional<Verification> DataOf(MSIHANDLE install, const wchar_t* action) {
+    const std::wstring data = Property(install, L"CustomActionData");
+    if (data == NetworkFolderMark) {
+        Log(install, std::wstring(action) + L": a network folder, governed by its share");
+        return std::nullopt;
+    }
+    std::optional<Verification> verification = ParseVerificationData(data);
+    if (!verification) {
+        throw std::runtime_error("no folder data");
+    }
+    return verification;
+}
+
+std::vector<std::wstring> TrustedBy(const Verification& verification) {
+    return TrustedTrustees(verification.Account, LocalAdministrators());
+}
+
+// The folder, found other than it was judged: logged, shown, and the
+// install failed and rolled back.
+UINT Refused(MSIHANDLE install, const wchar_t* action, const FolderPath& folder,
+             const Verdict& verdict) {
+    Log(install, std::wstring(action) + L": " + Refusing(verdict));
+    ShowError(install, L"A pasta de instalação " + folder.WithBackslash() +
+                           L" mudou depois de verificada: " + Finding(verdict) +
+                           L". A instalação foi desfeita. Verifique quem pode criar ou mudar "
+                           L"pastas no caminho dela e execute a instalação de novo.");
+    return ERROR_INSTALL_FAILURE;
+}
+
+// The folder as it now is, judged as the second look judges it.
+Verdict InPlaceRefusal(MSIHANDLE install, const wchar_t* action, const Verification& verification,
+                       const std::vector<std::wstring>& trusted) {
+    const MadeFolder made = ReadMadeFolder(verification.Folder);
+    Log(install, std::wstring(action) + L": " + verification.Folder.WithBackslash() +
+                     L" leads to " + made.FinalPath.Text() + L", owned by " + made.Owner +
+                     L", holding " + std::to_wstring(made.Contents.size()) + L" things");
+    return MadeFolderRefusal(made, verification, trusted);
+}
+
 } // namespace
 
 extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE install) {
@@ -132,51 +173,6 @@ extern "C" __declspec(dllexport) UINT __stdcall KeepInstalledFolder(MSIHANDLE in
                           {L"InstallDirRefusalFolder", location}});
     });
 }
-
-namespace {
-
-// The data the check gave a deferred action: nothing for a network folder,
-// whose share's own permissions govern it; thrown when there is none.
-std::optional<Verification> DataOf(MSIHANDLE install, const wchar_t* action) {
-    const std::wstring data = Property(install, L"CustomActionData");
-    if (data == NetworkFolderMark) {
-        Log(install, std::wstring(action) + L": a network folder, governed by its share");
-        return std::nullopt;
-    }
-    std::optional<Verification> verification = ParseVerificationData(data);
-    if (!verification) {
-        throw std::runtime_error("no folder data");
-    }
-    return verification;
-}
-
-std::vector<std::wstring> TrustedBy(const Verification& verification) {
-    return TrustedTrustees(verification.Account, LocalAdministrators());
-}
-
-// The folder, found other than it was judged: logged, shown, and the
-// install failed and rolled back.
-UINT Refused(MSIHANDLE install, const wchar_t* action, const FolderPath& folder,
-             const Verdict& verdict) {
-    Log(install, std::wstring(action) + L": " + Refusing(verdict));
-    ShowError(install, L"A pasta de instalação " + folder.WithBackslash() +
-                           L" mudou depois de verificada: " + Finding(verdict) +
-                           L". A instalação foi desfeita. Verifique quem pode criar ou mudar "
-                           L"pastas no caminho dela e execute a instalação de novo.");
-    return ERROR_INSTALL_FAILURE;
-}
-
-// The folder as it now is, judged as the second look judges it.
-Verdict InPlaceRefusal(MSIHANDLE install, const wchar_t* action, const Verification& verification,
-                       const std::vector<std::wstring>& trusted) {
-    const MadeFolder made = ReadMadeFolder(verification.Folder);
-    Log(install, std::wstring(action) + L": " + verification.Folder.WithBackslash() +
-                     L" leads to " + made.FinalPath.Text() + L", owned by " + made.Owner +
-                     L", holding " + std::to_wstring(made.Contents.size()) + L" things");
-    return MadeFolderRefusal(made, verification, trusted);
-}
-
-} // namespace
 
 // As SYSTEM, before CreateFolders writes the lock: makes the folder and every
 // missing one above it with CreateDirectoryW, which fails where anything

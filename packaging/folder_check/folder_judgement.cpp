@@ -26,56 +26,6 @@ PSID AllowedTrustee(ACE_HEADER* header) {
     return types + skipped;
 }
 
-} // namespace
-
-std::optional<DescriptorReading> ReadDescriptor(void* descriptor) {
-    PSID owner = nullptr;
-    BOOL defaulted = FALSE;
-    BOOL present = FALSE;
-    PACL dacl = nullptr;
-    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || owner == nullptr ||
-        !GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted)) {
-        return std::nullopt;
-    }
-    DescriptorReading reading{SidText(owner), {}};
-    // A null access list is everyone with every right.
-    if (!present || dacl == nullptr) {
-        reading.Grants.push_back({L"S-1-1-0", FILE_ALL_ACCESS, true, true});
-        return reading;
-    }
-    GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
-                            FILE_ALL_ACCESS};
-    for (DWORD i = 0; i < dacl->AceCount; ++i) {
-        void* entry = nullptr;
-        if (!GetAce(dacl, i, &entry)) {
-            return std::nullopt;
-        }
-        auto* header = static_cast<ACE_HEADER*>(entry);
-        // Denials are not counted: a grant they might cancel still refuses.
-        // Allow-object entries grant as plain ones do.
-        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE &&
-            header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE &&
-            header->AceType != ACCESS_ALLOWED_OBJECT_ACE_TYPE &&
-            header->AceType != ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE) {
-            continue;
-        }
-        // The mask stands right after the header in every allowing entry.
-        ACCESS_MASK rights = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header)->Mask;
-        MapGenericMask(&rights, &mapping);
-        reading.Grants.push_back({SidText(AllowedTrustee(header)), rights,
-                                  (header->AceFlags & INHERIT_ONLY_ACE) == 0,
-                                  (header->AceFlags & CONTAINER_INHERIT_ACE) != 0});
-    }
-    return reading;
-}
-
-std::optional<DescriptorReading> ReadDescriptor(const std::optional<std::wstring>& sddl) {
-    const LocalPointer<void> descriptor = sddl ? DescriptorFromText(*sddl) : nullptr;
-    return descriptor ? ReadDescriptor(descriptor.get()) : std::nullopt;
-}
-
-namespace {
-
 // What others may not hold on a folder on the way: delete or rename it,
 // change its permissions or owner, or delete and rename what is in it.
 constexpr ACCESS_MASK Dangerous = DELETE | WRITE_DAC | WRITE_OWNER | FILE_DELETE_CHILD;
@@ -133,72 +83,6 @@ bool Trusted(const std::wstring& sid, const std::vector<std::wstring>& trusted) 
 // The longest path a Win32 call takes, NUL included.
 constexpr std::size_t LongestWin32Path = 32767;
 
-} // namespace
-
-Refusal FormRefusal(const std::wstring& text) {
-    // No Win32 call is given a path longer than any Windows takes.
-    if (text.size() >= LongestWin32Path) {
-        return Refusal::TooLong;
-    }
-    if (text.rfind(L"\\\\?\\", 0) == 0 || text.rfind(L"\\\\.\\", 0) == 0 ||
-        text.rfind(L"\\??\\", 0) == 0 || text.rfind(L"\\\\??\\", 0) == 0) {
-        return Refusal::Device;
-    }
-    if (text.find(L'/') != std::wstring::npos) {
-        return Refusal::Slash;
-    }
-    const bool drive = text.size() >= 3 && iswalpha(text[0]) && text[1] == L':' && text[2] == L'\\';
-    const bool network = text.rfind(L"\\\\", 0) == 0 && text.size() > 2;
-    if (!drive && !network) {
-        return Refusal::Relative;
-    }
-    // A pair anywhere, across names too: the shortcut's target expands it.
-    const size_t open = text.find(L'%');
-    if (open != std::wstring::npos && text.find(L'%', open + 2) != std::wstring::npos) {
-        return Refusal::Percent;
-    }
-    std::vector<std::wstring> names = Split(text.substr(network ? 2 : 3), L'\\');
-    while (!names.empty() && names.back().empty()) {
-        names.pop_back(); // the final backslash of a folder, given once more or not
-    }
-    if (network) {
-        if (names.size() < 2 || !IsServerName(names[0]) || names[1].empty() || names[1] == L"." ||
-            names[1] == L".." || HasReservedCharacter(names[1])) {
-            return Refusal::Server;
-        }
-        names.erase(names.begin(), names.begin() + 2);
-    }
-    for (const std::wstring& name : names) {
-        if (name.empty() || HasReservedCharacter(name)) {
-            return Refusal::Reserved;
-        }
-        if (name == L"." || name == L"..") {
-            continue;
-        }
-        if (IsDeviceName(name)) {
-            return Refusal::DeviceName;
-        }
-        if (name.back() == L'.' || name.back() == L' ') {
-            return Refusal::Dot;
-        }
-    }
-    return Refusal::None;
-}
-
-Verdict ProtectedRefusal(const FolderPath& path, const std::vector<ProtectedFolder>& folders) {
-    for (const ProtectedFolder& folder : folders) {
-        if (folder.Required != nullptr && folder.Path.Empty()) {
-            return {Refusal::Unverifiable, folder.Required};
-        }
-        if (folder.AndBelow ? path.IsAtOrBelow(folder.Path) : path == folder.Path) {
-            return {folder.Reason, folder.Path.Text()};
-        }
-    }
-    return {};
-}
-
-namespace {
-
 // What an untrusted trustee may not do to path: own it (its owner may
 // always rewrite its permissions), hold any of Here on it, or pass any of
 // PassedDown to the folders made below it.
@@ -231,37 +115,6 @@ Verdict Untrusted(const std::wstring& path, const std::optional<std::wstring>& s
     }
     return {};
 }
-
-} // namespace
-
-Verdict DescriptorRefusal(const std::wstring& path, const std::optional<std::wstring>& sddl,
-                          const std::vector<std::wstring>& trusted, unsigned long rights) {
-    return Untrusted(path, sddl, trusted, {rights});
-}
-
-Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std::wstring>& trusted,
-                   bool createsFolders) {
-    for (size_t i = 0; i < way.size(); ++i) {
-        const FolderOnTheWay& folder = way[i];
-        const std::wstring& path = folder.Path.Text();
-        // Who may change where a link leads: its owner, and what it grants.
-        const Forbidden link = {ChangesALink, 0, Refusal::Reparse, Refusal::Reparse};
-        if (Verdict verdict =
-                folder.ReparsePoint ? Untrusted(path, folder.LinkSddl, trusted, link) : Verdict{}) {
-            return verdict;
-        }
-        const bool root = folder.VolumeRoot || folder.Path.IsRoot();
-        const bool last = i + 1 == way.size();
-        if (Verdict verdict = Untrusted(
-                path, folder.Sddl, trusted,
-                {root ? DangerousOnARoot : Dangerous, last && createsFolders ? Dangerous : 0})) {
-            return verdict;
-        }
-    }
-    return {};
-}
-
-namespace {
 
 struct Context {
     const FolderFacts& Facts;
@@ -428,6 +281,141 @@ template <std::size_t N> Verdict FirstRefusal(const Rule (&rules)[N], const Cont
 }
 
 } // namespace
+
+std::optional<DescriptorReading> ReadDescriptor(void* descriptor) {
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    BOOL present = FALSE;
+    PACL dacl = nullptr;
+    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || owner == nullptr ||
+        !GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted)) {
+        return std::nullopt;
+    }
+    DescriptorReading reading{SidText(owner), {}};
+    // A null access list is everyone with every right.
+    if (!present || dacl == nullptr) {
+        reading.Grants.push_back({L"S-1-1-0", FILE_ALL_ACCESS, true, true});
+        return reading;
+    }
+    GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
+                            FILE_ALL_ACCESS};
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!GetAce(dacl, i, &entry)) {
+            return std::nullopt;
+        }
+        auto* header = static_cast<ACE_HEADER*>(entry);
+        // Denials are not counted: a grant they might cancel still refuses.
+        // Allow-object entries grant as plain ones do.
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE &&
+            header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE &&
+            header->AceType != ACCESS_ALLOWED_OBJECT_ACE_TYPE &&
+            header->AceType != ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE) {
+            continue;
+        }
+        // The mask stands right after the header in every allowing entry.
+        ACCESS_MASK rights = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header)->Mask;
+        MapGenericMask(&rights, &mapping);
+        reading.Grants.push_back({SidText(AllowedTrustee(header)), rights,
+                                  (header->AceFlags & INHERIT_ONLY_ACE) == 0,
+                                  (header->AceFlags & CONTAINER_INHERIT_ACE) != 0});
+    }
+    return reading;
+}
+
+std::optional<DescriptorReading> ReadDescriptor(const std::optional<std::wstring>& sddl) {
+    const LocalPointer<void> descriptor = sddl ? DescriptorFromText(*sddl) : nullptr;
+    return descriptor ? ReadDescriptor(descriptor.get()) : std::nullopt;
+}
+
+Refusal FormRefusal(const std::wstring& text) {
+    // No Win32 call is given a path longer than any Windows takes.
+    if (text.size() >= LongestWin32Path) {
+        return Refusal::TooLong;
+    }
+    if (text.rfind(L"\\\\?\\", 0) == 0 || text.rfind(L"\\\\.\\", 0) == 0 ||
+        text.rfind(L"\\??\\", 0) == 0 || text.rfind(L"\\\\??\\", 0) == 0) {
+        return Refusal::Device;
+    }
+    if (text.find(L'/') != std::wstring::npos) {
+        return Refusal::Slash;
+    }
+    const bool drive = text.size() >= 3 && iswalpha(text[0]) && text[1] == L':' && text[2] == L'\\';
+    const bool network = text.rfind(L"\\\\", 0) == 0 && text.size() > 2;
+    if (!drive && !network) {
+        return Refusal::Relative;
+    }
+    // A pair anywhere, across names too: the shortcut's target expands it.
+    const size_t open = text.find(L'%');
+    if (open != std::wstring::npos && text.find(L'%', open + 2) != std::wstring::npos) {
+        return Refusal::Percent;
+    }
+    std::vector<std::wstring> names = Split(text.substr(network ? 2 : 3), L'\\');
+    while (!names.empty() && names.back().empty()) {
+        names.pop_back(); // the final backslash of a folder, given once more or not
+    }
+    if (network) {
+        if (names.size() < 2 || !IsServerName(names[0]) || names[1].empty() || names[1] == L"." ||
+            names[1] == L".." || HasReservedCharacter(names[1])) {
+            return Refusal::Server;
+        }
+        names.erase(names.begin(), names.begin() + 2);
+    }
+    for (const std::wstring& name : names) {
+        if (name.empty() || HasReservedCharacter(name)) {
+            return Refusal::Reserved;
+        }
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        if (IsDeviceName(name)) {
+            return Refusal::DeviceName;
+        }
+        if (name.back() == L'.' || name.back() == L' ') {
+            return Refusal::Dot;
+        }
+    }
+    return Refusal::None;
+}
+
+Verdict ProtectedRefusal(const FolderPath& path, const std::vector<ProtectedFolder>& folders) {
+    for (const ProtectedFolder& folder : folders) {
+        if (folder.Required != nullptr && folder.Path.Empty()) {
+            return {Refusal::Unverifiable, folder.Required};
+        }
+        if (folder.AndBelow ? path.IsAtOrBelow(folder.Path) : path == folder.Path) {
+            return {folder.Reason, folder.Path.Text()};
+        }
+    }
+    return {};
+}
+
+Verdict DescriptorRefusal(const std::wstring& path, const std::optional<std::wstring>& sddl,
+                          const std::vector<std::wstring>& trusted, unsigned long rights) {
+    return Untrusted(path, sddl, trusted, {rights});
+}
+
+Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std::wstring>& trusted,
+                   bool createsFolders) {
+    for (size_t i = 0; i < way.size(); ++i) {
+        const FolderOnTheWay& folder = way[i];
+        const std::wstring& path = folder.Path.Text();
+        // Who may change where a link leads: its owner, and what it grants.
+        const Forbidden link = {ChangesALink, 0, Refusal::Reparse, Refusal::Reparse};
+        if (Verdict verdict =
+                folder.ReparsePoint ? Untrusted(path, folder.LinkSddl, trusted, link) : Verdict{}) {
+            return verdict;
+        }
+        const bool root = folder.VolumeRoot || folder.Path.IsRoot();
+        const bool last = i + 1 == way.size();
+        if (Verdict verdict = Untrusted(
+                path, folder.Sddl, trusted,
+                {root ? DangerousOnARoot : Dangerous, last && createsFolders ? Dangerous : 0})) {
+            return verdict;
+        }
+    }
+    return {};
+}
 
 FolderPath ResolvedFolder(const FolderFacts& facts) {
     // Where the nearest leads, and what is still to be made below it.

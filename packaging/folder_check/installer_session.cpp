@@ -78,16 +78,6 @@ std::wstring LongName(std::wstring name) {
     return bar == std::wstring::npos ? name : name.substr(bar + 1);
 }
 
-} // namespace
-
-std::wstring Property(MSIHANDLE install, const wchar_t* name) {
-    return InstallerText(L"MsiGetPropertyW", [install, name](wchar_t* buffer, DWORD* length) {
-        return MsiGetPropertyW(install, name, buffer, length);
-    });
-}
-
-namespace {
-
 // Text that formatting gives back as it is. A field's value is formatted
 // again once put in place (a folder named [ProductName] would be logged as
 // the product's name), so the text is the template itself, with each
@@ -113,7 +103,29 @@ int Message(MSIHANDLE install, INSTALLMESSAGE kind, const std::wstring& text) {
     return MsiProcessMessage(install, kind, record);
 }
 
+// A per-machine product's install location; empty where it has none, or
+// is no per-machine product.
+std::wstring MachineProductLocation(const wchar_t* product) {
+    try {
+        return InstallerText(L"MsiGetProductInfoExW", [product](wchar_t* buffer, DWORD* length) {
+            return MsiGetProductInfoExW(product, nullptr, MSIINSTALLCONTEXT_MACHINE,
+                                        INSTALLPROPERTY_INSTALLLOCATION, buffer, length);
+        });
+    } catch (const InstallerCallFailed& error) {
+        if (error.Code != ERROR_UNKNOWN_PRODUCT && error.Code != ERROR_UNKNOWN_PROPERTY) {
+            throw;
+        }
+        return {};
+    }
+}
+
 } // namespace
+
+std::wstring Property(MSIHANDLE install, const wchar_t* name) {
+    return InstallerText(L"MsiGetPropertyW", [install, name](wchar_t* buffer, DWORD* length) {
+        return MsiGetPropertyW(install, name, buffer, length);
+    });
+}
 
 void Log(MSIHANDLE install, const std::wstring& text, bool honourCancel) {
     if (Message(install, INSTALLMESSAGE_INFO, WithCodePointsOutsideTheCodePage(text)) == IDCANCEL &&
@@ -139,26 +151,6 @@ void ShowError(MSIHANDLE install, const std::wstring& text) {
     Message(install, static_cast<INSTALLMESSAGE>(INSTALLMESSAGE_ERROR | MB_OK | MB_ICONERROR),
             text);
 }
-
-namespace {
-
-// A per-machine product's install location; empty where it has none, or
-// is no per-machine product.
-std::wstring MachineProductLocation(const wchar_t* product) {
-    try {
-        return InstallerText(L"MsiGetProductInfoExW", [product](wchar_t* buffer, DWORD* length) {
-            return MsiGetProductInfoExW(product, nullptr, MSIINSTALLCONTEXT_MACHINE,
-                                        INSTALLPROPERTY_INSTALLLOCATION, buffer, length);
-        });
-    } catch (const InstallerCallFailed& error) {
-        if (error.Code != ERROR_UNKNOWN_PRODUCT && error.Code != ERROR_UNKNOWN_PROPERTY) {
-            throw;
-        }
-        return {};
-    }
-}
-
-} // namespace
 
 std::wstring ProductLocation(MSIHANDLE install) {
     return MachineProductLocation(Property(install, L"ProductCode").c_str());
