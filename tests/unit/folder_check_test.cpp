@@ -295,11 +295,8 @@ struct TextCase {
 };
 TABLE_CASE_PRINTER(TextCase)
 
-// Whole judgements on this machine's own folders and registry; the first
-// rows are read from the text as given, before Windows reshapes it.
-const TextCase JudgeCases[] = {
-    {"DriveFolder", L"C:\\Tarnix", Refusal::None},
-    {"SinglePercent", L"C:\\Cem 100%\\Tarnix", Refusal::None},
+// Read from the text as given, before Windows reshapes it: no machine.
+const TextCase FormCases[] = {
     {"PercentPair", L"C:\\%TEMP%\\Tarnix", Refusal::Percent},
     {"PercentPairAcrossNames", L"C:\\Cem 100%\\Tarnix 50%", Refusal::Percent},
     // NTFS takes C:\Windows::$INDEX_ALLOCATION for C:\Windows itself.
@@ -312,7 +309,6 @@ const TextCase JudgeCases[] = {
     {"DoubleQuote", L"C:\\\"Tarnix\"", Refusal::Reserved},
     {"Tab", L"C:\\Tar\tnix", Refusal::Reserved},
     {"EmptyName", L"C:\\Tarnix\\\\App", Refusal::Reserved},
-    {"FinalBackslashTwice", L"C:\\Tarnix\\\\", Refusal::None},
     {"Con", L"C:\\CON\\Tarnix", Refusal::DeviceName},
     {"NulInLowerCase", L"C:\\Tarnix\\nul", Refusal::DeviceName},
     {"Com1", L"C:\\COM1", Refusal::DeviceName},
@@ -326,20 +322,35 @@ const TextCase JudgeCases[] = {
     {"EmptyServer", L"\\\\\\share\\Tarnix", Refusal::Server},
     {"ShareDotDot", L"\\\\servidor\\..\\Tarnix", Refusal::Server},
     {"ServerWithASpace", L"\\\\um servidor\\share\\Tarnix", Refusal::Server},
-    {"NetBiosServerName", L"\\\\FILE_SRV\\apps\\Tarnix", Refusal::None},
-    // A share whose name ends in $ is hidden, not administrative.
-    {"HiddenShare", L"\\\\fileserver\\apps$\\Tarnix", Refusal::None},
-    {"AdminShare", L"\\\\servidor\\ADMIN$\\Tarnix", Refusal::Loopback},
-    {"IpcShare", L"\\\\servidor\\ipc$\\Tarnix", Refusal::Loopback},
     {"Relative", L"Tarnix", Refusal::Relative},
     {"RootRelative", L"\\Tarnix", Refusal::Relative},
     {"ForwardSlash", L"C:/Tarnix", Refusal::Slash},
     {"MixedSlashes", L"C:\\Tarnix/Misto", Refusal::Slash},
     {"TrailingDots", L"C:\\Tarnix..", Refusal::Dot},
     {"TrailingSpace", L"C:\\Tarnix \\App", Refusal::Dot},
-    {"DotDotIsNoTrailingDot", L"C:\\Tarnix\\..\\App", Refusal::None},
     {"Verbatim", L"\\\\?\\C:\\Tarnix", Refusal::Device},
     {"Device", L"\\\\.\\C:\\Tarnix", Refusal::Device},
+};
+
+class FormTest : public testing::TestWithParam<TextCase> {};
+
+TEST_P(FormTest, JudgesTheTextAsGiven) {
+    EXPECT_STREQ(RefusalName(FormRefusal(GetParam().Text)), RefusalName(GetParam().Expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FormTest, testing::ValuesIn(FormCases), CaseName());
+
+// Whole judgements on this machine's own folders and registry.
+const TextCase JudgeCases[] = {
+    {"DriveFolder", L"C:\\Tarnix", Refusal::None},
+    {"SinglePercent", L"C:\\Cem 100%\\Tarnix", Refusal::None},
+    {"FinalBackslashTwice", L"C:\\Tarnix\\\\", Refusal::None},
+    {"NetBiosServerName", L"\\\\FILE_SRV\\apps\\Tarnix", Refusal::None},
+    // A share whose name ends in $ is hidden, not administrative.
+    {"HiddenShare", L"\\\\fileserver\\apps$\\Tarnix", Refusal::None},
+    {"AdminShare", L"\\\\servidor\\ADMIN$\\Tarnix", Refusal::Loopback},
+    {"IpcShare", L"\\\\servidor\\ipc$\\Tarnix", Refusal::Loopback},
+    {"DotDotIsNoTrailingDot", L"C:\\Tarnix\\..\\App", Refusal::None},
     {"ANameThatOnlyBeginsAsWindowsDoes", L"C:\\Windows Tarnix", Refusal::None},
     {"DotDotIntoWindows", L"C:\\Program Files (x86)\\..\\Windows\\Tarnix", Refusal::System},
     {"ProgramFilesItself", L"C:\\Program Files (x86)", Refusal::System},
