@@ -8,6 +8,7 @@
 
 #include "registry/registry_api.h"
 #include "text/text_types.h"
+#include "text/unique_handle.h"
 
 // The access mask a reader is created with; it fixes the registry view.
 enum class RegistryView : REGSAM {
@@ -42,10 +43,7 @@ public:
     void CloseKey();
 
 private:
-    struct KeyCloser {
-        void operator()(HKEY key) const { CallRegCloseKey(key); }
-    };
-    using KeyHandle = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+    using KeyHandle = Owned<std::remove_pointer_t<HKEY>, CallRegCloseKey>;
 
     // Opens the key below the root (absolute path) or the current key.
     KeyHandle Open(std::wstring_view key, REGSAM access) const;

@@ -11,13 +11,10 @@
 #include <vector>
 
 #include "text/grown_text.h"
-
-struct LocalFreeDeleter {
-    void operator()(void* memory) const { LocalFree(memory); }
-};
+#include "text/unique_handle.h"
 
 // Memory that Windows allocated for the caller with LocalAlloc.
-template <typename T> using LocalPointer = std::unique_ptr<T, LocalFreeDeleter>;
+template <typename T> using LocalPointer = Owned<T, LocalFree>;
 
 // A SID as text (S-1-5-18), or empty when it cannot be written.
 inline std::wstring SidText(PSID sid) {
@@ -29,11 +26,8 @@ inline std::wstring SidText(PSID sid) {
     return text;
 }
 
-struct FindCloser {
-    void operator()(HANDLE search) const { FindClose(search); }
-};
-// A search of a folder's entries, closed when it goes out of scope.
-using UniqueSearch = std::unique_ptr<void, FindCloser>;
+// A search of a folder's entries.
+using UniqueSearch = Owned<void, FindClose>;
 
 // A descriptor's owner and access list as text; nothing when it cannot be
 // written.

@@ -14,14 +14,7 @@
 
 namespace {
 
-struct NetBufferFreer {
-    void operator()(BYTE* buffer) const { NetApiBufferFree(buffer); }
-};
-
-struct KeyCloser {
-    void operator()(HKEY key) const { RegCloseKey(key); }
-};
-using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+using UniqueKey = Owned<std::remove_pointer_t<HKEY>, RegCloseKey>;
 
 // Thrown unless the registry answered, or said the thing is absent.
 bool Present(LSTATUS status) {
@@ -235,7 +228,7 @@ std::vector<std::wstring> LocalAdministrators() {
         DWORD total = 0;
         status = NetLocalGroupGetMembers(nullptr, name, 0, &buffer, MAX_PREFERRED_LENGTH, &read,
                                          &total, &resume);
-        const std::unique_ptr<BYTE, NetBufferFreer> owned(buffer);
+        const Owned<BYTE, NetApiBufferFree> owned(buffer);
         if (status != NERR_Success && status != ERROR_MORE_DATA) {
             throw std::runtime_error("the Administrators group's members cannot be read");
         }

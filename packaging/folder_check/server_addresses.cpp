@@ -8,14 +8,12 @@
 #include <memory>
 #include <stdexcept>
 
+#include "text/unique_handle.h"
+
 namespace {
 
 struct SocketsCleanup {
     void operator()(WSADATA*) const { WSACleanup(); }
-};
-
-struct AddressInfoFreer {
-    void operator()(ADDRINFOW* info) const { FreeAddrInfoW(info); }
 };
 
 // An address as text: an IPv4 address mapped into IPv6 (::ffff:10.1.2.3,
@@ -79,7 +77,7 @@ std::vector<std::wstring> ServerAddresses(const std::wstring& server) {
     if (GetAddrInfoW(server.c_str(), nullptr, &hints, &found) != 0) {
         return addresses;
     }
-    const std::unique_ptr<ADDRINFOW, AddressInfoFreer> owned(found);
+    const Owned<ADDRINFOW, FreeAddrInfoW> owned(found);
     for (const ADDRINFOW* info = found; info != nullptr; info = info->ai_next) {
         if (info->ai_addr != nullptr &&
             (info->ai_family == AF_INET || info->ai_family == AF_INET6)) {
