@@ -31,6 +31,20 @@ def wrappers(folder):
     return folder
 
 
+def remove(path):
+    """A link, or a folder with what it holds: gone, where it was there."""
+    path.unlink() if path.is_symlink() else shutil.rmtree(path, ignore_errors=True)
+
+
+def first_missing(path):
+    """A path's topmost folder that does not exist yet; None where it exists."""
+    if path.exists() or path.is_symlink():
+        return None
+    while not path.parent.exists():
+        path = path.parent
+    return path
+
+
 def work_folder(part):
     """A part's own work folder below the build, emptied of an earlier run."""
     work = BUILD / f"package-test-{part}"
@@ -131,11 +145,16 @@ class Wine:
         self.work = work
         self.log = work / "msiexec.log"
 
-    def run(self, *arguments, output=None):
-        """A Wine program's exit status, its standard output to a file."""
+    def start(self, *arguments, output=None, cwd=None, **variables):
+        """A Wine program started, its standard output to a file, with more environment variables."""
         with open(output or os.devnull, "w") as stream:
-            return subprocess.run(["wine", *map(str, arguments)], env=self.environment, stdin=subprocess.DEVNULL,
-                                  stdout=stream, stderr=subprocess.DEVNULL).returncode
+            return subprocess.Popen(["wine", *map(str, arguments)], env={**self.environment, **variables}, cwd=cwd,
+                                    stdin=subprocess.DEVNULL, stdout=stream, stderr=subprocess.DEVNULL)
+
+    def run(self, *arguments, **options):
+        """A Wine program's exit status (options: as start's)."""
+        with self.start(*arguments, **options) as program:
+            return program.wait()
 
     def windows_path(self, path):
         answer = self.work / "winepath.txt"
@@ -144,27 +163,56 @@ class Wine:
                            stdout=stream, stderr=subprocess.DEVNULL, check=True)
         return answer.read_text().strip()
 
-    def msiexec(self, action, package_file, *properties):
-        """msiexec, silent, with its log; its status (Wine keeps 8 bits: 1603 is 67)."""
+    def msiexec(self, action, package_file, *properties, **options):
+        """msiexec, silent, with its log; its status (Wine keeps 8 bits: 1603 is 67; options: as start's)."""
         self.log.unlink(missing_ok=True)
         return self.run("msiexec", action, self.windows_path(package_file), "/qn", "/l*v",
-                        self.windows_path(self.log), *properties)
+                        self.windows_path(self.log), *properties, **options)
+
+    def box(self, locales, locale, package_file, *properties):
+        """msiexec /i under /qb in a locale of the folder LOCALES: its status and the text of the box
+        "Install Failed" it shows, read and pressed by box_probe."""
+        answer = self.work / "box.txt"
+        answer.unlink(missing_ok=True)
+        with self.start("msiexec", "/i", self.windows_path(package_file), "/qb", *properties, cwd=self.work,
+                        LOCPATH=locales, LC_ALL=locale) as installer:
+            try:
+                self.run(BUILD / "tests" / "box_probe.exe", "Install Failed", output=answer)
+                return installer.wait(60), answer.read_text(encoding="utf-8").replace("\r", "").rstrip("\n")
+            finally:
+                installer.kill()
 
     def logged(self):
         return self.log.read_bytes().decode("latin-1") if self.log.exists() else ""
 
-    def entry(self, package_file, value):
-        """The value of the package's Programs-and-Features entry, in either view, as a .reg file writes it."""
+    def entries(self, package_file):
+        """The package's Programs-and-Features entry, in either view, as a .reg file writes its values; {} where none."""
         code = property_of(package_file, "ProductCode")
         exported = self.work / "entry.reg"
         for view in ("64", "32"):
             exported.unlink(missing_ok=True)
             if self.run("reg", "export", f"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{code}",
                         self.windows_path(exported), f"/reg:{view}", "/y") == 0 and exported.exists():
-                for line in exported.read_bytes().decode("utf-16").splitlines():
-                    if line.startswith(f'"{value}"='):
-                        return line.split("=", 1)[1].strip('"').replace("\\\\", "\\")
-        return ""
+                values = (line.split("=", 1) for line in exported.read_bytes().decode("utf-16").splitlines())
+                return {value[0].strip('"'): value[1].strip('"').replace("\\\\", "\\") for value in values
+                        if len(value) == 2}
+        return {}
+
+    def entry(self, package_file, value):
+        return self.entries(package_file).get(value, "")
+
+    def local(self, path):
+        """Where a Windows path of C: or D: (also in the verbatim or loopback form) is here, each name in the
+        letter case stored; a relative one below the work folder; None for any other."""
+        path = re.sub(r"^\\\\(\?|localhost)\\([A-Za-z])[:$]", r"\2:", path)
+        drive = re.fullmatch(r"([CcDd]):(.*)", path)
+        if not drive:
+            return None if re.match(r"[A-Za-z]:|\\\\", path) else self.work / path
+        here = (self.prefix / "dosdevices" / f"{drive[1].lower()}:").resolve()
+        for name in filter(None, re.split(r"[\\/]", drive[2])):
+            stored = {found.lower(): found for found in os.listdir(here)} if here.is_dir() else {}
+            here = here / stored.get(name.lower(), name)
+        return here
 
     def installers(self):
         """The msiexec processes of this prefix, not of another part's."""

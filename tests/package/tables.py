@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Reads a built package's tables for package-test; exits 1, saying why,
+"""Reads a built package's tables for the package tests; exits 1, saying why,
 when what it checks does not hold.
 
   tables.py lock MSI           the folder lock: protected, SYSTEM and
@@ -23,10 +23,6 @@ when what it checks does not hold.
   tables.py operands MSI       no condition compares with <<, >> or >< against
                                anything but a quoted text, which a property
                                left empty would turn true
-  tables.py message MSI KEY FOLDER TRUSTEE
-                               the box a refusal shows, as the package words
-                               it: the folder and trustee at fault put in, the
-                               program files folder of 64-bit Windows
 """
 import pathlib
 import re
@@ -179,18 +175,17 @@ def operands(msi):
                 refuse(f"'{text}' compares with {match.group(1)} against {match.group(2)}, which may be empty")
 
 
-def message(msi, reason, folder, trustee):
+def worded(msi, reason, folder, trustee):
+    """The box a refusal shows, as the package words it; None where no launch condition gives the reason."""
     conditions = {row[0]: row[1] for row in rows(msi, "LaunchCondition")}
     text = conditions.get(CONDITIONS["LaunchCondition"].format(reason))
-    if text is None:
-        refuse(f"no launch condition for {reason}")
     for name, value in (("InstallDirRefusalFolder", folder), ("InstallDirRefusalTrustee", trustee),
                         ("ProgramFilesFolder", "C:\\Program Files (x86)\\")):
-        text = text.replace(f"[{name}]", value)
-    print(text)
+        text = text and text.replace(f"[{name}]", value)
+    return text
 
 
 if __name__ == "__main__":
     {"lock": lock, "shortcut-keys": shortcut_keys, "short-names": short_names, "files": files,
      "folder-check": folder_check, "operands": operands, "refusals": refusals,
-     "keywords": keywords, "message": message}[sys.argv[1]](*sys.argv[2:])
+     "keywords": keywords}[sys.argv[1]](*sys.argv[2:])

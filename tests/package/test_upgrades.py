@@ -10,7 +10,8 @@ import shutil
 
 import pytest
 
-from conftest import STAND_IN, Wine, archive, built, property_of, runtime, work_folder
+from conftest import STAND_IN, Wine, property_of, remove, work_folder
+from packages import HOME, prebuilt
 
 KEY = "HKLM\\Software\\Velmora\\Tarnix Cadastro 2018"
 DEFAULT = "Program Files (x86)/Velmora/Tarnix Cadastro 2018"
@@ -21,26 +22,13 @@ LEFT_BY_A_STOPPED_RUN = ["Program Files (x86)/Velmora", "TarnixA", "TarnixB", "T
 
 @pytest.fixture(scope="module")
 def wine():
-    w = work_folder("upgrades")
-    plain = runtime(w / "runtime")
-    for name, text in (("old", "version 1.0.0"), ("new", "version 1.1.0"), ("rebuilt", "version 1.1.0, rebuilt")):
-        archive(w / f"{name}.jar", text)
-    packages = {}
-    for name, jar, version, folder, with_runtime in (
-            ("old", "old", "1.0.0", "dist", True), ("new", "new", "1.1.0", "dist", True),
-            ("rebuilt", "rebuilt", "1.1.0", "rebuilt", True), ("bare", "old", "1.0.0", "bare", False),
-            ("bare-new", "new", "1.1.0", "bare-new", False)):
-        built(w / f"{jar}.jar", *(["--runtime", plain] if with_runtime else []), "--version", version,
-              "--output", w / folder)
-        packages[name] = w / folder / f"tarnix2018-{version}.msi"
-    machine = Wine(w)
-    machine.built = packages
-    for package_file in packages.values():
+    machine = Wine(work_folder("upgrades"))
+    machine.built = {name: prebuilt(name) for name in ("old", "new", "rebuilt", "bare", "bare-new")}
+    for package_file in machine.built.values():
         if machine.entry(package_file, "DisplayName"):
             machine.msiexec("/x", package_file)
     for leftover in LEFT_BY_A_STOPPED_RUN:
-        path = machine.drive_c / leftover
-        path.unlink() if path.is_symlink() else shutil.rmtree(path, ignore_errors=True)
+        remove(machine.drive_c / leftover)
     machine.run("reg", "delete", KEY, "/f", "/reg:32")
     return machine
 
@@ -69,10 +57,10 @@ def upgrade(wine):
     code = lambda package_file: property_of(package_file, "ProductCode")
     seen = [wine.msiexec("/i", b["old"]) == 0, wine.msiexec("/i", b["new"]) == 0]
     seen += [wine.entry(b["old"], "DisplayName") == "" and wine.entry(b["new"], "DisplayVersion") == "1.1.0",
-             same(archive_file, w / "new.jar"), code(b["rebuilt"]) != code(b["new"]),
+             same(archive_file, HOME / "new.jar"), code(b["rebuilt"]) != code(b["new"]),
              wine.msiexec("/i", b["rebuilt"]) == 0]
     seen += [wine.entry(b["new"], "DisplayName") == "" and wine.entry(b["rebuilt"], "DisplayVersion") == "1.1.0",
-             same(archive_file, w / "rebuilt.jar"), wine.msiexec("/i", b["rebuilt"]) == 0]
+             same(archive_file, HOME / "rebuilt.jar"), wine.msiexec("/i", b["rebuilt"]) == 0]
     seen += [wine.entry(b["new"], "DisplayName") == "" and wine.entry(b["rebuilt"], "DisplayVersion") == "1.1.0",
              wine.msiexec("/i", b["old"]) != 0 and "CheckInstallFolder: " not in wine.logged(),
              wine.entry(b["rebuilt"], "DisplayVersion") == "1.1.0", wine.msiexec("/x", b["rebuilt"]) == 0]
@@ -101,8 +89,8 @@ def given(wine, upgrade):
     seen += [wine.entry(b["old"], "DisplayName") == "" and wine.entry(b["new"], "InstallLocation") == "C:\\TarnixB\\"
              and (c / "TarnixB" / "tarnix2018.exe").is_file() and not (c / "TarnixA").exists() and not desktop()]
     seen += [wine.msiexec("/i", b["rebuilt"], "DESKTOP_SHORTCUT=1") == 0
-             and same(c / "TarnixB" / "tarnix2018.jar", w / "rebuilt.jar") and desktop()]
-    seen += [wine.msiexec("/i", b["new"]) == 0 and same(c / "TarnixB" / "tarnix2018.jar", w / "new.jar") and desktop()]
+             and same(c / "TarnixB" / "tarnix2018.jar", HOME / "rebuilt.jar") and desktop()]
+    seen += [wine.msiexec("/i", b["new"]) == 0 and same(c / "TarnixB" / "tarnix2018.jar", HOME / "new.jar") and desktop()]
     seen += [wine.msiexec("/x", b["new"]) == 0 and wine.leftovers(c / "TarnixB", b.values()) == []]
     return dict(zip(GIVEN, seen))
 
@@ -204,7 +192,7 @@ def in_place(wine, chooses):
         plant()
         refused = (wine.msiexec("/i", b["bare-new"]) != 0 and re.search(refusal, wine.logged()) is not None
                    and wine.entry(b["bare-new"], "DisplayName") == ""
-                   and not same(hand / "tarnix2018.jar", w / "new.jar"))
+                   and not same(hand / "tarnix2018.jar", HOME / "new.jar"))
         if wine.entry(b["bare"], "DisplayName"):
             wine.msiexec("/x", b["bare"])
         return refused
@@ -221,7 +209,7 @@ def in_place(wine, chooses):
     wine.msiexec("/i", b["bare"], "INSTALLDIR=C:\\TarnixManual")
     foreign(hand, "Java/bin/Javaw.exe")
     seen = [wine.msiexec("/i", b["bare-new"]) == 0 and "VerifyInstallFolder: verified" in wine.logged()
-            and same(hand / "tarnix2018.jar", w / "new.jar") and same(hand / "Java/bin/Javaw.exe", STAND_IN)]
+            and same(hand / "tarnix2018.jar", HOME / "new.jar") and same(hand / "Java/bin/Javaw.exe", STAND_IN)]
     wine.msiexec("/x", b["bare-new"])
     seen += [upgraded_beside(hard_link, r"MakeInstallFolder: refused \(hardlink\): C:.TarnixManual.version.dll"),
              upgraded_beside(open_java, r"MakeInstallFolder: refused \(writable\): C:.TarnixManual.Java for S-1-1-0")]

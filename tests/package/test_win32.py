@@ -6,16 +6,14 @@ import shutil
 
 import pytest
 
-from conftest import Wine, archive, built, runtime, work_folder
+from conftest import Wine, work_folder
+from packages import prebuilt
 
 
 @pytest.fixture(scope="module")
 def wine():
-    work = work_folder("win32")
-    archive(work / "old.jar", "version 1.0.0")
-    built(work / "old.jar", "--runtime", runtime(work / "runtime"), "--version", "1.0.0", "--output", work / "dist")
-    machine = Wine(work)
-    machine.package = work / "dist" / "tarnix2018-1.0.0.msi"
+    machine = Wine(work_folder("win32"))
+    machine.package = prebuilt("old")
     # What a run that stopped half-way left.
     for leftover in ("Program Files/Velmora", "Tarnix Win32", "windows/Tarnix", "TarnixCorrida"):
         shutil.rmtree(machine.drive_c / leftover, ignore_errors=True)
