@@ -8,13 +8,19 @@ import resource
 import shutil
 import signal
 import subprocess
+import sys
 import threading
 import time
 import zipfile
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 BUILD = pathlib.Path(os.environ.get("TARNIX_BUILD", ROOT / "build")).resolve()
+sys.path.insert(0, str(ROOT / "packaging"))
+from database import export_table  # noqa: E402  (the product's own reading of a table)
+
 STAND_IN = BUILD / "tests" / "stand_in_runtime.exe"
+# The launch condition that refuses an install for a reason of the folder check's.
+REFUSED = 'Installed OR InstallDirRefusal <> "{}"'
 MANIFEST = "Manifest-Version: 1.0\r\nMain-Class: Main\r\n\r\n"
 
 
@@ -112,12 +118,14 @@ def listed(folder):
     return sorted(sums) if verified else None
 
 
+def table(package_file, name):
+    """A table's rows as msiinfo exports them; none where the package has no such table."""
+    return export_table(package_file, name)[1]
+
+
 def property_of(package_file, name):
-    """A value of the package's Property table, as msiinfo exports it; None where it has none."""
-    exported = subprocess.run(["msiinfo", "export", package_file, "Property"], capture_output=True, text=True,
-                              check=True).stdout
-    return next((line.split("\t", 1)[1].rstrip("\r") for line in exported.splitlines()
-                 if line.startswith(name + "\t")), None)
+    """A value of the package's Property table; None where it has none."""
+    return next((row[1] for row in table(package_file, "Property") if row[0] == name), None)
 
 
 def package(*arguments, password="test-password", file_limit=None):

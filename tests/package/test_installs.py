@@ -15,9 +15,8 @@ import time
 
 import pytest
 
-from conftest import BUILD, ROOT, STAND_IN, Wine, first_missing, remove, work_folder
+from conftest import BUILD, REFUSED, ROOT, STAND_IN, Wine, first_missing, remove, table, work_folder
 from packages import HOME, prebuilt
-from tables import worded
 
 PART = os.environ.get("TARNIX_PART")
 DEFAULT = "C:\\Program Files (x86)\\Velmora\\Tarnix Cadastro 2018"
@@ -221,12 +220,15 @@ def test_install(wine, row, check):
 def refused(wine, row, here, foreign):
     missing, package_file = here and first_missing(here), prebuilt(row.package)
     reason, _, at_fault = row.refusal.partition("=")
+    worded_box = {row[0]: row[1] for row in table(prebuilt("old"), "LaunchCondition")}.get(REFUSED.format(reason))
     # Wine gives a folder of mode 0777 to Everyone, the trustee at fault.
-    worded_box = worded(prebuilt("old"), reason, at_fault, "S-1-1-0")
+    for name, value in (("InstallDirRefusalFolder", at_fault), ("InstallDirRefusalTrustee", "S-1-1-0"),
+                        ("ProgramFilesFolder", "C:\\Program Files (x86)\\")):
+        worded_box = worded_box.replace(f"[{name}]", value)
     return {"box": (wine.box(make_locale("ru_RU.UTF-8"), row.locale, package_file, *row.properties()),
-                                (67, worded_box)),
+                    (67, worded_box)),
             "nothing": ([wine.entry(package_file, "DisplayName"), here and (here / "tarnix2018.exe").exists(),
-                                 here and first_missing(here)], ["", here and False, missing]),
+                         here and first_missing(here)], ["", here and False, missing]),
             "foreign": (foreign and foreign.read_bytes() == STAND_IN.read_bytes(), True)}
 
 

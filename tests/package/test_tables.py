@@ -2,70 +2,130 @@
 checksums, the folder's lock, the properties the elevated install gets, the
 shortcuts' keys, the folder check's place in the sequences, the launch
 conditions, short names and file versions."""
+import os
+import re
 import subprocess
 
 import pytest
 
-from conftest import ROOT, listed, property_of, work_folder
+from conftest import REFUSED, ROOT, listed, property_of, table, work_folder
 from packages import HOME, prebuilt
 
-TABLES = ROOT / "tests" / "package" / "tables.py"
+# Every reason the folder check gives, and where it is said, from its one table in the source.
+REASONS = re.findall(r'\{Refusal::\w+,\s*L"(\w+)",\s*Said::(\w+)',
+                     (ROOT / "packaging" / "folder_check" / "refusal.h").read_text(encoding="utf-8"))
+RIGHTS = {"FA": 0x1F01FF, "GA": 0x10000000, "GW": 0x40000000, "FW": 0x120116, "FR": 0x120089, "FX": 0x1200A0,
+          "WD": 0x40000, "WO": 0x80000, "SD": 0x10000}
 
 
 @pytest.fixture(scope="module")
 def msi():
-    """The packages this part reads, by name, and its work folder: msiinfo leaves a table's streams where it runs."""
-    return {name: prebuilt(name) for name in ("old", "awkward", "lower", "own-icon")} | {"work": work_folder("tables")}
+    """The packages this part reads, by name. (msiinfo leaves a table's streams where it runs: in this part's
+    work folder.)"""
+    os.chdir(work_folder("tables"))
+    return {name: prebuilt(name) for name in ("old", "awkward", "lower", "own-icon")}
 
 
-def extracted(msi, name, stream):
-    """A stream of a package, as msiinfo extracts it."""
-    return subprocess.run(["msiinfo", "extract", msi[name], stream], capture_output=True, check=True,
-                          cwd=msi["work"]).stdout
+def extracted(package_file, stream):
+    return subprocess.run(["msiinfo", "extract", package_file, stream], capture_output=True, check=True).stdout
 
 
 def test_the_package_carries_the_neutral_icon_unless_given_one(msi):
     neutral = subprocess.run(["/usr/bin/python3", ROOT / "packaging" / "neutral-icon.py", "/dev/stdout"],
                              capture_output=True, check=True).stdout
-    assert extracted(msi, "old", "Icon.Tarnix.ico") == neutral
+    assert extracted(msi["old"], "Icon.Tarnix.ico") == neutral
 
 
 def test_a_package_built_with_its_own_icon_carries_that_icon(msi):
-    assert extracted(msi, "own-icon", "Icon.Tarnix.ico") == (HOME / "own.ico").read_bytes()
+    assert extracted(msi["own-icon"], "Icon.Tarnix.ico") == (HOME / "own.ico").read_bytes()
 
 
 def test_the_checksums_of_both_packages_built_into_one_folder_verify_there(msi):
     assert listed(HOME / "dist") == ["tarnix2018-1.0.0.msi", "tarnix2018-1.1.0.msi"]
 
 
-def tables(check, target, work=None):
-    result = subprocess.run(["/usr/bin/python3", TABLES, check, target], capture_output=True, text=True, cwd=work)
-    assert result.returncode == 0, result.stdout + result.stderr
-    return result.stdout
+def test_the_folder_is_locked_protected_system_and_administrators_full_users_read_and_run_not_on_a_network(msi):
+    assert table(msi["old"], "LockPermissions") == [], "a LockPermissions table beside MsiLockPermissionsEx"
+    assert ["INSTALLDIR", "Launcher"] in table(msi["old"], "CreateFolder")
+    (lock,) = table(msi["old"], "MsiLockPermissionsEx")
+    assert lock[1:3] == ["INSTALLDIR", "CreateFolder"] and lock[4] == 'NOT (INSTALLDIR << "\\\\")'
+    dacl = re.fullmatch(r"D:([A-Z]*)((?:\([^)]*\))+)", lock[3])
+    assert dacl and "P" in dacl[1], f"not a protected DACL: {lock[3]}"
+    granted = {}
+    for kind, flags, rights, _, _, trustee in (ace.split(";") for ace in re.findall(r"\(([^)]*)\)", dacl[2])):
+        assert kind != "A" or ("OI" in flags and "CI" in flags), "an ACE not inherited by files and folders"
+        mask = int(rights, 16) if rights.startswith("0x") else sum(RIGHTS[rights[i:i + 2]]
+                                                                   for i in range(0, len(rights), 2))
+        if kind == "A":
+            granted[trustee] = granted.get(trustee, 0) | mask
+    assert granted == {"SY": 0x1F01FF, "BA": 0x1F01FF, "BU": 0x1200A9}
 
 
-@pytest.mark.parametrize("check, package_name", [
-    pytest.param("lock", "old", id="the folder is locked: protected, SYSTEM and Administrators full, "
-                                   "Users read and run, not on a network folder"),
-    pytest.param("shortcut-keys", "old", id="each shortcut's component is keyed by an HKMU value, and writes no other root"),
-    pytest.param("folder-check", "old", id="the folder check runs in both sequences before LaunchConditions, never on "
-                                           "removal; the folder made and looked at again as SYSTEM"),
-    pytest.param("operands", "old", id="no condition compares with <<, >> or >< against what may be empty"),
-    pytest.param("refusals", "old", id="every reason the folder check gives has a launch condition with its message"),
-    pytest.param("short-names", "awkward", id="every short name of the awkward runtime's package is 8.3 and unique"),
-])
-def test_package_table(msi, check, package_name):
-    tables(check, msi[package_name], msi["work"])
+def test_each_shortcut_s_component_is_keyed_by_an_hkmu_value_and_writes_no_other_root(msi):
+    components, registry = {row[0]: row for row in table(msi["old"], "Component")}, table(msi["old"], "Registry")
+    for shortcut in table(msi["old"], "Shortcut"):
+        component = components[shortcut[3]]
+        assert int(component[3]) & 4 and [row[1] for row in registry if row[0] == component[5]] in (["-1"], ["1"])
+        assert {row[1] for row in registry if row[5] == component[0]} <= {"-1", "1"}
+
+
+def test_the_folder_check_runs_in_both_sequences_after_what_sets_its_inputs_before_launch_conditions(msi):
+    actions = {row[0]: row[1:4] for row in table(msi["old"], "CustomAction")}
+    assert actions["CheckInstallFolder"] == ["1", "FolderCheck", "CheckInstallFolder"]
+    # Deferred as SYSTEM (3073); the rollback in-script and rollback only (3393); never on removal.
+    assert [actions[name][0] for name in ("KeepInstalledFolder", "MakeInstallFolder", "MakeInstallFolderRollback",
+                                          "VerifyInstallFolder")] == ["1", "3073", "3393", "3073"]
+    assert "FolderCheck" in [row[0] for row in table(msi["old"], "Binary")]
+    # What it reads: INSTALLDIR, the remembered folder and the upgrade found.
+    inputs = {name for name, row in actions.items() if row[:2] == ["51", "INSTALLDIR"]}
+    for sequence_table in ("InstallUISequence", "InstallExecuteSequence"):
+        sequence = {row[0]: (row[1], int(row[2])) for row in table(msi["old"], sequence_table)}
+        condition, number = sequence["CheckInstallFolder"]
+        assert condition == "NOT Installed AND NOT WIX_DOWNGRADE_DETECTED"
+        assert [name for name in inputs | {"AppSearch", "FindRelatedProducts"}
+                if name in sequence and sequence[name][1] >= number] == []
+        assert sequence["LaunchConditions"][1] > number
+
+
+def test_no_condition_compares_with_a_substring_operator_against_what_may_be_empty(msi):
+    # A property left empty would turn such a comparison true.
+    texts = [row[0] for row in table(msi["old"], "LaunchCondition")]
+    texts += [row[1] for name in ("InstallUISequence", "InstallExecuteSequence") for row in table(msi["old"], name)]
+    texts += [row[4] for name in ("Component", "MsiLockPermissionsEx") for row in table(msi["old"], name)]
+    assert [text for text in texts for match in re.finditer(r'~?(<<|>>|><)\s*(\S+)', text)
+            if not match[2].startswith('"')] == []
+
+
+def test_every_reason_the_folder_check_gives_has_a_launch_condition_with_its_message(msi):
+    conditions = {row[0]: row[1] for row in table(msi["old"], "LaunchCondition")}
+    maintenance = 'NOT Installed OR InstallDirRefusal <> "{}"'
+    assert len(REASONS) >= 25, "the reasons were not read from refusal.h"
+    assert [reason for reason, said in REASONS
+            if said in ("LaunchCondition", "MaintenanceCondition")
+            and not conditions.get((REFUSED if said == "LaunchCondition" else maintenance).format(reason))] == []
+    assert conditions.get('Installed OR WIX_DOWNGRADE_DETECTED OR InstallDirAccepted = "1" OR InstallDirRefusal')
 
 
 def test_every_refusal_keyword_has_its_row_in_the_administrators_page():
-    tables("keywords", ROOT / "packaging" / "README.md")
+    page = (ROOT / "packaging" / "README.md").read_text(encoding="utf-8")
+    assert {reason for reason, _ in REASONS} - set(re.findall(r"^\| `([a-z]+)` \|", page, re.MULTILINE)) == set()
+
+
+def test_every_short_name_of_the_awkward_runtime_s_package_is_8_3_and_unique_in_its_folder(msi):
+    valid = re.compile(r"[A-Z0-9!#$%&'()@^_`{}~-]{1,8}(\.[A-Z0-9!#$%&'()@^_`{}~-]{1,3})?", re.IGNORECASE)
+    folder_of = {row[0]: row[2] for row in table(msi["awkward"], "Component")}
+    names = [(row[1], row[2]) for row in table(msi["awkward"], "Directory") if row[2] not in (".", "SourceDir")]
+    names += [(folder_of[row[1]], row[2]) for row in table(msi["awkward"], "File")]
+    names += [(row[1], row[2]) for row in table(msi["awkward"], "Shortcut")]
+    shorts = [(folder, name.split("|")[0].upper()) for folder, name in names]
+    assert [name for _, name in shorts if not valid.fullmatch(name)] == [] and len(set(shorts)) == len(shorts)
 
 
 def test_a_versioned_dll_has_its_version_and_language_and_no_hash(msi):
-    assert tables("files", msi["lower"], msi["work"]).splitlines() == [
-        "javaw.exe - - hash", "msvcrt.dll 7.0.2600.2180 1033 no-hash", "tarnix2018.exe - - hash",
-        "tarnix2018.jar - - hash"]
+    hashed = {row[0] for row in table(msi["lower"], "MsiFileHash")}
+    assert sorted((row[2].split("|")[-1], row[4], row[5], row[0] in hashed) for row in table(msi["lower"], "File")) == [
+        ("javaw.exe", "", "", True), ("msvcrt.dll", "7.0.2600.2180", "1033", False),
+        ("tarnix2018.exe", "", "", True), ("tarnix2018.jar", "", "", True)]
 
 
 @pytest.mark.parametrize("name, value", [
