@@ -112,14 +112,18 @@ def of_part(part, rows, checks):
 def wine():
     machine = Wine(work_folder(PART or "installs"))
     # What a run that stopped half-way left: a product installed, what its rows made.
-    for name in INSTALLED:
-        if machine.entry(prebuilt(name), "DisplayName"):
-            machine.msiexec("/x", prebuilt(name))
+    uninstalled(machine)
     for path in [*machine.drive_c.iterdir(), *(machine.drive_c / "Program Files (x86)").iterdir()]:
         if path.name.lower().startswith(("tarnix", "ocupada", "rev", "velmora", "package-record")):
             remove(path) if path.is_dir() or path.is_symlink() else path.unlink()
     machine.seen = {}
     return machine
+
+
+def uninstalled(wine):
+    for name in INSTALLED:
+        if wine.entry(prebuilt(name), "DisplayName"):
+            wine.msiexec("/x", prebuilt(name))
 
 
 def make_locale(name):
@@ -146,25 +150,28 @@ def placed(wine, row, here):
     return None
 
 
-def observed(wine, row, observe):
-    """A row's observations, each (seen, expected), made once a run; what the row made removed after."""
+def observed(wine, row, observe, check):
+    """A row's observation of the check, (seen, expected); the row is observed once a run, what it made
+    removed after, and a failure of its own fails each of its checks at once."""
     if row.name not in wine.seen:
         here = wine.local(row.given().rstrip("\\"))
         made = here and first_missing(here)
         try:
             wine.seen[row.name] = observe(wine, row, here, placed(wine, row, here) if here else None)
+        except Exception as failure:
+            wine.seen[row.name] = failure
         finally:
-            for name in INSTALLED:
-                if wine.entry(prebuilt(name), "DisplayName"):
-                    wine.msiexec("/x", prebuilt(name))
+            uninstalled(wine)
             for path in (made, here and here.parent if row.holds.startswith("link=") else None):
                 path and remove(path)
             if row.holds.startswith("link=Tarnix"):
                 remove(wine.drive_c / row.holds[5:].split("/")[0])
-    return wine.seen[row.name]
+    if isinstance(wine.seen[row.name], Exception):
+        raise wine.seen[row.name]
+    return wine.seen[row.name][check]
 
 
-def installed(wine, row, _, __):
+def installed(wine, row, here, _):
     folder, package_file = row.given().rstrip("\\"), prebuilt(row.package)
     seen = {"status": (wine.msiexec("/i", package_file, *row.properties()), 0)}
     log = wine.logged().encode("latin-1")
@@ -213,7 +220,7 @@ def installed(wine, row, _, __):
 
 @pytest.mark.parametrize("row, check", of_part("installs", INSTALLS, INSTALL_CHECKS))
 def test_install(wine, row, check):
-    seen, expected = observed(wine, row, installed)[check]
+    seen, expected = observed(wine, row, installed, check)
     assert seen == expected
 
 
@@ -235,7 +242,7 @@ def refused(wine, row, here, foreign):
 @pytest.mark.parametrize("row, check", of_part("refusals-1", REFUSALS[0::2], REFUSAL_CHECKS)
                          + of_part("refusals-2", REFUSALS[1::2], REFUSAL_CHECKS))
 def test_refusal(wine, row, check):
-    seen, expected = observed(wine, row, refused)[check]
+    seen, expected = observed(wine, row, refused, check)
     assert seen == expected
 
 
