@@ -249,29 +249,48 @@ def test_refusal(wine, row, check):
 installs_part = pytest.mark.skipif(PART not in (None, "installs"), reason="of the installs part")
 
 
-@installs_part
-def test_a_network_folder_passes_the_launch_conditions_and_uninstalls(wine):
-    # Wine collapses the leading \\ into a folder of the current drive: only
-    # the status and the launch conditions say something.
+@pytest.fixture(scope="module")
+def network(wine):
+    """A silent install to a network folder, and its uninstall. Wine collapses the leading \\\\ into a folder of
+    the current drive: only the status and the launch conditions say something."""
     try:
-        assert wine.msiexec("/i", prebuilt("old"), "INSTALLDIR=\\\\tarnix-server\\share\\Tarnix Rede",
-                            cwd=wine.drive_c) == 0
-        assert "LaunchConditions. Return value 1" in wine.logged()
+        installed = wine.msiexec("/i", prebuilt("old"), "INSTALLDIR=\\\\tarnix-server\\share\\Tarnix Rede",
+                                 cwd=wine.drive_c), "LaunchConditions. Return value 1" in wine.logged()
     finally:
-        assert wine.msiexec("/x", prebuilt("old"), cwd=wine.drive_c) == 0
+        uninstalled = wine.msiexec("/x", prebuilt("old"), cwd=wine.drive_c)
         remove(wine.drive_c / "tarnix-server")
+    return installed, uninstalled
 
 
 @installs_part
-def test_a_folder_of_the_central_european_code_page(wine):
-    old, folder = prebuilt("old"), wine.drive_c / "Tarnix ł"
-    assert wine.msiexec("/i", old, "INSTALLDIR=C:\\Tarnix ł") != 0
-    # Named by code point, not by a near name.
-    assert re.search(r"refused \(codepage\): C:.Tarnix <U\+0142>", wine.logged())
+def test_a_silent_install_to_a_network_folder_passes_the_launch_conditions(network):
+    assert network[0] == (0, True)
+
+
+@installs_part
+def test_and_uninstalls(network):
+    assert network[1] == 0
+
+
+@pytest.fixture(scope="module")
+def central_european(wine):
+    """C:\\Tarnix ł installed on a Western system, then under code page 1250, and uninstalled."""
+    old, folder, given = prebuilt("old"), wine.drive_c / "Tarnix ł", "INSTALLDIR=C:\\Tarnix ł"
+    western = wine.msiexec("/i", old, given), re.findall(r"refused \(codepage\): C:.Tarnix [^\r\n]*", wine.logged())
     polish = {"LOCPATH": make_locale("pl_PL.UTF-8"), "LC_ALL": "pl_PL.UTF-8"}
     try:
-        assert wine.msiexec("/i", old, "INSTALLDIR=C:\\Tarnix ł", **polish) == 0
-        assert (folder / "tarnix2018.exe").is_file()
+        under_1250 = [wine.msiexec("/i", old, given, **polish), (folder / "tarnix2018.exe").is_file()]
     finally:
-        assert wine.msiexec("/x", old, **polish) == 0
-    assert not folder.exists()
+        under_1250 += [wine.msiexec("/x", old, **polish), folder.exists()]
+        remove(folder)
+    return western, under_1250
+
+
+@installs_part
+def test_on_a_western_system_a_name_of_code_page_1250_is_refused_its_log_naming_it_by_code_point(central_european):
+    assert central_european[0] == (67, ["refused (codepage): C:\\Tarnix <U+0142>"])
+
+
+@installs_part
+def test_under_code_page_1250_it_installs_and_uninstalls(central_european):
+    assert central_european[1] == [0, True, 0, False]
