@@ -1,5 +1,6 @@
 """What the package tests share: where the sources and the build are, the
 inputs a build is given, and scripts/package run as a user runs it."""
+import contextlib
 import hashlib
 import os
 import pathlib
@@ -179,16 +180,22 @@ class Wine:
 
     def box(self, locales, locale, package_file, *properties):
         """msiexec /i under /qb in a locale of the folder LOCALES: its status and the text of the box
-        "Install Failed" it shows, read and pressed by box_probe."""
+        "Install Failed" it shows, read and pressed by box_probe; no text where it ended without one."""
         answer = self.work / "box.txt"
         answer.unlink(missing_ok=True)
-        with self.start("msiexec", "/i", self.windows_path(package_file), "/qb", *properties, cwd=self.work,
-                        LOCPATH=locales, LC_ALL=locale) as installer:
+        with (self.start("msiexec", "/i", self.windows_path(package_file), "/qb", *properties, cwd=self.work,
+                         LOCPATH=locales, LC_ALL=locale) as installer,
+              self.start(BUILD / "tests" / "box_probe.exe", "Install Failed", output=answer) as probe):
             try:
-                self.run(BUILD / "tests" / "box_probe.exe", "Install Failed", output=answer)
-                return installer.wait(60), answer.read_text(encoding="utf-8").replace("\r", "").rstrip("\n")
-            finally:
+                while installer.poll() is None and probe.poll() is None:
+                    time.sleep(0.1)
+                status = installer.wait(60)
+                with contextlib.suppress(subprocess.TimeoutExpired):
+                    probe.wait(5)  # a box pressed is read to its end; none waits no longer
+                return status, answer.read_text(encoding="utf-8").replace("\r", "").rstrip("\n")
+            finally:  # only what this row started, whatever happened
                 installer.kill()
+                probe.kill()
 
     def logged(self):
         return self.log.read_bytes().decode("latin-1") if self.log.exists() else ""
