@@ -4,6 +4,7 @@ maintenance runs that never move the product, evidence no command line
 forges, what an upgrade in place may keep, and what is made in the folder
 after it was judged. Each scenario runs once, in order, and each of its
 observations is a row."""
+import functools
 import os
 import re
 import shutil
@@ -20,16 +21,21 @@ LEFT_BY_A_STOPPED_RUN = ["Program Files (x86)/Velmora", "TarnixA", "TarnixB", "T
                          "TarnixLacuna", "TarnixCorrida", "TarnixJuncao", "TarnixAlvo", "TarnixSobe"]
 
 
-@pytest.fixture(scope="module")
-def wine():
-    machine = Wine(work_folder("upgrades"))
-    machine.built = {name: prebuilt(name) for name in ("old", "new", "rebuilt", "bare", "bare-new")}
+def reset(machine):
+    """The machine as a scenario expects it: nothing of ours installed, made or remembered."""
     for package_file in machine.built.values():
         if machine.entry(package_file, "DisplayName"):
             machine.msiexec("/x", package_file)
     for leftover in LEFT_BY_A_STOPPED_RUN:
         remove(machine.drive_c / leftover)
     machine.run("reg", "delete", KEY, "/f", "/reg:32")
+
+
+@pytest.fixture(scope="module")
+def wine():
+    machine = Wine(work_folder("upgrades"))
+    machine.built = {name: prebuilt(name) for name in ("old", "new", "rebuilt", "bare", "bare-new")}
+    reset(machine)  # what a run that stopped half-way left
     return machine
 
 
@@ -42,6 +48,23 @@ def observed(checks):
     return pytest.mark.parametrize("check", checks)
 
 
+def scenario(checks):
+    """A scenario's fixture, run once: its observations by the names of the checks; the machine reset after a
+    scenario with any failure, so that it never poisons the next."""
+    def fixture(observe):
+        @functools.wraps(observe)
+        def observed_once(**fixtures):
+            seen = []
+            try:
+                seen = observe(**fixtures)
+            finally:
+                if len(seen) != len(checks) or not all(seen):
+                    reset(fixtures["wine"])
+            return dict(zip(checks, seen))
+        return pytest.fixture(scope="module")(observed_once)
+    return fixture
+
+
 UPGRADE = ["1.0.0 installs", "1.1.0 installs over it", "one product remains, 1.1.0",
            "the installed archive is the newer one", "a rebuild of 1.1.0 with another archive is a product of its own",
            "the rebuild installs over the first build", "one product remains, the rebuild",
@@ -51,7 +74,7 @@ UPGRADE = ["1.0.0 installs", "1.1.0 installs over it", "one product remains, 1.1
            "1.1.0 is still installed", "1.1.0 uninstalls", "the uninstall leaves nothing of what was installed"]
 
 
-@pytest.fixture(scope="module")
+@scenario(UPGRADE)
 def upgrade(wine):
     b, w, archive_file = wine.built, wine.work, wine.drive_c / DEFAULT / "tarnix2018.jar"
     code = lambda package_file: property_of(package_file, "ProductCode")
@@ -65,7 +88,7 @@ def upgrade(wine):
              wine.msiexec("/i", b["old"]) != 0 and "CheckInstallFolder: " not in wine.logged(),
              wine.entry(b["rebuilt"], "DisplayVersion") == "1.1.0", wine.msiexec("/x", b["rebuilt"]) == 0]
     seen += [wine.leftovers(wine.drive_c / DEFAULT, b.values()) == []]
-    return dict(zip(UPGRADE, seen))
+    return seen
 
 
 @observed(UPGRADE)
@@ -80,7 +103,7 @@ GIVEN = ["1.0.0 installs in C:\\TarnixA with a desktop shortcut",
          "1.1.0 without properties keeps the folder and the desktop shortcut", "it uninstalls, leaving nothing"]
 
 
-@pytest.fixture(scope="module")
+@scenario(GIVEN)
 def given(wine, upgrade):
     b, w, c = wine.built, wine.work, wine.drive_c
     desktop = lambda: any((c / "users").glob("*/Desktop/Tarnix Cadastro 2018.lnk"))
@@ -92,7 +115,7 @@ def given(wine, upgrade):
              and same(c / "TarnixB" / "tarnix2018.jar", HOME / "rebuilt.jar") and desktop()]
     seen += [wine.msiexec("/i", b["new"]) == 0 and same(c / "TarnixB" / "tarnix2018.jar", HOME / "new.jar") and desktop()]
     seen += [wine.msiexec("/x", b["new"]) == 0 and wine.leftovers(c / "TarnixB", b.values()) == []]
-    return dict(zip(GIVEN, seen))
+    return seen
 
 
 @observed(GIVEN)
@@ -124,7 +147,7 @@ def files_of(folder):
     return sorted(str(path.relative_to(folder)) for path in folder.rglob("*") if path.is_file())
 
 
-@pytest.fixture(scope="module")
+@scenario(CHOOSES)
 def chooses(wine, given):
     b, w, c = wine.built, wine.work, wine.drive_c
     remembered = lambda: wine.registry_text(KEY, "InstallDir")
@@ -167,7 +190,7 @@ def chooses(wine, given):
     seen += [wine.msiexec("/x", b["new"]) == 0 and wine.leftovers(c / "TarnixMovida", b.values()) == []]
     shutil.rmtree(c / "TarnixUp")
     shutil.rmtree(c / "TarnixM", ignore_errors=True)
-    return dict(zip(CHOOSES, seen))
+    return seen
 
 
 @observed(CHOOSES)
@@ -181,7 +204,7 @@ IN_PLACE = ["an upgrade keeps a runtime placed by hand in its folder",
             "a per-user product of this upgrade code opens no folder: its folder is still refused as existing"]
 
 
-@pytest.fixture(scope="module")
+@scenario(IN_PLACE)
 def in_place(wine, chooses):
     b, w, c = wine.built, wine.work, wine.drive_c
     hand = c / "TarnixManual"
@@ -220,7 +243,7 @@ def in_place(wine, chooses):
              and re.search(r"refused \(existing\): C:.Forjada", wine.logged()) is not None]
     wine.msiexec("/x", b["old"], 'ALLUSERS=""')
     shutil.rmtree(c / "Forjada", ignore_errors=True)
-    return dict(zip(IN_PLACE, seen))
+    return seen
 
 
 @observed(IN_PLACE)
@@ -246,7 +269,7 @@ def made_before_folders(log):
     return "MakeInstallFolder: refused" in executed.split("CreateFolders")[0]
 
 
-@pytest.fixture(scope="module")
+@scenario(RACES)
 def races(wine, in_place):
     b, c = wine.built, wine.drive_c
     seen = [wine.first_install_race(b["old"])]
@@ -291,7 +314,7 @@ def races(wine, in_place):
     seen += [planted == "inside" and status != 0 and wine.entry(b["old"], "DisplayName") == ""
              and "VerifyInstallFolder: refused (writable): C:\\TarnixSobe for S-1-1-0" in wine.logged()]
     shutil.rmtree(above)
-    return dict(zip(RACES, seen))
+    return seen
 
 
 @observed(RACES)
