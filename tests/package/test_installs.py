@@ -120,8 +120,8 @@ def wine():
     return machine
 
 
-def uninstalled(wine):
-    for name in INSTALLED:
+def uninstalled(wine, names=INSTALLED):
+    for name in names:
         if wine.entry(prebuilt(name), "DisplayName"):
             wine.msiexec("/x", prebuilt(name))
 
@@ -161,7 +161,7 @@ def observed(wine, row, observe, check):
         except Exception as failure:
             wine.seen[row.name] = failure
         finally:
-            uninstalled(wine)
+            uninstalled(wine, [row.package])  # the one package a row installs
             for path in (made, here and here.parent if row.holds.startswith("link=") else None):
                 path and remove(path)
             if row.holds.startswith("link=Tarnix"):
