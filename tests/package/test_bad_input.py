@@ -9,7 +9,7 @@ import zipfile
 
 import pytest
 
-from conftest import MANIFEST, archive, certificate, package, pkcs12, runtime, work_folder
+from conftest import archive, certificate, package, pkcs12, runtime, work_folder
 
 # (name, arguments, what the one line says: a regular expression), {w} the
 # work folder; the output folder is {w}/bad unless the row says otherwise.

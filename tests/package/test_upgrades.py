@@ -76,7 +76,7 @@ UPGRADE = ["1.0.0 installs", "1.1.0 installs over it", "one product remains, 1.1
 
 @scenario(UPGRADE)
 def upgrade(wine):
-    b, w, archive_file = wine.built, wine.work, wine.drive_c / DEFAULT / "tarnix2018.jar"
+    b, archive_file = wine.built, wine.drive_c / DEFAULT / "tarnix2018.jar"
     code = lambda package_file: property_of(package_file, "ProductCode")
     seen = [wine.msiexec("/i", b["old"]) == 0, wine.msiexec("/i", b["new"]) == 0]
     seen += [wine.entry(b["old"], "DisplayName") == "" and wine.entry(b["new"], "DisplayVersion") == "1.1.0",
@@ -105,7 +105,7 @@ GIVEN = ["1.0.0 installs in C:\\TarnixA with a desktop shortcut",
 
 @scenario(GIVEN)
 def given(wine, upgrade):
-    b, w, c = wine.built, wine.work, wine.drive_c
+    b, c = wine.built, wine.drive_c
     desktop = lambda: any((c / "users").glob("*/Desktop/Tarnix Cadastro 2018.lnk"))
     seen = [wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixA", "DESKTOP_SHORTCUT=1") == 0,
             wine.msiexec("/i", b["new"], "INSTALLDIR=C:\\TarnixB", "DESKTOP_SHORTCUT=0") == 0]
@@ -149,7 +149,7 @@ def files_of(folder):
 
 @scenario(CHOOSES)
 def chooses(wine, given):
-    b, w, c = wine.built, wine.work, wine.drive_c
+    b, c = wine.built, wine.drive_c
     remembered = lambda: wine.registry_text(KEY, "InstallDir")
     repair = ("REINSTALL=ALL", "REINSTALLMODE=vomus")
     wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixM")
