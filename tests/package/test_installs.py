@@ -171,7 +171,8 @@ def observed(wine, row, observe, check):
     return wine.seen[row.name][check]
 
 
-def installed(wine, row, here, _):
+def installed(wine, row, here, foreign):
+    """A row installed, looked at, started through its shortcut and uninstalled."""
     folder, package_file = row.given().rstrip("\\"), prebuilt(row.package)
     seen = {"status": (wine.msiexec("/i", package_file, *row.properties()), 0)}
     log = wine.logged().encode("latin-1")
@@ -182,15 +183,15 @@ def installed(wine, row, here, _):
     if row.holds == "later":
         (here / "Java" / "bin").mkdir(parents=True)
         shutil.copy(STAND_IN, here / "Java" / "bin" / "Javaw.exe")
-    seen["files"] = ([path.is_file() for path in (here / "tarnix2018.exe", here / "tarnix2018.jar",
-                                                           wine.local(folder + "\\Java\\bin\\Javaw.exe"))], [True] * 3)
+    runtime = wine.local(folder + "\\Java\\bin\\Javaw.exe")
+    seen["files"] = ([path.is_file() for path in (here / "tarnix2018.exe", here / "tarnix2018.jar", runtime)],
+                     [True] * 3)
     if row.package == "awkward":
         seen["runtime"] = (subprocess.run(["diff", "-r", HOME / "linked-runtime", here / "Java"]).returncode, 0)
     entry = wine.entries(package_file)
-    seen["entry"] = ([entry.get(value) for value in ("DisplayName", "Publisher", "DisplayVersion",
-                                                               "InstallLocation", "NoModify", "NoRepair")],
-                               ["Tarnix Cadastro 2018", "Velmora", "1.0.0", folder + "\\", "dword:00000001",
-                                "dword:00000001"])
+    seen["entry"] = ([entry.get(value) for value in ("DisplayName", "Publisher", "DisplayVersion", "InstallLocation",
+                                                     "NoModify", "NoRepair")],
+                     ["Tarnix Cadastro 2018", "Velmora", "1.0.0", folder + "\\", "dword:00000001", "dword:00000001"])
     desktop = list((wine.drive_c / "users").glob("*/Desktop/Tarnix Cadastro 2018.lnk"))
     seen["desktop"] = (len(desktop), int(row.desktop))
     link = next((wine.drive_c / "ProgramData").rglob("Tarnix Cadastro 2018.lnk"), None) or next(
@@ -200,19 +201,19 @@ def installed(wine, row, here, _):
     wine.run(BUILD / "tests" / "shortcut_probe.exe", wine.windows_path(link), "--open", output=answer,
              TARNIX_STAND_IN_RECORD="C:\\package-record.txt")
     seen["shortcut"] = (answer.read_text(encoding="utf-8").replace("\r", ""),
-                               f"target={folder}\\tarnix2018.exe\narguments=\ndirectory={folder}\\\n")
-    for _ in range(100):
+                        f"target={folder}\\tarnix2018.exe\narguments=\ndirectory={folder}\\\n")
+    for _ in range(100):  # the runtime the shell started writes what it was given
         if record.exists() and record.stat().st_size:
             break
         time.sleep(0.1)
-    started = dict(line.split("=", 1) for line in (record.read_bytes().decode("utf-16") if record.exists() else "")
-                   .replace("\r", "").splitlines() if "=" in line)
+    text = record.read_bytes().decode("utf-16").replace("\r", "") if record.exists() else ""
+    started = dict(line.split("=", 1) for line in text.splitlines() if "=" in line)
     seen["started"] = ([started.get("command"), started.get("directory")],
-                               [f'"{folder}\\Java\\bin\\Javaw.exe" -Xmx768m -jar "{folder}"\\tarnix2018.jar', folder])
+                       [f'"{folder}\\Java\\bin\\Javaw.exe" -Xmx768m -jar "{folder}"\\tarnix2018.jar', folder])
     seen["removed"] = (wine.msiexec("/x", package_file), 0)
     if row.holds == "later":
         seen["by hand"] = (sorted(str(path.relative_to(here)) for path in here.rglob("*")),
-                                    ["Java", "Java/bin", "Java/bin/Javaw.exe"])
+                           ["Java", "Java/bin", "Java/bin/Javaw.exe"])
         shutil.rmtree(here)
     seen["leftovers"] = (wine.leftovers(here, map(prebuilt, INSTALLED)), [])
     return seen
