@@ -43,11 +43,6 @@ def same(path, other):
     return path.exists() and path.read_bytes() == other.read_bytes()
 
 
-def observed(checks):
-    """A scenario's rows: the names it checks, in order."""
-    return pytest.mark.parametrize("check", checks)
-
-
 def scenario(checks):
     """A scenario's fixture, run once: its observations by the names of the checks; the machine reset after a
     scenario with any failure, so that it never poisons the next."""
@@ -91,7 +86,7 @@ def upgrade(wine):
     return seen
 
 
-@observed(UPGRADE)
+@pytest.mark.parametrize("check", UPGRADE)
 def test_upgrade_rebuild_and_downgrade(upgrade, check):
     assert upgrade[check]
 
@@ -118,7 +113,7 @@ def given(wine, upgrade):
     return seen
 
 
-@observed(GIVEN)
+@pytest.mark.parametrize("check", GIVEN)
 def test_upgrades_with_and_without_the_folder_and_shortcut_given(given, check):
     assert given[check]
 
@@ -193,7 +188,7 @@ def chooses(wine, given):
     return seen
 
 
-@observed(CHOOSES)
+@pytest.mark.parametrize("check", CHOOSES)
 def test_only_an_install_or_an_upgrade_chooses_the_folder(chooses, check):
     assert chooses[check]
 
@@ -246,7 +241,7 @@ def in_place(wine, chooses):
     return seen
 
 
-@observed(IN_PLACE)
+@pytest.mark.parametrize("check", IN_PLACE)
 def test_what_an_upgrade_in_place_may_keep(in_place, check):
     assert in_place[check]
 
@@ -317,6 +312,6 @@ def races(wine, in_place):
     return seen
 
 
-@observed(RACES)
+@pytest.mark.parametrize("check", RACES)
 def test_what_is_made_in_the_folder_after_it_was_judged_is_never_adopted(races, check):
     assert races[check]
