@@ -20,6 +20,8 @@ sys.path.insert(0, str(ROOT / "packaging"))
 from database import export_table  # noqa: E402  (the product's own reading of a table)
 
 STAND_IN = BUILD / "tests" / "stand_in_runtime.exe"
+# The package's own key, of the machine's 32-bit registry view.
+KEY = "HKLM\\Software\\Velmora\\Tarnix Cadastro 2018"
 # The launch condition that refuses an install for a reason of the folder check's.
 REFUSED = 'Installed OR InstallDirRefusal <> "{}"'
 MANIFEST = "Manifest-Version: 1.0\r\nMain-Class: Main\r\n\r\n"
@@ -197,6 +199,12 @@ class Wine:
                 installer.kill()
                 probe.kill()
 
+    def uninstall(self, packages):
+        """Each of the packages that is installed, uninstalled."""
+        for package_file in packages:
+            if self.entry(package_file, "DisplayName"):
+                self.msiexec("/x", package_file)
+
     def logged(self):
         return self.log.read_bytes().decode("latin-1") if self.log.exists() else ""
 
@@ -311,7 +319,7 @@ class Wine:
                  if path.name.lower() == "velmora"]
         for place in ("users", "ProgramData"):
             left += [str(path) for path in (self.drive_c / place).rglob("Tarnix Cadastro 2018*")]
-        if self.run("reg", "query", "HKLM\\Software\\Velmora\\Tarnix Cadastro 2018", "/reg:32") == 0:
+        if self.run("reg", "query", KEY, "/reg:32") == 0:
             left.append("registry")
         left += ["Programs and Features" for package_file in packages if self.entry(package_file, "DisplayName")]
         return left

@@ -15,12 +15,11 @@ import time
 
 import pytest
 
-from conftest import BUILD, REFUSED, ROOT, STAND_IN, Wine, first_missing, remove, table, work_folder
+from conftest import BUILD, KEY, REFUSED, ROOT, STAND_IN, Wine, first_missing, remove, table, work_folder
 from packages import HOME, prebuilt
 
 PART = os.environ.get("TARNIX_PART")
 DEFAULT = "C:\\Program Files (x86)\\Velmora\\Tarnix Cadastro 2018"
-KEY = "HKLM\\Software\\Velmora\\Tarnix Cadastro 2018"
 INSTALLED = ("old", "awkward", "bare", "lower")
 
 
@@ -30,7 +29,7 @@ class Row:
     folder: str  # as msiexec is given it; ~ the user's profile; DEFAULT: no INSTALLDIR
     package: str = "old"
     holds: str = ""  # what is placed first (archive, Java, a parent, a link=TARGET), or later
-    refusal: str = ""  # KEY[=FOLDER] of the box the install is refused with; empty: it installs
+    refusal: str = ""  # REASON[=FOLDER] of the box the install is refused with; empty: it installs
     locale: str = "C.UTF-8"
     desktop: bool = False
 
@@ -112,18 +111,12 @@ def of_part(part, rows, checks):
 def wine():
     machine = Wine(work_folder(PART or "installs"))
     # What a run that stopped half-way left: a product installed, what its rows made.
-    uninstalled(machine)
+    machine.uninstall(map(prebuilt, INSTALLED))
     for path in [*machine.drive_c.iterdir(), *(machine.drive_c / "Program Files (x86)").iterdir()]:
         if path.name.lower().startswith(("tarnix", "ocupada", "rev", "velmora", "package-record")):
             remove(path) if path.is_dir() or path.is_symlink() else path.unlink()
     machine.seen = {}
     return machine
-
-
-def uninstalled(wine, names=INSTALLED):
-    for name in names:
-        if wine.entry(prebuilt(name), "DisplayName"):
-            wine.msiexec("/x", prebuilt(name))
 
 
 def make_locale(name):
@@ -161,7 +154,7 @@ def observed(wine, row, observe, check):
         except Exception as failure:
             wine.seen[row.name] = failure
         finally:
-            uninstalled(wine, [row.package])  # the one package a row installs
+            wine.uninstall([prebuilt(row.package)])  # the one package a row installs
             for path in (made, here and here.parent if row.holds.startswith("link=") else None):
                 path and remove(path)
             if row.holds.startswith("link=Tarnix"):

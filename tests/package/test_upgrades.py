@@ -11,10 +11,9 @@ import shutil
 
 import pytest
 
-from conftest import STAND_IN, Wine, property_of, remove, work_folder
+from conftest import KEY, STAND_IN, Wine, property_of, remove, work_folder
 from packages import HOME, prebuilt
 
-KEY = "HKLM\\Software\\Velmora\\Tarnix Cadastro 2018"
 DEFAULT = "Program Files (x86)/Velmora/Tarnix Cadastro 2018"
 LEFT_BY_A_STOPPED_RUN = ["Program Files (x86)/Velmora", "TarnixA", "TarnixB", "TarnixM", "Outra", "OutraPasta",
                          "Existente", "TarnixUp", "TarnixMovida", "Ocupada Outra", "TarnixManual", "Forjada",
@@ -23,9 +22,7 @@ LEFT_BY_A_STOPPED_RUN = ["Program Files (x86)/Velmora", "TarnixA", "TarnixB", "T
 
 def reset(machine):
     """The machine as a scenario expects it: nothing of ours installed, made or remembered."""
-    for package_file in machine.built.values():
-        if machine.entry(package_file, "DisplayName"):
-            machine.msiexec("/x", package_file)
+    machine.uninstall(machine.built.values())
     for leftover in LEFT_BY_A_STOPPED_RUN:
         remove(machine.drive_c / leftover)
     machine.run("reg", "delete", KEY, "/f", "/reg:32")
@@ -86,10 +83,6 @@ def upgrade(wine):
     return seen
 
 
-@pytest.mark.parametrize("check", UPGRADE)
-def test_upgrade_rebuild_and_downgrade(upgrade, check):
-    assert upgrade[check]
-
 
 GIVEN = ["1.0.0 installs in C:\\TarnixA with a desktop shortcut",
          "1.1.0 given C:\\TarnixB and DESKTOP_SHORTCUT=0 installs over it",
@@ -112,10 +105,6 @@ def given(wine, upgrade):
     seen += [wine.msiexec("/x", b["new"]) == 0 and wine.leftovers(c / "TarnixB", b.values()) == []]
     return seen
 
-
-@pytest.mark.parametrize("check", GIVEN)
-def test_upgrades_with_and_without_the_folder_and_shortcut_given(given, check):
-    assert given[check]
 
 
 CHOOSES = ["a repair given another INSTALLDIR writes nothing there and keeps the remembered folder",
@@ -188,10 +177,6 @@ def chooses(wine, given):
     return seen
 
 
-@pytest.mark.parametrize("check", CHOOSES)
-def test_only_an_install_or_an_upgrade_chooses_the_folder(chooses, check):
-    assert chooses[check]
-
 
 IN_PLACE = ["an upgrade keeps a runtime placed by hand in its folder",
             "an upgrade in place beside a hard-linked DLL is refused, nothing of 1.1.0 installed",
@@ -241,10 +226,6 @@ def in_place(wine, chooses):
     return seen
 
 
-@pytest.mark.parametrize("check", IN_PLACE)
-def test_what_an_upgrade_in_place_may_keep(in_place, check):
-    assert in_place[check]
-
 
 RACES = ["a first install whose folder gets a DLL after the check fails, adopting nothing",
          "an upgrade whose folder is made again with a DLL while the old version is away fails",
@@ -284,9 +265,7 @@ def races(wine, in_place):
     # is that nothing of 1.1.0 was put beside the DLL.
     seen += [wine.entry(b["new"], "DisplayName") == "" and not (gap / "tarnix2018.exe").exists()
              and not (gap / "Java/bin/Javaw.exe").exists()]
-    for package_file in (b["old"], b["new"]):
-        if wine.entry(package_file, "DisplayName"):
-            wine.msiexec("/x", package_file)
+    wine.uninstall([b["old"], b["new"]])
     shutil.rmtree(gap, ignore_errors=True)
     # A link put at INSTALLDIR once it is accepted: nothing made or locked through it.
     junction, target = c / "TarnixJuncao", foreign(c / "TarnixAlvo")
@@ -312,6 +291,15 @@ def races(wine, in_place):
     return seen
 
 
-@pytest.mark.parametrize("check", RACES)
-def test_what_is_made_in_the_folder_after_it_was_judged_is_never_adopted(races, check):
-    assert races[check]
+# Every scenario's rows, in order: the scenario's fixture, what it shows, its checks.
+SCENARIOS = [("upgrade", "upgrade, rebuild and downgrade", UPGRADE),
+             ("given", "upgrades with and without the folder and shortcut given", GIVEN),
+             ("chooses", "only an install or an upgrade chooses the folder", CHOOSES),
+             ("in_place", "what an upgrade in place may keep", IN_PLACE),
+             ("races", "what is made in the folder after it was judged is never adopted", RACES)]
+
+
+@pytest.mark.parametrize("scenario, check", [pytest.param(fixture, check, id=f"{shows}: {check}")
+                                             for fixture, shows, checks in SCENARIOS for check in checks])
+def test_scenario(request, scenario, check):
+    assert request.getfixturevalue(scenario)[check]
