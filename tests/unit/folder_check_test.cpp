@@ -292,6 +292,7 @@ struct TextCase {
     const char* Name;
     const wchar_t* Text;
     Refusal Expected;
+    const wchar_t* At = nullptr; // the folder the refusal names, where the row pins it
 };
 TABLE_CASE_PRINTER(TextCase)
 
@@ -372,7 +373,8 @@ const TextCase JudgeCases[] = {
     {"DriveRoot", L"C:\\", Refusal::Root},
     // A failure to open that is no absence (here a link to itself; access
     // denied alike) is never taken for a folder still to be made.
-    {"BelowAFolderThatCannotBeOpened", L"D:\\laco\\Tarnix", Refusal::Unverifiable},
+    {"BelowAFolderThatCannotBeOpened", L"D:\\laco\\Tarnix", Refusal::Unverifiable,
+     L"D:\\laco\\Tarnix"},
 };
 
 class JudgeTest : public testing::TestWithParam<TextCase> {};
@@ -380,6 +382,9 @@ class JudgeTest : public testing::TestWithParam<TextCase> {};
 TEST_P(JudgeTest, JudgesTheFolderAsWindowsWillCreateIt) {
     const Judgement judgement = JudgedHere(GetParam().Text);
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(GetParam().Expected));
+    if (GetParam().At != nullptr) {
+        EXPECT_EQ(judgement.Result.Folder, GetParam().At);
+    }
     if (GetParam().Expected == Refusal::None && !judgement.Folder.IsNetwork()) {
         // No link on the way: it leads where it is.
         EXPECT_EQ(judgement.Resolved, judgement.Folder);
