@@ -36,20 +36,15 @@ constexpr ACCESS_MASK ChangesALink = Dangerous | FILE_WRITE_DATA | FILE_WRITE_AT
 // A device Windows finds in every folder, whatever the extension.
 bool IsDeviceName(const std::wstring& name) {
     std::wstring base = name.substr(0, name.find(L'.'));
-    while (!base.empty() && base.back() == L' ') {
-        base.pop_back();
-    }
+    base.erase(base.find_last_not_of(L' ') + 1); // spaces before the extension
     for (wchar_t& c : base) {
         c = static_cast<wchar_t>(towupper(c));
     }
-    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL") {
-        return true;
-    }
+    // A port's number is a digit, or a superscript one, two or three.
     const bool port =
-        base.size() == 4 && (base.rfind(L"COM", 0) == 0 || base.rfind(L"LPT", 0) == 0);
-    const wchar_t digit = port ? base[3] : L'\0';
-    return (digit >= L'0' && digit <= L'9') || digit == L'\u00b9' || digit == L'\u00b2' ||
-           digit == L'\u00b3';
+        base.size() == 4 && (base.rfind(L"COM", 0) == 0 || base.rfind(L"LPT", 0) == 0) &&
+        std::wstring_view(L"0123456789\u00b9\u00b2\u00b3").find(base[3]) != std::wstring_view::npos;
+    return port || base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL";
 }
 
 bool HasReservedCharacter(const std::wstring& name) {

@@ -99,13 +99,12 @@ UniqueHandle OpenToken() {
 }
 
 std::wstring TokenAccount(HANDLE token) {
+    // Room for the largest SID there is.
+    alignas(TOKEN_USER) unsigned char buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
     DWORD bytes = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &bytes);
-    std::vector<unsigned char> buffer(bytes);
-    const std::wstring sid =
-        bytes == 0 || !GetTokenInformation(token, TokenUser, buffer.data(), bytes, &bytes)
-            ? L""
-            : SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
+    const std::wstring sid = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &bytes)
+                                 ? SidText(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid)
+                                 : L"";
     if (sid.empty()) {
         throw std::runtime_error("the installing account is unknown");
     }
