@@ -77,6 +77,11 @@ bool Trusted(const std::wstring& sid, const std::vector<std::wstring>& trusted) 
 
 // The longest path a Win32 call takes, NUL included.
 constexpr std::size_t LongestWin32Path = 32767;
+// The longest path Windows Installer handles (it is not long-path aware),
+// without the final NUL.
+constexpr std::size_t LongestInstallerPath = 259;
+// The longest folder CreateDirectory makes: room is left for an 8.3 name.
+constexpr std::size_t LongestCreatedFolder = 248;
 
 // What an untrusted trustee may not do to path: own it (its owner may
 // always rewrite its permissions), hold any of Here on it, or pass any of

@@ -33,12 +33,6 @@ struct FolderOnTheWay {
 // that no call is given a text Windows would reshape or not take.
 Refusal FormRefusal(const std::wstring& text);
 
-// The longest path Windows Installer handles (it is not long-path aware),
-// without the final NUL.
-constexpr std::size_t LongestInstallerPath = 259;
-// The longest folder CreateDirectory makes: room is left for an 8.3 name.
-constexpr std::size_t LongestCreatedFolder = 248;
-
 Verdict ProtectedRefusal(const FolderPath& path, const std::vector<ProtectedFolder>& folders);
 
 // The folders on the way, judged for the trusted (SIDs as text);
