@@ -54,6 +54,12 @@ def first_missing(path):
     return path
 
 
+def plant_dll(folder):
+    """A DLL the runtime would load, planted in the folder's Java\\bin."""
+    (folder / "Java" / "bin").mkdir(parents=True, exist_ok=True)
+    shutil.copy(STAND_IN, folder / "Java" / "bin" / "jli.dll")
+
+
 def work_folder(part):
     """A part's own work folder below the build, emptied of an earlier run."""
     work = BUILD / f"package-test-{part}"
@@ -289,14 +295,9 @@ class Wine:
         """Whether a first install into C:\\TarnixCorrida, whose folder gets a
         DLL once the check accepted it, failed adopting nothing."""
         race = self.drive_c / "TarnixCorrida"
-
-        def plant():
-            (race / "Java" / "bin").mkdir(parents=True, exist_ok=True)
-            shutil.copy(STAND_IN, race / "Java" / "bin" / "jli.dll")
-
         try:
-            planted, status = self.raced(lambda: shutil.rmtree(race, ignore_errors=True), lambda: True, plant,
-                                         "/i", package_file, "INSTALLDIR=C:\\TarnixCorrida")
+            planted, status = self.raced(lambda: shutil.rmtree(race, ignore_errors=True), lambda: True,
+                                         lambda: plant_dll(race), "/i", package_file, "INSTALLDIR=C:\\TarnixCorrida")
             return (planted == "inside" and status != 0
                     and "MakeInstallFolder: refused (appeared): C:\\TarnixCorrida" in self.logged()
                     and self.entry(package_file, "DisplayName") == ""

@@ -221,7 +221,7 @@ def test_install(wine, row, check):
 def refused(wine, row, here, foreign):
     missing, package_file = here and first_missing(here), prebuilt(row.package)
     reason, _, at_fault = row.refusal.partition("=")
-    worded_box = {row[0]: row[1] for row in table(prebuilt("old"), "LaunchCondition")}.get(REFUSED.format(reason))
+    worded_box = dict(table(package_file, "LaunchCondition"))[REFUSED.format(reason)]
     # Wine gives a folder of mode 0777 to Everyone, the trustee at fault.
     for name, value in (("InstallDirRefusalFolder", at_fault), ("InstallDirRefusalTrustee", "S-1-1-0"),
                         ("ProgramFilesFolder", "C:\\Program Files (x86)\\")):

@@ -11,7 +11,7 @@ import shutil
 
 import pytest
 
-from conftest import KEY, STAND_IN, Wine, property_of, remove, work_folder
+from conftest import KEY, STAND_IN, Wine, plant_dll, property_of, remove, work_folder
 from packages import HOME, prebuilt
 
 DEFAULT = "Program Files (x86)/Velmora/Tarnix Cadastro 2018"
@@ -83,7 +83,6 @@ def upgrade(wine):
     return seen
 
 
-
 GIVEN = ["1.0.0 installs in C:\\TarnixA with a desktop shortcut",
          "1.1.0 given C:\\TarnixB and DESKTOP_SHORTCUT=0 installs over it",
          "one product, 1.1.0, in C:\\TarnixB, nothing of ours left in C:\\TarnixA, no desktop shortcut",
@@ -104,7 +103,6 @@ def given(wine, upgrade):
     seen += [wine.msiexec("/i", b["new"]) == 0 and same(c / "TarnixB" / "tarnix2018.jar", HOME / "new.jar") and desktop()]
     seen += [wine.msiexec("/x", b["new"]) == 0 and wine.leftovers(c / "TarnixB", b.values()) == []]
     return seen
-
 
 
 CHOOSES = ["a repair given another INSTALLDIR writes nothing there and keeps the remembered folder",
@@ -177,7 +175,6 @@ def chooses(wine, given):
     return seen
 
 
-
 IN_PLACE = ["an upgrade keeps a runtime placed by hand in its folder",
             "an upgrade in place beside a hard-linked DLL is refused, nothing of 1.1.0 installed",
             "an upgrade in place beside a Java folder others may change is refused, nothing of 1.1.0 installed",
@@ -226,7 +223,6 @@ def in_place(wine, chooses):
     return seen
 
 
-
 RACES = ["a first install whose folder gets a DLL after the check fails, adopting nothing",
          "an upgrade whose folder is made again with a DLL while the old version is away fails",
          "and nothing of 1.1.0 is installed beside the DLL",
@@ -251,10 +247,6 @@ def races(wine, in_place):
     seen = [wine.first_install_race(b["old"])]
     gap = c / "TarnixLacuna"
     wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixLacuna")
-
-    def plant_dll(folder):
-        (folder / "Java" / "bin").mkdir(parents=True, exist_ok=True)
-        shutil.copy(STAND_IN, folder / "Java" / "bin" / "jli.dll")
 
     planted, status = wine.raced(lambda: (gap / "Java/bin/jli.dll").unlink(missing_ok=True), lambda: not gap.exists(),
                                  lambda: plant_dll(gap), "/i", b["new"])
