@@ -132,6 +132,11 @@ def table(package_file, name):
     return export_table(package_file, name)[1]
 
 
+def extracted(package_file, stream):
+    """A stream of the package, as its bytes."""
+    return subprocess.run(["msiinfo", "extract", package_file, stream], capture_output=True, check=True).stdout
+
+
 def property_of(package_file, name):
     """A value of the package's Property table; None where it has none."""
     return next((row[1] for row in table(package_file, "Property") if row[0] == name), None)

@@ -7,7 +7,8 @@ import time
 
 import pytest
 
-from conftest import BUILD, ROOT, Wine, archive, certificate, command, environment, work_folder, wrappers
+from conftest import (BUILD, ROOT, Wine, archive, certificate, command, environment, extracted, work_folder,
+                      wrappers)
 
 # Where the package installs on 64-bit Windows, in the part's Wine prefix.
 INSTALLED = pathlib.Path("drive_c/Program Files (x86)/Velmora/Tarnix Cadastro 2018/tarnix2018.exe")
@@ -74,9 +75,7 @@ def test_the_launcher_it_installs_is_signed_and_time_stamped_too(signed):
 
 def test_the_custom_action_it_carries_is_signed_and_time_stamped_too(signed):
     work = signed[0]
-    action = subprocess.run(["msiinfo", "extract", work / "signed" / "tarnix2018-1.0.0.msi", "Binary.FolderCheck"],
-                            capture_output=True, check=True, cwd=work).stdout
-    (work / "folder_check.dll").write_bytes(action)
+    (work / "folder_check.dll").write_bytes(extracted(work / "signed" / "tarnix2018-1.0.0.msi", "Binary.FolderCheck"))
     assert "Timestamp Server Signature verification: ok" in verified(work, work / "folder_check.dll").splitlines()
 
 

@@ -8,7 +8,7 @@ import subprocess
 
 import pytest
 
-from conftest import REFUSED, ROOT, listed, property_of, table, work_folder
+from conftest import REFUSED, ROOT, extracted, listed, property_of, table, work_folder
 from database import long_name
 from packages import HOME, prebuilt
 
@@ -25,10 +25,6 @@ def msi():
     work folder.)"""
     os.chdir(work_folder("tables"))
     return {name: prebuilt(name) for name in ("old", "awkward", "lower", "own-icon")}
-
-
-def extracted(package_file, stream):
-    return subprocess.run(["msiinfo", "extract", package_file, stream], capture_output=True, check=True).stdout
 
 
 def test_the_package_carries_the_neutral_icon_unless_given_one(msi):
