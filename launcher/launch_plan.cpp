@@ -19,20 +19,24 @@ std::optional<AnsiString> ReadJavaHome(TRegistry& reader) {
 }
 
 // A text the code page cannot hold exactly would name another file, which
-// may be anyone's: nothing is started, and the box says why.
-LaunchPlan RefusedPlan() {
-    return {{}, {}, ERROR_NO_UNICODE_TRANSLATION};
+// may be anyone's, and so would a current directory that cannot be read:
+// nothing is started, and the box says why.
+LaunchPlan RefusedPlan(DWORD code = ERROR_NO_UNICODE_TRANSLATION) {
+    return {{}, {}, code};
 }
 
 // The runtime part completed with the archive from the current directory,
 // which is also the child's working directory.
-LaunchPlan PlanInCurrentDirectory(const AnsiString& runtimePart) {
-    const UnicodeString directory = CurrentDirectory();
+LaunchPlan PlanInCurrentDirectory(const AnsiString& runtimePart, DirectoryCall read) {
+    const std::optional<UnicodeString> directory = CurrentDirectory(read);
+    if (!directory) {
+        return RefusedPlan(GetLastError());
+    }
     // A root keeps its backslash as the working directory, but not inside the
     // quotes: "C:\" would read as an escaped quote to the child's splitter.
     const std::optional<AnsiString> archiveFolder =
-        ToNarrowExact(WithoutTrailingBackslash(directory));
-    const std::optional<AnsiString> workingDirectory = ToNarrowExact(directory);
+        ToNarrowExact(WithoutTrailingBackslash(*directory));
+    const std::optional<AnsiString> workingDirectory = ToNarrowExact(*directory);
     if (!archiveFolder || !workingDirectory) {
         return RefusedPlan();
     }
@@ -56,12 +60,17 @@ RegistryReaders CreateRegistryReaders() {
     return readers;
 }
 
-RuntimePlan BuildRuntimePlan(RegistryReaders& readers) {
-    const UnicodeString directory = CurrentDirectory();
-    const std::optional<AnsiString> narrowDirectory = ToNarrowExact(directory);
+RuntimePlan BuildRuntimePlan(RegistryReaders& readers, DirectoryCall read) {
+    const std::optional<UnicodeString> directory = CurrentDirectory(read);
+    if (!directory) {
+        const DWORD error = GetLastError();
+        ReleaseReaders(readers);
+        return {LaunchRoute::InstalledRuntime, RefusedPlan(error)};
+    }
+    const std::optional<AnsiString> narrowDirectory = ToNarrowExact(*directory);
     if (!narrowDirectory) {
         // The route as the folder really is; the plan refuses either way.
-        if (FolderExists(directory + ToWide(RuntimeFolderSuffix))) {
+        if (FolderExists(*directory + ToWide(RuntimeFolderSuffix))) {
             return {LaunchRoute::PrivateRuntime, RefusedPlan()};
         }
         ReleaseReaders(readers);
@@ -71,7 +80,7 @@ RuntimePlan BuildRuntimePlan(RegistryReaders& readers) {
     AppendFormatNarrow(runtimeFolder, RuntimeFolderSuffix);
     if (FolderExists(ToWide(runtimeFolder))) {
         return {LaunchRoute::PrivateRuntime,
-                PlanInCurrentDirectory(FormatNarrow(RuntimeCommandFormat, runtimeFolder.c_str()))};
+                PlanInCurrentDirectory(FormatNarrow(RuntimeCommandFormat, runtimeFolder.c_str()), read)};
     }
 
     const std::optional<AnsiString> javaHome = FindJavaHome(readers);
@@ -81,7 +90,8 @@ RuntimePlan BuildRuntimePlan(RegistryReaders& readers) {
         // of the drive, where anyone may plant a program: start nothing.
         result.Plan = {{}, *narrowDirectory};
     } else if (javaHome) {
-        result.Plan = PlanInCurrentDirectory(FormatNarrow(RuntimeCommandFormat, javaHome->c_str()));
+        result.Plan =
+            PlanInCurrentDirectory(FormatNarrow(RuntimeCommandFormat, javaHome->c_str()), read);
     }
     ReleaseReaders(readers);
     return result;

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "registry/registry.h"
+#include "text/file_system.h"
 #include "text/text_types.h"
 
 // What the child is: its whole command line and its working directory; or,
@@ -36,8 +37,9 @@ struct RuntimePlan {
 };
 
 // The plan for a start without argument: the private runtime below the
-// current directory when its folder exists, else the installed one.
-RuntimePlan BuildRuntimePlan(RegistryReaders& readers);
+// current directory when its folder exists, else the installed one; a
+// current directory that cannot be read (read) starts nothing.
+RuntimePlan BuildRuntimePlan(RegistryReaders& readers, DirectoryCall read = GetCurrentDirectoryW);
 
 // The plan for the installed system's own runtime and archive.
 LaunchPlan BuildSisPlan();

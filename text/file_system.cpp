@@ -4,10 +4,14 @@
 
 #include "text/grown_text.h"
 
-UnicodeString CurrentDirectory() {
+std::optional<UnicodeString> CurrentDirectory(DirectoryCall read) {
     // Read whole, as often as the directory keeps growing in between.
-    return GrownText([](wchar_t* buffer, DWORD size) { return GetCurrentDirectoryW(size, buffer); })
-        .value_or(UnicodeString());
+    std::optional<UnicodeString> directory =
+        GrownText([read](wchar_t* buffer, DWORD size) { return read(size, buffer); });
+    if (!directory && GetLastError() == ERROR_SUCCESS) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER); // it kept growing
+    }
+    return directory;
 }
 
 bool FolderExists(const UnicodeString& path) {

@@ -6,18 +6,20 @@ std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
                                            const std::wstring& verification) {
     const Verdict& verdict = judgement.Result;
     const bool accepted = !verdict;
+    // Only a refusal with a launch condition of its own may stand in for
+    // acceptance: any other stops the install at the closing condition.
+    const bool shown =
+        RefusalTexts[static_cast<std::size_t>(verdict.Reason)].Where == Said::LaunchCondition;
     std::vector<PropertyValue> properties = {
-        // The folder whose parent the inherits box says to secure first.
-        {L"InstallDirParent", judgement.Folder.Parent().Text()},
         {L"InstallDirRefusal", RefusalName(verdict.Reason)},
+        {L"InstallDirRefusalShown", shown ? L"1" : L""},
         {L"InstallDirRefusalFolder", verdict.Folder},
         {L"InstallDirRefusalTrustee", verdict.Trustee},
     };
     if (accepted) {
-        // The data of the deferred actions that make the folder, undo that,
-        // and look at it again.
-        for (const wchar_t* action :
-             {L"MakeInstallFolder", L"MakeInstallFolderRollback", L"VerifyInstallFolder"}) {
+        // The data of the deferred actions that make the folder and look at
+        // it again.
+        for (const wchar_t* action : {L"MakeInstallFolder", L"VerifyInstallFolder"}) {
             properties.push_back({action, verification});
         }
         properties.push_back({L"INSTALLDIR", judgement.Folder.WithBackslash()});

@@ -17,7 +17,9 @@ struct PropertyValue {
 constexpr wchar_t NetworkFolderMark[] = L"network";
 
 // The properties a judgement sets, the second look's data among them;
-// InstallDirAccepted is 1 only where the folder was accepted.
+// InstallDirAccepted is 1 only where the folder was accepted, and
+// InstallDirRefusalShown only where a launch condition of its own shows the
+// refusal.
 std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
                                            const std::wstring& verification);
 

@@ -1,6 +1,7 @@
 // The package's custom actions on the installation folder: the check before
 // LaunchConditions, the maintenance run's folder, and, as SYSTEM, the
-// folder's making (and its rollback) and a second look before the first file.
+// folder's making (and its rollback), a second look before the first file,
+// and the made folders' removal.
 #include <windows.h>
 
 #include <msi.h>
@@ -18,6 +19,7 @@
 #include "packaging/folder_check/local_text.h"
 #include "packaging/folder_check/machine.h"
 #include "packaging/folder_check/made_folder.h"
+#include "packaging/folder_check/made_record.h"
 
 namespace {
 
@@ -174,6 +176,20 @@ extern "C" __declspec(dllexport) UINT __stdcall KeepInstalledFolder(MSIHANDLE in
     });
 }
 
+// Takes away the recorded folders that chosen() picks, deepest first: each
+// only where it is still the folder made, and empty. Their records go
+// whatever stays: a folder left is left as it is.
+void TakeAwayMadeFolders(MSIHANDLE install, const wchar_t* action,
+                         const std::function<bool(const MadeRecord&)>& chosen) {
+    for (const MadeRecord& record : ReadMadeRecords()) {
+        if (chosen(record)) {
+            Log(install, std::wstring(action) + (RemoveMadeFolder(record) ? L": removed " : L": left ") +
+                             record.Path.Text());
+            ForgetMadeRecord(record.Path);
+        }
+    }
+}
+
 // As SYSTEM, before CreateFolders writes the lock: makes the folder and every
 // missing one above it with CreateDirectoryW, which fails where anything
 // appeared since the check, so that nothing another account put there is
@@ -209,52 +225,56 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE inst
             Log(install, L"MakeInstallFolder: kept " + folder.WithBackslash());
             return ERROR_SUCCESS;
         }
-        // INSTALLDIR with the lock's descriptor, Administrators its owner;
-        // those above it inherit from theirs, as judged.
+        // Each with the lock's descriptor, Administrators its owner,
+        // protected: nothing a folder above passes down reaches it.
         const LocalPointer<void> lock = DescriptorFromText(verification->Descriptor);
         if (!lock) {
             throw std::runtime_error("the lock's descriptor cannot be read");
         }
         SECURITY_ATTRIBUTES locked{sizeof locked, lock.get(), FALSE};
+        const std::wstring product = Property(install, L"ProductCode");
         for (const FolderPath& path : folders) {
-            if (!CreateDirectoryW(path.Text().c_str(), path == folder ? &locked : nullptr)) {
+            if (!CreateDirectoryW(path.Text().c_str(), &locked)) {
                 const DWORD error = GetLastError();
                 Log(install, L"MakeInstallFolder: " + path.Text() + L" could not be made, error " +
                                  std::to_wstring(error));
                 return Refused(install, L"MakeInstallFolder", folder,
                                {Refusal::Appeared, path.Text()});
             }
+            // Recorded as what it is, so that only this folder is ever taken away.
+            const UniqueHandle made = OwnedFile(OpenWithCreateFile(
+                path.Text(), FILE_READ_ATTRIBUTES,
+                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
+            const std::wstring identity = made ? IdentityOf(made.get()) : L"";
+            if (identity.empty()) {
+                throw std::runtime_error("a made folder cannot be told");
+            }
+            KeepMadeRecord({path, identity, product});
             Log(install, L"MakeInstallFolder: made " + path.Text());
         }
         return ERROR_SUCCESS;
     });
 }
 
-// Its rollback: the folders it would make, deepest first, each removed
-// only when empty and no link.
+// Its rollback: what this install's make action made, and only that.
 extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolderRollback(MSIHANDLE install) {
     // A rollback goes on whatever fails here.
     Guarded(install, L"MakeInstallFolderRollback", [install]() -> UINT {
-        // Nothing to undo where nothing was scheduled.
-        const std::optional<Verification> verification =
-            Property(install, L"CustomActionData").empty()
-                ? std::nullopt
-                : DataOf(install, L"MakeInstallFolderRollback");
-        if (!verification) {
-            return ERROR_SUCCESS;
-        }
-        const std::vector<FolderPath> folders = FoldersToMake(*verification);
-        for (auto path = folders.rbegin(); path != folders.rend(); ++path) {
-            const DWORD attributes = GetFileAttributesW(path->Text().c_str());
-            if (attributes != INVALID_FILE_ATTRIBUTES &&
-                (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
-                RemoveDirectoryW(path->Text().c_str())) {
-                Log(install, L"MakeInstallFolderRollback: removed " + path->Text());
-            }
-        }
+        const std::wstring product = Property(install, L"ProductCode");
+        TakeAwayMadeFolders(install, L"MakeInstallFolderRollback",
+                            [&product](const MadeRecord& record) { return record.Product == product; });
         return ERROR_SUCCESS;
     });
     return ERROR_SUCCESS;
+}
+
+// As SYSTEM, once a removal has succeeded: the folders the make actions
+// made (INSTALLDIR and those above it) that are left empty.
+extern "C" __declspec(dllexport) UINT __stdcall RemoveMadeFolders(MSIHANDLE install) {
+    return Guarded(install, L"RemoveMadeFolders", [install]() -> UINT {
+        TakeAwayMadeFolders(install, L"RemoveMadeFolders", [](const MadeRecord&) { return true; });
+        return ERROR_SUCCESS;
+    });
 }
 
 extern "C" __declspec(dllexport) UINT __stdcall VerifyInstallFolder(MSIHANDLE install) {
@@ -267,7 +287,7 @@ extern "C" __declspec(dllexport) UINT __stdcall VerifyInstallFolder(MSIHANDLE in
         Verdict verdict = InPlaceRefusal(install, L"VerifyInstallFolder", *verification, trusted);
         if (!verdict) {
             // The folder itself and every one above it, once more.
-            verdict = WayRefusal(WayDownTo(verification->Folder), trusted, false);
+            verdict = WayRefusal(WayDownTo(verification->Folder), trusted);
         }
         if (!verdict) {
             Log(install, L"VerifyInstallFolder: verified " + verification->Folder.WithBackslash());

@@ -84,11 +84,9 @@ constexpr std::size_t LongestInstallerPath = 259;
 constexpr std::size_t LongestCreatedFolder = 248;
 
 // What an untrusted trustee may not do to path: own it (its owner may
-// always rewrite its permissions), hold any of Here on it, or pass any of
-// PassedDown to the folders made below it.
+// always rewrite its permissions), or hold any of Here on it.
 struct Forbidden {
     unsigned long Here;
-    unsigned long PassedDown = 0;
     Refusal Owned = Refusal::Owner;
     Refusal Granted = Refusal::Writable;
 };
@@ -107,10 +105,9 @@ Verdict Untrusted(const std::wstring& path, const std::optional<std::wstring>& s
             continue;
         }
         if (grant.AppliesHere && (grant.Rights & forbidden.Here) != 0) {
-            return {forbidden.Granted, path, grant.Trustee};
-        }
-        if (grant.ToNewSubfolders && (grant.Rights & forbidden.PassedDown) != 0) {
-            return {Refusal::Inherits, path, grant.Trustee};
+            // Said apart: no command that removes a grant removes an inherited one.
+            const bool inherited = grant.Inherited && forbidden.Granted == Refusal::Writable;
+            return {inherited ? Refusal::Inherited : forbidden.Granted, path, grant.Trustee};
         }
     }
     return {};
@@ -254,11 +251,8 @@ Verdict Existing(const Context& c) {
 // Every folder on the way as given, links judged by their own descriptors
 // too; then, where links lead elsewhere, every folder on the way there.
 Verdict Way(const Context& c) {
-    const FolderFacts& facts = c.Facts;
-    const bool createsFolders =
-        facts.Nearest != facts.Folder && facts.Nearest != facts.Folder.Parent();
-    for (const auto* way : {&facts.Way, &facts.WayToWhereItLeads}) {
-        if (Verdict verdict = WayRefusal(*way, c.Machine.Trusted, createsFolders)) {
+    for (const auto* way : {&c.Facts.Way, &c.Facts.WayToWhereItLeads}) {
+        if (Verdict verdict = WayRefusal(*way, c.Machine.Trusted)) {
             return verdict;
         }
     }
@@ -294,7 +288,7 @@ std::optional<DescriptorReading> ReadDescriptor(void* descriptor) {
     DescriptorReading reading{SidText(owner), {}};
     // A null access list is everyone with every right.
     if (!present || dacl == nullptr) {
-        reading.Grants.push_back({L"S-1-1-0", FILE_ALL_ACCESS, true, true});
+        reading.Grants.push_back({L"S-1-1-0", FILE_ALL_ACCESS, true, false});
         return reading;
     }
     GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
@@ -318,7 +312,7 @@ std::optional<DescriptorReading> ReadDescriptor(void* descriptor) {
         MapGenericMask(&rights, &mapping);
         reading.Grants.push_back({SidText(AllowedTrustee(header)), rights,
                                   (header->AceFlags & INHERIT_ONLY_ACE) == 0,
-                                  (header->AceFlags & CONTAINER_INHERIT_ACE) != 0});
+                                  (header->AceFlags & INHERITED_ACE) != 0});
     }
     return reading;
 }
@@ -395,22 +389,18 @@ Verdict DescriptorRefusal(const std::wstring& path, const std::optional<std::wst
     return Untrusted(path, sddl, trusted, {rights});
 }
 
-Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std::wstring>& trusted,
-                   bool createsFolders) {
-    for (size_t i = 0; i < way.size(); ++i) {
-        const FolderOnTheWay& folder = way[i];
+Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std::wstring>& trusted) {
+    for (const FolderOnTheWay& folder : way) {
         const std::wstring& path = folder.Path.Text();
         // Who may change where a link leads: its owner, and what it grants.
-        const Forbidden link = {ChangesALink, 0, Refusal::Reparse, Refusal::Reparse};
+        const Forbidden link = {ChangesALink, Refusal::Reparse, Refusal::Reparse};
         if (Verdict verdict =
                 folder.ReparsePoint ? Untrusted(path, folder.LinkSddl, trusted, link) : Verdict{}) {
             return verdict;
         }
         const bool root = folder.VolumeRoot || folder.Path.IsRoot();
-        const bool last = i + 1 == way.size();
-        if (Verdict verdict = Untrusted(
-                path, folder.Sddl, trusted,
-                {root ? DangerousOnARoot : Dangerous, last && createsFolders ? Dangerous : 0})) {
+        if (Verdict verdict =
+                Untrusted(path, folder.Sddl, trusted, {root ? DangerousOnARoot : Dangerous})) {
             return verdict;
         }
     }

@@ -35,11 +35,10 @@ Refusal FormRefusal(const std::wstring& text);
 
 Verdict ProtectedRefusal(const FolderPath& path, const std::vector<ProtectedFolder>& folders);
 
-// The folders on the way, judged for the trusted (SIDs as text);
-// createsFolders: the installer makes folders below the last. A root (a
-// drive's, or a mounted volume's) cannot be deleted or renamed.
-Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std::wstring>& trusted,
-                   bool createsFolders);
+// The folders on the way, judged for the trusted (SIDs as text). A root (a
+// drive's, or a mounted volume's) cannot be deleted or renamed. What they
+// pass down is moot: every folder the package makes is made protected.
+Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std::wstring>& trusted);
 
 // Refused when path's descriptor (as text) has an untrusted owner or lets
 // an untrusted trustee hold any of rights on it; unverifiable when unreadable.
@@ -50,8 +49,8 @@ Verdict DescriptorRefusal(const std::wstring& path, const std::optional<std::wst
 struct Grant {
     std::wstring Trustee; // a SID as text
     unsigned long Rights;
-    bool AppliesHere;     // not inherit-only
-    bool ToNewSubfolders; // container-inherit
+    bool AppliesHere; // not inherit-only
+    bool Inherited;   // from the folder above: only protecting this one removes it
 };
 
 struct DescriptorReading {

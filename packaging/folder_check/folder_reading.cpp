@@ -42,16 +42,6 @@ std::optional<std::wstring> FolderSddl(const FolderPath& path) {
     return ReadFacts(path.Text(), FILE_FLAG_BACKUP_SEMANTICS, OpenWithCreateFile).Sddl;
 }
 
-// The volume a path lies on: a volume mounted in a folder is that folder.
-FolderPath VolumePath(const FolderPath& path) {
-    std::wstring volume(path.Text().size() + 2, L'\0');
-    if (!GetVolumePathNameW(path.Text().c_str(), volume.data(),
-                            static_cast<DWORD>(volume.size()))) {
-        return path.Root();
-    }
-    return volume.c_str();
-}
-
 // A volume's drive type and flags; no flags where they cannot be read.
 VolumeFacts ReadVolume(const FolderPath& volume) {
     DWORD flags = 0;
@@ -158,11 +148,13 @@ std::optional<FolderPath> FinalPath(const FolderPath& path, bool keepLastLink) {
     const UniqueHandle folder = OwnedFile(OpenWithCreateFile(
         path.Text(), FILE_READ_ATTRIBUTES,
         FILE_FLAG_BACKUP_SEMANTICS | (keepLastLink ? FILE_FLAG_OPEN_REPARSE_POINT : 0)));
-    const std::optional<std::wstring> read =
-        folder ? GrownText([&folder](wchar_t* buffer, DWORD size) {
-            return GetFinalPathNameByHandleW(folder.get(), buffer, size, VOLUME_NAME_DOS);
-        })
-               : std::nullopt;
+    return folder ? FinalPathOf(folder.get()) : std::nullopt;
+}
+
+std::optional<FolderPath> FinalPathOf(HANDLE opened) {
+    const std::optional<std::wstring> read = GrownText([opened](wchar_t* buffer, DWORD size) {
+        return GetFinalPathNameByHandleW(opened, buffer, size, VOLUME_NAME_DOS);
+    });
     if (!read || read->empty()) {
         return std::nullopt;
     }
@@ -212,6 +204,15 @@ void Walk(const FolderPath& folder, const Visit& visit, const std::wstring& rela
     if (GetLastError() != ERROR_NO_MORE_FILES) {
         throw std::runtime_error("a folder cannot be listed to its end");
     }
+}
+
+FolderPath VolumePath(const FolderPath& path, VolumePathCall call) {
+    // Room for any path: through a link, the volume may be longer than the path.
+    std::wstring volume(32767, L'\0');
+    if (!call(path.Text().c_str(), volume.data(), static_cast<DWORD>(volume.size()))) {
+        throw std::runtime_error("a volume path cannot be read");
+    }
+    return volume.c_str();
 }
 
 HANDLE OpenWithCreateFile(const std::wstring& path, DWORD access, DWORD flags) {

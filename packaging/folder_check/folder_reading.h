@@ -30,10 +30,18 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
 // Where a path leads, every link followed, or, with its last link kept,
 // every link above it. Nothing when it cannot be opened.
 std::optional<FolderPath> FinalPath(const FolderPath& path, bool keepLastLink = false);
+// Where an opened thing is.
+std::optional<FolderPath> FinalPathOf(HANDLE opened);
 
 // The folders from the volume's root down to this existing one, each with
 // its descriptor, and a link's own too.
 std::vector<FolderOnTheWay> WayDownTo(const FolderPath& last);
+
+// The volume a path lies on: a volume mounted in a folder is that folder.
+// Thrown where it cannot be read, never guessed to be the drive's; the call
+// is the seam through which a test makes it fail.
+using VolumePathCall = BOOL(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
+FolderPath VolumePath(const FolderPath& path, VolumePathCall call = GetVolumePathNameW);
 
 // Everything below a folder, never into a link (full path, relative path,
 // attributes); thrown where a folder cannot be listed to its end.

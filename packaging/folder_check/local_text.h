@@ -26,6 +26,9 @@ inline std::wstring SidText(PSID sid) {
     return text;
 }
 
+// An open registry key.
+using UniqueKey = Owned<std::remove_pointer_t<HKEY>, RegCloseKey>;
+
 // A search of a folder's entries.
 using UniqueSearch = Owned<void, FindClose>;
 

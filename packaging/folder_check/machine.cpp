@@ -14,8 +14,6 @@
 
 namespace {
 
-using UniqueKey = Owned<std::remove_pointer_t<HKEY>, RegCloseKey>;
-
 // Thrown unless the registry answered, or said the thing is absent.
 bool Present(LSTATUS status) {
     if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA && status != ERROR_FILE_NOT_FOUND) {

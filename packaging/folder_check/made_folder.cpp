@@ -111,8 +111,9 @@ Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verificati
 
 std::vector<std::wstring> AllowedContents(const FolderPath& folder, const PackageLayout& layout) {
     std::vector<std::wstring> allowed = layout.Folders;
+    allowed.insert(allowed.end(), layout.Files.begin(), layout.Files.end());
     Walk(folder, [&](const std::wstring&, const std::wstring& relative, DWORD) {
-        if (!Listed(layout.Files, relative) && !Listed(layout.Folders, relative)) {
+        if (!Listed(allowed, relative)) {
             allowed.push_back(relative);
         }
     });

@@ -63,9 +63,9 @@ struct PackageLayout {
     PackageReach Reach = {};
 };
 
-// What may stand in the folder when it is made again on an upgrade: the
-// package's folders, and what the folder holds now that is none of the
-// package's files (what an administrator added).
+// What may stand in the folder on an upgrade in place, each judged as a
+// file: the package's folders and files (the older version's, which one in
+// use keeps there), and what the folder holds now (what an administrator added).
 std::vector<std::wstring> AllowedContents(const FolderPath& folder, const PackageLayout& layout);
 
 // What the second look found, in the administrators' language.

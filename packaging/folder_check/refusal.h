@@ -21,7 +21,7 @@ enum class Refusal {
     Existing,      // a folder that exists and is not the installed one
     Owner,         // a folder on the way owned by another trustee
     Writable,      // a folder on the way that others may delete, rename or re-permit
-    Inherits,      // would pass such rights to a folder the installer makes
+    Inherited,     // the same, by a right inherited from above, which only protecting it removes
     Reparse,       // a link on the way that others may change
     Unverifiable,  // a security descriptor that cannot be read
     CodePage,      // a name the ANSI code page cannot hold, whence the launcher cannot start
@@ -72,7 +72,7 @@ constexpr RefusalText RefusalTexts[] = {
     {Refusal::Existing, L"existing", Said::LaunchCondition, Unverified},
     {Refusal::Owner, L"owner", Said::LaunchCondition, L"[F] pertence à conta [T]"},
     {Refusal::Writable, L"writable", Said::LaunchCondition, Repermits},
-    {Refusal::Inherits, L"inherits", Said::LaunchCondition, Repermits},
+    {Refusal::Inherited, L"inherited", Said::LaunchCondition, Repermits},
     {Refusal::Reparse, L"reparse", Said::LaunchCondition,
      L"[F] é um link (junção, link simbólico ou ponto de montagem)"},
     {Refusal::Unverifiable, L"unverifiable", Said::LaunchCondition, Unverified},

@@ -14,6 +14,7 @@
 #include "packaging/folder_check/folder_reading.h"
 #include "packaging/folder_check/machine.h"
 #include "packaging/folder_check/made_folder.h"
+#include "packaging/folder_check/made_record.h"
 #include "packaging/folder_check/server_addresses.h"
 #include "tests/support/case_name.h"
 #include "tests/support/code_page.h"
@@ -42,7 +43,12 @@ Judgement JudgedHere(const std::wstring& text, const std::vector<std::wstring>& 
     return JudgeInstallFolder(text, ReadMachine({}), reach, installed, [](const std::wstring&) {});
 }
 
-// As Windows ships them.
+// As Windows ships them: a drive's root on Windows 10 and 11, system or
+// data drive (icacls /save), lets Authenticated Users make folders in it,
+// and passes them Modify; the folders made there with mkdir inherit it.
+constexpr wchar_t MadeWithMkdirInARoot[] =
+    L"O:BAD:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;OICIID;0x1200a9;;;BU)"
+    L"(A;ID;0x1301bf;;;AU)(A;OICIIOID;SDGXGWGR;;;AU)";
 constexpr wchar_t VolumeRoot[] = L"O:SYG:SYD:AI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)"
                                  L"(A;OICI;0x1200a9;;;BU)(A;OICIIO;SDGXGWGR;;;AU)(A;;LC;;;AU)";
 constexpr wchar_t ProgramFilesX86[] =
@@ -53,8 +59,8 @@ constexpr wchar_t ProgramFilesX86[] =
     L"(A;;0x1200a9;;;BU)(A;OICIIO;GXGR;;;BU)(A;OICIIO;GA;;;CO)"
     L"(A;;0x1200a9;;;S-1-15-2-1)(A;OICIIO;GXGR;;;S-1-15-2-1)"
     L"(A;;0x1200a9;;;S-1-15-2-2)(A;OICIIO;GXGR;;;S-1-15-2-2)";
-// A data volume formatted since Windows Vista: Authenticated Users may
-// modify the root itself, and what is made in it.
+// A data volume formatted by Windows Vista to 8.1 (KB 949608):
+// Authenticated Users may modify the root itself, and what is made in it.
 constexpr wchar_t DataVolumeRoot[] = L"O:BAG:SYD:AI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)"
                                      L"(A;OICI;0x1301bf;;;AU)(A;OICI;0x1200a9;;;BU)";
 constexpr wchar_t AdministratorsOnly[] =
@@ -69,9 +75,7 @@ constexpr wchar_t OwnedByTheInstaller[] =
 constexpr wchar_t UsersDeleteChildren[] =
     L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1200e9;;;BU)";
 constexpr wchar_t UsersRepermit[] = L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;WD;;;BU)";
-// Passed on to the files, or to the folders, made below.
-constexpr wchar_t FilesInheritUsersModify[] =
-    L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OIIO;0x1301bf;;;BU)";
+// Passed on to the folders made below.
 constexpr wchar_t FoldersInheritUsersModify[] =
     L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;CIIO;0x1301bf;;;BU)";
 constexpr wchar_t UsersWrite[] = L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1201bf;;;BU)";
@@ -79,7 +83,6 @@ constexpr wchar_t UsersWrite[] = L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;
 struct WayCase {
     const char* Name;
     std::vector<FolderOnTheWay> Way;
-    bool CreatesFolders;
     Refusal Expected;
     const wchar_t* At; // the folder at fault
     bool ByAnAdministrator = true;
@@ -90,74 +93,39 @@ const WayCase WayCases[] = {
     // CREATOR OWNER becomes the installing account; packages read only.
     {"ProgramFilesAsShipped",
      {{L"C:\\", VolumeRoot}, {L"C:\\Program Files (x86)", ProgramFilesX86}},
-     true,
      Refusal::None,
      L""},
-    {"RightBelowTheSystemVolumeRoot", {{L"C:\\", VolumeRoot}}, false, Refusal::None, L""},
-    {"BelowAFolderMadeInTheSystemVolumeRoot",
-     {{L"C:\\", VolumeRoot}},
-     true,
-     Refusal::Inherits,
-     L"C:\\"},
-    // A root cannot be deleted or renamed: its DELETE counts for nothing,
-    // what it passes on to a folder the installer makes does.
-    {"RightBelowAFreshDataVolumeRoot", {{L"D:\\", DataVolumeRoot}}, false, Refusal::None, L""},
-    {"BelowAFolderMadeInAFreshDataVolumeRoot",
-     {{L"D:\\", DataVolumeRoot}},
-     true,
-     Refusal::Inherits,
-     L"D:\\"},
-    {"RootUsersMayRepermit", {{L"D:\\", UsersRepermit}}, false, Refusal::Writable, L"D:\\"},
+    {"RightBelowTheSystemVolumeRoot", {{L"C:\\", VolumeRoot}}, Refusal::None, L""},
+    {"RightBelowAFreshDataVolumeRoot", {{L"D:\\", DataVolumeRoot}}, Refusal::None, L""},
+    {"RootUsersMayRepermit", {{L"D:\\", UsersRepermit}}, Refusal::Writable, L"D:\\"},
     {"AVolumeMountedInAFolderIsARoot",
      {{L"C:\\", VolumeRoot}, {L"C:\\Dados", DataVolumeRoot, false, std::nullopt, true}},
-     false,
      Refusal::None,
      L""},
     {"RootUsersMayDeleteWhatItHolds",
      {{L"D:\\", UsersDeleteChildren}},
-     false,
      Refusal::Writable,
      L"D:\\"},
     {"ParentUsersMayRepermit",
      {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", UsersRepermit}},
-     false,
      Refusal::Writable,
      L"D:\\Aplicativos"},
-    {"ParentPassesUsersModifyToFilesOnly",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", FilesInheritUsersModify}},
-     true,
-     Refusal::None,
-     L""},
-    {"ParentPassesUsersModifyToFolders",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", FoldersInheritUsersModify}},
-     true,
-     Refusal::Inherits,
-     L"D:\\Aplicativos"},
-    // The one folder made gets the lock, and inherits nothing.
-    {"ParentPassesUsersModifyToTheOneFolderMade",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", FoldersInheritUsersModify}},
-     false,
-     Refusal::None,
-     L""},
+    // Said apart: only protecting the folder takes an inherited right away.
     {"ParentInheritsUsersModify",
      {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", InheritsUsersModify}},
-     false,
-     Refusal::Writable,
+     Refusal::Inherited,
      L"D:\\Aplicativos"},
     {"ParentOwnedByAUser",
      {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", OwnedByAUser}},
-     false,
      Refusal::Owner,
      L"D:\\Aplicativos"},
     {"ParentOwnedByTheInstaller",
      {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", OwnedByTheInstaller}},
-     true,
      Refusal::None,
      L""},
     // An elevated install for a standard user trusts no folder of that user's.
     {"ParentOwnedByAStandardInstaller",
      {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", OwnedByTheInstaller}},
-     true,
      Refusal::Owner,
      L"D:\\Aplicativos",
      false},
@@ -166,50 +134,41 @@ const WayCase WayCases[] = {
      {{L"D:\\", VolumeRoot},
       {L"D:\\Aplicativos", L"O:S-1-5-21-5-6-7-512D:PAI(A;OICI;FA;;;SY)"
                            L"(A;OICI;FA;;;S-1-5-21-5-6-7-512)"}},
-     true,
      Refusal::None,
      L""},
     {"ProtectedAdministratorsOnlyParent",
      {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", AdministratorsOnly}},
-     true,
      Refusal::None,
      L""},
     {"DeleteChildOnTheGrandparent",
      {{L"D:\\", VolumeRoot},
       {L"D:\\Dados", UsersDeleteChildren},
       {L"D:\\Dados\\Aplicativos", AdministratorsOnly}},
-     false,
      Refusal::Writable,
      L"D:\\Dados"},
     // A link is judged by its own descriptor and by its target's.
     {"LinkUsersMayChange",
      {{L"D:\\", VolumeRoot}, {L"D:\\Link", AdministratorsOnly, true, UsersWrite}},
-     false,
      Refusal::Reparse,
      L"D:\\Link"},
     {"LinkOwnedByAUser",
      {{L"D:\\", VolumeRoot}, {L"D:\\Link", AdministratorsOnly, true, OwnedByAUser}},
-     false,
      Refusal::Reparse,
      L"D:\\Link"},
     {"LinkOnlyAdministratorsChange",
      {{L"D:\\", VolumeRoot}, {L"D:\\Link", AdministratorsOnly, true, AdministratorsOnly}},
-     false,
      Refusal::None,
      L""},
     {"LinkToAFolderUsersMayRepermit",
      {{L"D:\\", VolumeRoot}, {L"D:\\Link", UsersRepermit, true, AdministratorsOnly}},
-     false,
      Refusal::Writable,
      L"D:\\Link"},
     {"LinkWhoseOwnDescriptorIsUnreadable",
      {{L"D:\\", VolumeRoot}, {L"D:\\Link", AdministratorsOnly, true, std::nullopt}},
-     false,
      Refusal::Unverifiable,
      L"D:\\Link"},
     {"UnreadableDescriptor",
      {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", std::nullopt}},
-     false,
      Refusal::Unverifiable,
      L"D:\\Aplicativos"},
 };
@@ -220,8 +179,7 @@ TEST_P(WayTest, JudgesEveryFolderDownToTheInstallation) {
     const WayCase& c = GetParam();
     // The list the action builds, not one of the test's own.
     const Verdict verdict = WayRefusal(
-        c.Way, TrustedTrustees(c.ByAnAdministrator ? Installer : L"", MachineAdministrators),
-        c.CreatesFolders);
+        c.Way, TrustedTrustees(c.ByAnAdministrator ? Installer : L"", MachineAdministrators));
     EXPECT_STREQ(RefusalName(verdict.Reason), RefusalName(c.Expected));
     EXPECT_EQ(verdict.Folder, c.At);
 }
@@ -415,6 +373,16 @@ void EmptyFolder(FolderFacts& facts, const wchar_t* sddl) {
     facts.Sddl = sddl;
 }
 
+// FOLDER, to be made below the existing NEAREST, whose way down is WAY.
+void Below(FolderFacts& facts, const wchar_t* folder, const wchar_t* nearest,
+           std::vector<FolderOnTheWay> way) {
+    facts.Folder = facts.Text = folder;
+    facts.Nearest = nearest;
+    facts.FinalNearest = FolderPath(nearest);
+    facts.Volume = facts.ResolvedVolume = {way[0].Path, DRIVE_FIXED, FILE_PERSISTENT_ACLS};
+    facts.Way = std::move(way);
+}
+
 struct FactsCase {
     const char* Name;
     void (*Change)(FolderFacts&);
@@ -428,6 +396,27 @@ const FactsCase FactsCases[] = {
     // The one folder made gets the lock: what its parent passes down is moot.
     {"TheOneFolderMadeBelowAParentThatPassesRightsDown",
      [](FolderFacts& f) { f.Way[1].Sddl = FoldersInheritUsersModify; }, Refusal::None, L""},
+    // Every folder the package makes is made locked: below the roots
+    // Windows ships, the launcher's own SIS folder too; not below a folder
+    // made there by hand, which any user may rename.
+    {"TwoLevelsBelowTheSystemDrivesRoot",
+     [](FolderFacts& f) { Below(f, L"C:\\Velmora\\Tarnix", L"C:\\", {{L"C:\\", VolumeRoot}}); },
+     Refusal::None, L""},
+    {"TheSisFolderOnADataDrive",
+     [](FolderFacts& f) {
+         Below(f, L"D:\\aplic\\mivo2016\\dovrenta\\Producao\\Tarnix-Cadastro", L"D:\\",
+               {{L"D:\\", VolumeRoot}});
+     },
+     Refusal::None, L""},
+    {"BelowAnOlderDataDrivesRoot",
+     [](FolderFacts& f) { Below(f, L"D:\\Apps\\Tarnix", L"D:\\", {{L"D:\\", DataVolumeRoot}}); },
+     Refusal::None, L""},
+    {"BelowAFolderMadeWithMkdirInARoot",
+     [](FolderFacts& f) {
+         Below(f, L"D:\\aplic\\mivo2016\\Tarnix", L"D:\\aplic",
+               {{L"D:\\", VolumeRoot}, {L"D:\\aplic", MadeWithMkdirInARoot}});
+     },
+     Refusal::Inherited, L"D:\\aplic"},
     {"NtfsOnARemovableDisk", [](FolderFacts& f) { f.Volume.DriveType = DRIVE_REMOVABLE; },
      Refusal::None, L""},
     {"FatOrExFat", [](FolderFacts& f) { f.Volume.Flags = FILE_UNICODE_ON_DISK; },
@@ -638,6 +627,23 @@ TEST(ReadOwnFacts, OpensALinkItselfNeverWhereItLeads) {
               static_cast<DWORD>(FILE_FLAG_OPEN_REPARSE_POINT));
 }
 
+BOOL WINAPI UnreadableVolume(LPCWSTR, LPWSTR, DWORD) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+// A volume mounted in a folder deeper than the path given, through a link.
+BOOL WINAPI DeepVolume(LPCWSTR, LPWSTR buffer, DWORD size) {
+    const std::wstring volume = L"C:\\" + std::wstring(300, L'v') + L"\\";
+    return size > volume.size() && wcscpy(buffer, volume.c_str()) != nullptr;
+}
+
+TEST(VolumePath, IsReadWholeOrRefusedNeverGuessed) {
+    // The drive's root instead would judge a mounted volume by the drive's flags.
+    EXPECT_THROW(VolumePath(L"C:\\Dados", UnreadableVolume), std::runtime_error);
+    EXPECT_EQ(VolumePath(L"C:\\Dados", DeepVolume), L"C:\\" + std::wstring(300, L'v'));
+}
+
 TEST(ServerAddresses, AreIpv6AddressesToo) {
     // A name whose only address is an IPv6 one, as this machine's may be.
     EXPECT_EQ(ServerAddresses(L"::1"), std::vector<std::wstring>{L"::1"});
@@ -823,6 +829,34 @@ TEST_P(MadeFolderTest, AdoptsOnlyTheFolderThatWasJudged) {
 
 INSTANTIATE_TEST_SUITE_P(Table, MadeFolderTest, testing::ValuesIn(MadeCases), CaseName());
 
+// What a rollback or a removal finds at a recorded folder's path.
+const MadeRecord Recorded = {L"C:\\Nivel1\\Nivel2", L"0000abcd-0000000100000002", L"{P}"};
+struct RemovalCase {
+    const char* Name;
+    FoundFolder Found;
+    bool Removed;
+};
+TABLE_CASE_PRINTER(RemovalCase)
+
+const RemovalCase RemovalCases[] = {
+    {"TheFolderMade", {false, L"C:\\Nivel1\\Nivel2", Recorded.Identity}, true},
+    {"InOtherLetterCase", {false, L"c:\\NIVEL1\\nivel2", Recorded.Identity}, true},
+    {"ALinkInItsPlace", {true, L"C:\\Nivel1\\Nivel2", Recorded.Identity}, false},
+    {"ReachedThroughALinkAbove", {false, L"C:\\Alvo\\Nivel2", Recorded.Identity}, false},
+    {"AnotherFolderMadeThereSince", {false, L"C:\\Nivel1\\Nivel2", L"0000abcd-0000000100000003"},
+     false},
+    {"WhereItIsCannotBeTold", {false, L"", Recorded.Identity}, false},
+    {"WhatItIsCannotBeTold", {false, L"C:\\Nivel1\\Nivel2", L""}, false},
+};
+
+class RemovalTest : public testing::TestWithParam<RemovalCase> {};
+
+TEST_P(RemovalTest, TakesAwayOnlyTheFolderMade) {
+    EXPECT_EQ(IsTheMadeFolder(GetParam().Found, Recorded), GetParam().Removed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, RemovalTest, testing::ValuesIn(RemovalCases), CaseName());
+
 TEST(Finding, WritesTheFolderAndTrusteeInOnceAsTheyAre) {
     EXPECT_EQ(Finding({Refusal::Planted, L"C:\\Tarnix[F]\\x[T]", L"S-1-5-21-1-2-3-1001"}),
               L"ela contém C:\\Tarnix[F]\\x[T], que o instalador não criou");
@@ -837,12 +871,15 @@ struct OutcomeCase {
     Refusal Reason;
     const wchar_t* Failing;  // the property the installer will not set: the install stops
     const wchar_t* Accepted; // InstallDirAccepted as left
+    const wchar_t* Shown = L"";   // InstallDirRefusalShown: its own launch condition shows it
 };
 TABLE_CASE_PRINTER(OutcomeCase)
 
 const OutcomeCase OutcomeCases[] = {
     {"AcceptedSaysSo", Refusal::None, nullptr, L"1"},
-    {"RefusedIsNeverAccepted", Refusal::Writable, nullptr, L""},
+    {"RefusedIsNeverAccepted", Refusal::Writable, nullptr, L"", L"1"},
+    // No launch condition of its own on a first install: the closing one stops it.
+    {"ARefusalNoConditionShowsStops", Refusal::Maintenance, nullptr, L""},
     {"ARefusalThatCannotBeSetStops", Refusal::Writable, L"InstallDirRefusal", L"(unset)"},
     {"AFolderThatCannotBeSetStops", Refusal::None, L"INSTALLDIR", L"(unset)"},
     {"DataThatCannotBeSetStops", Refusal::None, L"VerifyInstallFolder", L"(unset)"},
@@ -862,6 +899,9 @@ TEST_P(OutcomeTest, GoesOnOnlyWhereTheCheckAcceptedAndSaidSo) {
         });
     EXPECT_EQ(concluded, c.Failing == nullptr);
     EXPECT_EQ(set[L"InstallDirAccepted"], c.Accepted);
+    if (concluded) {
+        EXPECT_EQ(set[L"InstallDirRefusalShown"], c.Shown);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, OutcomeTest, testing::ValuesIn(OutcomeCases), CaseName());
@@ -925,7 +965,9 @@ TEST(FoldersToMake, AreTheMissingOnesFromTheTopDown) {
     EXPECT_TRUE(FoldersToMake(verification).empty());
 }
 
-TEST(AllowedContents, KeepsWhatAnAdministratorAddedButNoneOfThePackagesFiles) {
+// An upgrade in place may find the package's own names (the older version's,
+// in use) beside what an administrator added, each once.
+TEST(AllowedContents, AreThePackagesNamesAndWhatAnAdministratorAdded) {
     const fs::path folder = L"C:\\TarnixPermitido";
     fs::create_directories(folder / L"Java\\bin");
     for (const wchar_t* file :
@@ -937,8 +979,9 @@ TEST(AllowedContents, KeepsWhatAnAdministratorAddedButNoneOfThePackagesFiles) {
                         {{L"tarnix2018.exe", L"JAVA\\bin\\javaw.exe"}, {L"Java", L"Java\\bin"}});
     fs::remove_all(folder);
     std::sort(allowed.begin(), allowed.end());
-    EXPECT_EQ(allowed, (std::vector<std::wstring>{L"Java", L"Java\\bin", L"Java\\bin\\extra.dll",
-                                                  L"notas.txt"}));
+    EXPECT_EQ(allowed, (std::vector<std::wstring>{L"JAVA\\bin\\javaw.exe", L"Java", L"Java\\bin",
+                                                  L"Java\\bin\\extra.dll", L"notas.txt",
+                                                  L"tarnix2018.exe"}));
 }
 
 // An allow-object entry, written out byte for byte: Wine neither adds nor
@@ -976,7 +1019,7 @@ TEST(ReadDescriptor, CountsAllowObjectEntriesLikePlainOnes) {
     const GUID type = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
     const std::vector<unsigned char> plain = ObjectEntry(0, WRITE_DAC, nullptr, nullptr, users);
     const std::vector<unsigned char> typed =
-        ObjectEntry(CONTAINER_INHERIT_ACE, DELETE, &type, &type, users);
+        ObjectEntry(CONTAINER_INHERIT_ACE | INHERITED_ACE, DELETE, &type, &type, users);
     alignas(DWORD) unsigned char list[512] = {};
     const ACL header{ACL_REVISION_DS, 0,
                      static_cast<WORD>(sizeof(ACL) + plain.size() + typed.size()), 2, 0};
@@ -994,11 +1037,11 @@ TEST(ReadDescriptor, CountsAllowObjectEntriesLikePlainOnes) {
     ASSERT_EQ(reading->Grants.size(), 2u);
     EXPECT_EQ(reading->Grants[0].Trustee, L"S-1-5-32-545");
     EXPECT_EQ(reading->Grants[0].Rights, static_cast<unsigned long>(WRITE_DAC));
-    EXPECT_FALSE(reading->Grants[0].ToNewSubfolders);
+    EXPECT_FALSE(reading->Grants[0].Inherited);
     // Past both object types to its SID.
     EXPECT_EQ(reading->Grants[1].Trustee, L"S-1-5-32-545");
     EXPECT_EQ(reading->Grants[1].Rights, static_cast<unsigned long>(DELETE));
-    EXPECT_TRUE(reading->Grants[1].ToNewSubfolders);
+    EXPECT_TRUE(reading->Grants[1].Inherited);
 }
 
 TEST(ProtectedRefusal, AFolderTheMachineMustNameButDoesNotIsUnverifiable) {

@@ -432,6 +432,19 @@ TEST_F(LaunchPlanTest, InstalledRouteReleasesTheReadersAndPrivateRouteKeepsThem)
     EXPECT_EQ(privateRoute.View64->RootKey(), HKEY_LOCAL_MACHINE);
 }
 
+DWORD WINAPI UnreadableDirectory(DWORD, LPWSTR) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return 0;
+}
+
+TEST_F(LaunchPlanTest, ACurrentDirectoryThatCannotBeReadStartsNothing) {
+    // Taken for empty text, it would test \Java at the drive's root.
+    RegistryReaders readers = CreateRegistryReaders();
+    const LaunchPlan plan = BuildRuntimePlan(readers, UnreadableDirectory).Plan;
+    EXPECT_EQ(plan.CommandLine, "");
+    EXPECT_EQ(plan.RefusalCode, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+}
+
 TEST_F(LaunchPlanTest, AFileNamedJavaIsNoRuntimeFolder) {
     ScratchFolder app;
     PlaceFile(ProgramFolder() / L"unit_tests.exe", app.Path() / L"Java");
