@@ -19,3 +19,5 @@ UPDATE `Registry` SET `Root` = -1 WHERE `Root` = 4
 UPDATE `CustomAction` SET `Type` = 1 WHERE `Action` = 'CheckInstallFolder' OR `Action` = 'KeepInstalledFolder'
 -- wixl writes a rollback action as an immediate one: the rollback of the folder's making is deferred (in-script, rollback only), as SYSTEM, its return ignored.
 UPDATE `CustomAction` SET `Type` = 3393 WHERE `Action` = 'MakeInstallFolderRollback'
+-- wixl writes a commit action as an immediate one: the made folders' removal is deferred (in-script, commit only, once the removal has succeeded), as SYSTEM, its return ignored.
+UPDATE `CustomAction` SET `Type` = 3649 WHERE `Action` = 'RemoveMadeFolders'

@@ -69,9 +69,10 @@ def test_each_shortcut_s_component_is_keyed_by_an_hkmu_value_and_writes_no_other
 def test_the_folder_check_runs_in_both_sequences_after_what_sets_its_inputs_before_launch_conditions(msi):
     actions = {row[0]: row[1:4] for row in table(msi["old"], "CustomAction")}
     assert actions["CheckInstallFolder"] == ["1", "FolderCheck", "CheckInstallFolder"]
-    # Deferred as SYSTEM (3073); the rollback in-script and rollback only (3393); never on removal.
+    # Deferred as SYSTEM (3073); the rollback in-script and rollback only (3393); the removal commit only (3649).
     assert [actions[name][0] for name in ("KeepInstalledFolder", "MakeInstallFolder", "MakeInstallFolderRollback",
-                                          "VerifyInstallFolder")] == ["1", "3073", "3393", "3073"]
+                                          "VerifyInstallFolder", "RemoveMadeFolders")] == ["1", "3073", "3393", "3073",
+                                                                                           "3649"]
     assert "FolderCheck" in [row[0] for row in table(msi["old"], "Binary")]
     # What it reads: INSTALLDIR, the remembered folder and the upgrade found.
     inputs = {name for name, row in actions.items() if row[:2] == ["51", "INSTALLDIR"]}
@@ -100,7 +101,7 @@ def test_every_reason_the_folder_check_gives_has_a_launch_condition_with_its_mes
     assert [reason for reason, said in REASONS
             if said in ("LaunchCondition", "MaintenanceCondition")
             and not conditions.get((REFUSED if said == "LaunchCondition" else maintenance).format(reason))] == []
-    assert conditions.get('Installed OR WIX_DOWNGRADE_DETECTED OR InstallDirAccepted = "1" OR InstallDirRefusal')
+    assert conditions.get('Installed OR WIX_DOWNGRADE_DETECTED OR InstallDirAccepted = "1" OR InstallDirRefusalShown = "1"')
 
 
 def test_every_refusal_keyword_has_its_row_in_the_administrators_page():

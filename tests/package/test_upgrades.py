@@ -4,20 +4,23 @@ maintenance runs that never move the product, evidence no command line
 forges, what an upgrade in place may keep, and what is made in the folder
 after it was judged. Each scenario runs once, in order, and each of its
 observations is a row."""
+import contextlib
 import functools
 import os
 import re
 import shutil
+import time
 
 import pytest
 
-from conftest import KEY, STAND_IN, Wine, plant_dll, property_of, remove, work_folder
+from conftest import BUILD, KEY, STAND_IN, Wine, plant_dll, property_of, remove, work_folder
 from packages import HOME, prebuilt
 
 DEFAULT = "Program Files (x86)/Velmora/Tarnix Cadastro 2018"
 LEFT_BY_A_STOPPED_RUN = ["Program Files (x86)/Velmora", "TarnixA", "TarnixB", "TarnixM", "Outra", "OutraPasta",
                          "Existente", "TarnixUp", "TarnixMovida", "Ocupada Outra", "TarnixManual", "Forjada",
-                         "TarnixLacuna", "TarnixCorrida", "TarnixJuncao", "TarnixAlvo", "TarnixSobe"]
+                         "TarnixLacuna", "TarnixCorrida", "TarnixJuncao", "TarnixAlvo", "TarnixSobe", "TarnixNivel",
+                         "TarnixRB", "TarnixRBAlvo", "holder.txt"]
 
 
 def reset(machine):
@@ -176,9 +179,12 @@ def chooses(wine, given):
 
 
 IN_PLACE = ["an upgrade keeps a runtime placed by hand in its folder",
-            "an upgrade in place beside a hard-linked DLL is refused, nothing of 1.1.0 installed",
+            "an upgrade with the archive held open, as a running runtime holds it, ends 0 or 3010 with 1.1.0 "
+            "registered",
+            "the same with the held archive a hard link to a file outside is refused, nothing of 1.1.0 installed",
             "an upgrade in place beside a Java folder others may change is refused, nothing of 1.1.0 installed",
-            "a per-user product of this upgrade code opens no folder: its folder is still refused as existing"]
+            "a per-user product of this upgrade code opens no folder: its folder is still refused as existing",
+            "a removal leaves none of the folders made above INSTALLDIR"]
 
 
 @scenario(IN_PLACE)
@@ -186,20 +192,36 @@ def in_place(wine, chooses):
     b, w, c = wine.built, wine.work, wine.drive_c
     hand = c / "TarnixManual"
 
-    def upgraded_beside(plant, refusal):
+    @contextlib.contextmanager
+    def held(name):
+        """A file of the folder held open by the stand-in as a running runtime holds its archive; ended by its id."""
+        record = c / "holder.txt"
+        record.unlink(missing_ok=True)
+        with wine.start(BUILD / "tests" / "stand_in_runtime.exe", TARNIX_STAND_IN_HOLD_FILE=f"C:\\TarnixManual\\{name}",
+                        TARNIX_STAND_IN_RECORD="C:\\holder.txt") as holder:
+            try:
+                while not record.exists() and holder.poll() is None:
+                    time.sleep(0.05)
+                yield
+            finally:
+                holder.kill()
+
+    def upgraded_beside(plant, refusal, hold=None):
         shutil.rmtree(hand, ignore_errors=True)
         wine.msiexec("/i", b["bare"], "INSTALLDIR=C:\\TarnixManual")
         plant()
-        refused = (wine.msiexec("/i", b["bare-new"]) != 0 and re.search(refusal, wine.logged()) is not None
-                   and wine.entry(b["bare-new"], "DisplayName") == ""
-                   and not same(hand / "tarnix2018.jar", HOME / "new.jar"))
+        with held(hold) if hold else contextlib.nullcontext():
+            refused = (wine.msiexec("/i", b["bare-new"]) != 0 and re.search(refusal, wine.logged()) is not None
+                       and wine.entry(b["bare-new"], "DisplayName") == ""
+                       and not same(hand / "tarnix2018.jar", HOME / "new.jar"))
         if wine.entry(b["bare"], "DisplayName"):
             wine.msiexec("/x", b["bare"])
         return refused
 
     def hard_link():
-        shutil.copy(STAND_IN, w / "outside.dll")
-        os.link(w / "outside.dll", hand / "version.dll")
+        shutil.copy(HOME / "old.jar", w / "outside.jar")
+        (hand / "tarnix2018.jar").unlink()
+        os.link(w / "outside.jar", hand / "tarnix2018.jar")
 
     def open_java():
         foreign(hand, "Java/bin/Javaw.exe")
@@ -211,7 +233,14 @@ def in_place(wine, chooses):
     seen = [wine.msiexec("/i", b["bare-new"]) == 0 and "VerifyInstallFolder: verified" in wine.logged()
             and same(hand / "tarnix2018.jar", HOME / "new.jar") and same(hand / "Java/bin/Javaw.exe", STAND_IN)]
     wine.msiexec("/x", b["bare-new"])
-    seen += [upgraded_beside(hard_link, r"MakeInstallFolder: refused \(hardlink\): C:.TarnixManual.version.dll"),
+    shutil.rmtree(hand, ignore_errors=True)
+    wine.msiexec("/i", b["bare"], "INSTALLDIR=C:\\TarnixManual")
+    with held("tarnix2018.jar"):
+        status = wine.msiexec("/i", b["bare-new"])  # Wine keeps 8 bits: 3010 is 194
+    seen += [status in (0, 3010 & 0xFF) and wine.entry(b["bare-new"], "DisplayVersion") == "1.1.0"]
+    wine.uninstall([b["bare-new"]])
+    seen += [upgraded_beside(hard_link, r"MakeInstallFolder: refused \(hardlink\): C:.TarnixManual.tarnix2018.jar",
+                             "tarnix2018.jar"),
              upgraded_beside(open_java, r"MakeInstallFolder: refused \(writable\): C:.TarnixManual.Java for S-1-1-0")]
     shutil.rmtree(hand, ignore_errors=True)
     # Installed for the user alone, in C:\Forjada: no evidence for the machine's install.
@@ -220,6 +249,9 @@ def in_place(wine, chooses):
              and re.search(r"refused \(existing\): C:.Forjada", wine.logged()) is not None]
     wine.msiexec("/x", b["old"], 'ALLUSERS=""')
     shutil.rmtree(c / "Forjada", ignore_errors=True)
+    seen += [wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixNivel\\Dois\\Tarnix") == 0
+             and (c / "TarnixNivel/Dois/Tarnix/tarnix2018.exe").is_file() and wine.msiexec("/x", b["old"]) == 0
+             and not (c / "TarnixNivel").exists()]
     return seen
 
 
@@ -228,7 +260,9 @@ RACES = ["a first install whose folder gets a DLL after the check fails, adoptin
          "and nothing of 1.1.0 is installed beside the DLL",
          "a link planted at INSTALLDIR after the check fails the install before CreateFolders runs: its target as it "
          "was, nothing registered",
-         "a parent opened to everyone once the folder is accepted fails the install at the second look"]
+         "a parent opened to everyone once the folder is accepted fails the install at the second look",
+         "a link planted above the folders to make once they are accepted fails the install, and its rollback removes "
+         "nothing where the link leads"]
 
 
 def made_before_folders(log):
@@ -280,6 +314,17 @@ def races(wine, in_place):
     seen += [planted == "inside" and status != 0 and wine.entry(b["old"], "DisplayName") == ""
              and "VerifyInstallFolder: refused (writable): C:\\TarnixSobe for S-1-1-0" in wine.logged()]
     shutil.rmtree(above)
+    # Wine's own rollback undoes a CreateFolders that never ran: it takes the empty A\Tarnix there, never A.
+    link, target = c / "TarnixRB", c / "TarnixRBAlvo"
+    (target / "A" / "Tarnix").mkdir(parents=True)
+    planted, status = wine.raced(lambda: link.unlink(missing_ok=True), lambda: True,
+                                 lambda: link.symlink_to("TarnixRBAlvo"), "/i", b["old"],
+                                 "INSTALLDIR=C:\\TarnixRB\\A\\Tarnix")
+    seen += [planted == "inside" and status != 0
+             and "MakeInstallFolder: refused (appeared): C:\\TarnixRB" in wine.logged()
+             and (target / "A").is_dir() and wine.entry(b["old"], "DisplayName") == ""]
+    link.unlink(missing_ok=True)
+    shutil.rmtree(target)
     return seen
 
 

@@ -9,6 +9,9 @@ constexpr wchar_t RecordVariable[] = L"TARNIX_STAND_IN_RECORD";
 constexpr wchar_t HoldEventVariable[] = L"TARNIX_STAND_IN_HOLD";         // wait for this event
 constexpr wchar_t ExitCodeVariable[] = L"TARNIX_STAND_IN_EXIT";          // exit with this status
 constexpr wchar_t InheritedHandleVariable[] = L"TARNIX_STAND_IN_HANDLE"; // check it arrived
+// Hold this file open as a running JVM holds its archive (others may read
+// and write it, not delete it) until ended.
+constexpr wchar_t HeldFileVariable[] = L"TARNIX_STAND_IN_HOLD_FILE";
 
 // Record keys.
 constexpr wchar_t CommandLineKey[] = L"command";

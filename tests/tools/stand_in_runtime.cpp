@@ -42,6 +42,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     std::wstring directory(32767, L'\0');
     directory.resize(GetCurrentDirectoryW(32767, directory.data()));
 
+    const std::wstring heldPath = Variable(HeldFileVariable);
+    const HANDLE held =
+        heldPath.empty() ? INVALID_HANDLE_VALUE
+                         : CreateFileW(heldPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+
     std::wstring record;
     AddLine(record, CommandLineKey, GetCommandLineW());
     AddLine(record, DirectoryKey, directory);
@@ -61,6 +67,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         }
     }
 
+    if (held != INVALID_HANDLE_VALUE) {
+        Sleep(120000); // ended by the test long before
+        CloseHandle(held);
+    }
     const std::wstring holdEvent = Variable(HoldEventVariable);
     if (!holdEvent.empty()) {
         if (const HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, holdEvent.c_str())) {
