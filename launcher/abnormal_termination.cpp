@@ -12,13 +12,12 @@ constexpr UINT AbnormalTerminationExitStatus = 3;
 // The longest path the system gives a module, NUL included.
 constexpr DWORD LongestPathUnits = 32768;
 
-// The program's own path, whole however long it is: read in UTF-16, so that
-// no code page cuts or splits a character.
-std::wstring ProgramPath() {
+} // namespace
+
+std::wstring ProgramPath(ModuleNameCall read) {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD length = read(nullptr, path.data(), static_cast<DWORD>(path.size()));
         // A path that fills the buffer may have been cut: read again, larger.
         if (length < path.size() || path.size() >= LongestPathUnits) {
             path.resize(length < path.size() ? length : 0);
@@ -27,6 +26,8 @@ std::wstring ProgramPath() {
         path.resize(path.size() * 2);
     }
 }
+
+namespace {
 
 // The file-name part of a path: after the last backslash, else after the
 // last colon, else the whole path. Searched in UTF-16 units, where a

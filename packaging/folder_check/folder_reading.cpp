@@ -165,14 +165,14 @@ std::optional<FolderPath> FinalPathOf(HANDLE opened) {
     return read->rfind(L"\\\\?\\", 0) == 0 ? read->substr(4) : *read;
 }
 
-std::vector<FolderOnTheWay> WayDownTo(const FolderPath& last) {
+std::vector<FolderOnTheWay> WayDownTo(const FolderPath& last, const ItselfOpener& open) {
     std::vector<FolderOnTheWay> way;
     for (FolderPath step = last; !step.Empty(); step = step.Parent()) {
         const DWORD attributes = Attributes(step);
         const bool link = attributes != INVALID_FILE_ATTRIBUTES &&
                           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         way.insert(way.begin(), {step, FolderSddl(step), link,
-                                 link ? ReadOwnFacts(step.Text()).Sddl : std::nullopt,
+                                 link ? ReadOwnFacts(step.Text(), open).Sddl : std::nullopt,
                                  VolumePath(step) == step});
     }
     return way;

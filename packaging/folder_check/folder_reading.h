@@ -34,8 +34,11 @@ std::optional<FolderPath> FinalPath(const FolderPath& path, bool keepLastLink = 
 std::optional<FolderPath> FinalPathOf(HANDLE opened);
 
 // The folders from the volume's root down to this existing one, each with
-// its descriptor, and a link's own too.
-std::vector<FolderOnTheWay> WayDownTo(const FolderPath& last);
+// its descriptor, and a link's own too, read through open.
+using ItselfOpener = std::function<HANDLE(const std::wstring&, DWORD, DWORD)>;
+HANDLE OpenWithCreateFile(const std::wstring& path, DWORD access, DWORD flags);
+std::vector<FolderOnTheWay> WayDownTo(const FolderPath& last,
+                                      const ItselfOpener& open = OpenWithCreateFile);
 
 // The volume a path lies on: a volume mounted in a folder is that folder.
 // Thrown where it cannot be read, never guessed to be the drive's; the call
@@ -48,10 +51,9 @@ FolderPath VolumePath(const FolderPath& path, VolumePathCall call = GetVolumePat
 using Visit = std::function<void(const std::wstring&, const std::wstring&, DWORD)>;
 void Walk(const FolderPath& folder, const Visit& visit, const std::wstring& relative = {});
 
-// Opens an existing thing as CreateFileW does: the seam through which a
-// test sees how (Wine gives a link its target's descriptor).
-using ItselfOpener = std::function<HANDLE(const std::wstring&, DWORD, DWORD)>;
-HANDLE OpenWithCreateFile(const std::wstring& path, DWORD access, DWORD flags);
+// OpenWithCreateFile opens an existing thing as CreateFileW does; an
+// opener is the seam through which a test sees how (Wine gives a link its
+// target's descriptor).
 
 // What a thing is itself, a link never followed: its names (0: unreadable),
 // its owner, and its own owner and access list (nothing: unreadable).

@@ -89,8 +89,9 @@ std::vector<ProtectedFolder> RecordedFolders() {
 // The token the check runs with: the installing account's, when impersonated.
 UniqueHandle OpenToken() {
     HANDLE token = nullptr;
-    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token) &&
-        !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    const DWORD access = TOKEN_QUERY | TOKEN_DUPLICATE;
+    if (!OpenThreadToken(GetCurrentThread(), access, TRUE, &token) &&
+        !OpenProcessToken(GetCurrentProcess(), access, &token)) {
         throw std::runtime_error("no token");
     }
     return UniqueHandle(token);
@@ -110,21 +111,32 @@ std::wstring TokenAccount(HANDLE token) {
 }
 
 // Whether a token holds Administrators; thrown when it cannot be told.
+// CheckTokenMembership takes an impersonation token: a primary one is
+// asked through a duplicate for identification.
 bool HoldsAdministrators(HANDLE token) {
     unsigned char administrators[SECURITY_MAX_SID_SIZE] = {};
     DWORD size = sizeof administrators;
+    TOKEN_TYPE type = TokenPrimary;
+    DWORD bytes = 0;
+    HANDLE duplicate = nullptr;
+    const bool asked =
+        GetTokenInformation(token, TokenType, &type, sizeof type, &bytes) &&
+        (type != TokenPrimary || DuplicateToken(token, SecurityIdentification, &duplicate));
+    const UniqueHandle owned(duplicate);
     BOOL member = FALSE;
-    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) ||
-        !CheckTokenMembership(token, administrators, &member)) {
+    if (!asked || !CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) ||
+        !CheckTokenMembership(duplicate != nullptr ? duplicate : token, administrators, &member)) {
         throw std::runtime_error("Administrators membership unknown");
     }
     return member != FALSE;
 }
 
+} // namespace
+
 AccountToken ReadAccountToken(HANDLE token) {
     AccountToken read;
     read.System = TokenAccount(token) == L"S-1-5-18";
-    read.Member = HoldsAdministrators(nullptr);
+    read.Member = HoldsAdministrators(token);
     TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
     DWORD bytes = 0;
     if (!GetTokenInformation(token, TokenElevationType, &type, sizeof type, &bytes)) {
@@ -141,8 +153,6 @@ AccountToken ReadAccountToken(HANDLE token) {
     }
     return read;
 }
-
-} // namespace
 
 Machine ReadMachine(const InstallerFolders& given) {
     Machine machine;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -25,6 +27,8 @@ struct AccountToken {
     bool LinkedMember = false; // Administrators, in its linked (elevated) token
 };
 bool CountsAsAdministrator(const AccountToken& token);
+// What a token says of its account (TOKEN_QUERY and TOKEN_DUPLICATE access).
+AccountToken ReadAccountToken(HANDLE token);
 
 // The installer's folder properties (empty where unset), completed from
 // the machine's own records.

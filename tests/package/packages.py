@@ -15,13 +15,17 @@ WINE_MSVCRT = "/usr/lib/i386-linux-gnu/wine/i386-windows/msvcrt.dll"
 def awkward_runtime(w):
     """A runtime as a JDK unpacked on a Unix machine has it, given through a
     link: links to files and folders inside, names that share a short form,
-    names with spaces and letters of the code page."""
+    names with spaces and letters of the code page, and a longest file
+    (Java\\legal\\java.base\\security\\policy\\unlimited\\local_policy.jar, 63)
+    17 characters past its deepest folder (46)."""
     awkward = runtime(w / "awkward-runtime")
-    for folder in ("lib/security", "legal/java.base", "conf"):
+    for folder in ("lib/security/policy/unlimited", "legal/java.base", "conf"):
         (awkward / folder).mkdir(parents=True, exist_ok=True)
     for name in ("longname one.txt", "longname two.txt", "LONGNA~1.TXT", "ação & ' $x.txt", "a.b.c.d"):
         (awkward / "lib" / name).write_text(name + "\n")
     (awkward / "conf" / "cacerts").write_text("certificates\n")
+    # A real runtime's longest file, 17 characters past its deepest folder.
+    (awkward / "lib" / "security" / "policy" / "unlimited" / "local_policy.jar").write_text("policy\n")
     (awkward / "lib" / "security" / "cacerts").symlink_to("../../conf/cacerts")
     (awkward / "legal" / "java.base" / "security").symlink_to("../../lib/security")
     (w / "linked-runtime").symlink_to(awkward)

@@ -75,6 +75,9 @@ REFUSALS = [
     Row("a reserved character", "C:\\Tar?nix", refusal="reserved=C:\\Tar?nix\\"),
     Row("a device's name", "C:\\CON\\Tarnix", refusal="devicename=C:\\CON\\Tarnix\\"),
     Row("a name the Western code page cannot hold", "C:\\Tarnix ł", refusal="codepage=C:\\Tarnix ł"),
+    # 196 + 1 + the longest file, 63: one past 259; its deepest folder leaves room.
+    Row("a folder one character too long for the runtime's longest file", "C:\\" + "T" * 193, "awkward",
+        refusal="toolong=C:\\" + "T" * 193),
     Row("a link to the Windows folder", "C:\\revwin\\Tarnix", holds="link=windows", refusal="system=C:\\windows"),
     Row("a link to the Public folder", "C:\\revpub\\Tarnix", holds="link=users/Public", refusal="profile=C:\\users"),
     Row("a link into a folder every user may write", "C:\\revaberto\\Tarnix", holds="link=TarnixAberto/Dentro",

@@ -184,6 +184,7 @@ IN_PLACE = ["an upgrade keeps a runtime placed by hand in its folder",
             "the same with the held archive a hard link to a file outside is refused, nothing of 1.1.0 installed",
             "an upgrade in place beside a Java folder others may change is refused, nothing of 1.1.0 installed",
             "a per-user product of this upgrade code opens no folder: its folder is still refused as existing",
+            "every folder the package makes is made with the lock's descriptor (Wine: mode 0750, nothing for others)",
             "a removal leaves none of the folders made above INSTALLDIR"]
 
 
@@ -249,9 +250,11 @@ def in_place(wine, chooses):
              and re.search(r"refused \(existing\): C:.Forjada", wine.logged()) is not None]
     wine.msiexec("/x", b["old"], 'ALLUSERS=""')
     shutil.rmtree(c / "Forjada", ignore_errors=True)
-    seen += [wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixNivel\\Dois\\Tarnix") == 0
-             and (c / "TarnixNivel/Dois/Tarnix/tarnix2018.exe").is_file() and wine.msiexec("/x", b["old"]) == 0
-             and not (c / "TarnixNivel").exists()]
+    made = [c / "TarnixNivel", c / "TarnixNivel/Dois", c / "TarnixNivel/Dois/Tarnix"]
+    installed = wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixNivel\\Dois\\Tarnix") == 0
+    seen += [installed and [oct(path.stat().st_mode & 0o777) for path in made] == ["0o750"] * 3]
+    seen += [installed and (made[2] / "tarnix2018.exe").is_file() and wine.msiexec("/x", b["old"]) == 0
+             and not made[0].exists()]
     return seen
 
 

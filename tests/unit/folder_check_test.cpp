@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <iphlpapi.h>
+#include <msi.h>
+#include <msiquery.h>
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -12,12 +16,14 @@
 
 #include "packaging/folder_check/check_outcome.h"
 #include "packaging/folder_check/folder_reading.h"
+#include "packaging/folder_check/local_text.h"
 #include "packaging/folder_check/machine.h"
 #include "packaging/folder_check/made_folder.h"
 #include "packaging/folder_check/made_record.h"
 #include "packaging/folder_check/server_addresses.h"
 #include "tests/support/case_name.h"
 #include "tests/support/code_page.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/support/scratch_registry.h"
 
 namespace fs = std::filesystem;
@@ -114,6 +120,10 @@ const WayCase WayCases[] = {
     {"ParentInheritsUsersModify",
      {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", InheritsUsersModify}},
      Refusal::Inherited,
+     L"D:\\Aplicativos"},
+    {"ParentUsersHoldGenericAll",
+     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;GA;;;BU)"}},
+     Refusal::Writable,
      L"D:\\Aplicativos"},
     {"ParentOwnedByAUser",
      {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", OwnedByAUser}},
@@ -465,6 +475,20 @@ const FactsCase FactsCases[] = {
          f.OwnAddresses = {L"10.1.2.3"};
      },
      Refusal::Loopback, L"\\\\servidor\\share\\"},
+    // A network folder there: another installation's, or this product's own.
+    {"AnExistingNetworkFolder",
+     [](FolderFacts& f) {
+         f.Folder = f.Text = L"\\\\servidor\\share\\Tarnix";
+         f.Exists = true;
+     },
+     Refusal::Existing, L"\\\\servidor\\share\\Tarnix"},
+    {"TheNetworkFolderTheProductIsIn",
+     [](FolderFacts& f) {
+         f.Folder = f.Text = L"\\\\servidor\\share\\Tarnix";
+         f.Exists = true;
+         f.InstalledAt = {f.Folder};
+     },
+     Refusal::None, L""},
     {"AnEmptyFolderMadeAndSecuredBeforehand",
      [](FolderFacts& f) { EmptyFolder(f, AdministratorsOnly); }, Refusal::None, L""},
     {"AnEmptyFolderUsersMayModify", [](FolderFacts& f) { EmptyFolder(f, InheritsUsersModify); },
@@ -604,10 +628,18 @@ TEST(JudgeInstallFolder, RefusesThisComputerByItsOwnName) {
 }
 
 TEST(JudgeInstallFolder, RefusesThisComputerByItsOwnAdaptersAddress) {
+    // Read apart from the product's reader, so that one that skips this
+    // machine's own addresses cannot skip the test too.
+    alignas(MIB_IPADDRTABLE) unsigned char buffer[16384];
+    ULONG size = sizeof buffer;
+    auto* table = reinterpret_cast<MIB_IPADDRTABLE*>(buffer);
+    ASSERT_EQ(GetIpAddrTable(table, &size, FALSE), static_cast<DWORD>(NO_ERROR));
     std::wstring own;
-    for (const std::wstring& address : OwnAddresses()) {
-        if (address.find(L'.') != std::wstring::npos && address.rfind(L"127.", 0) != 0) {
-            own = address;
+    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(&table->table[i].dwAddr);
+        if (bytes[0] != 127 && bytes[0] != 0) {
+            own = std::to_wstring(bytes[0]) + L"." + std::to_wstring(bytes[1]) + L"." +
+                  std::to_wstring(bytes[2]) + L"." + std::to_wstring(bytes[3]);
         }
     }
     if (own.empty()) {
@@ -642,6 +674,46 @@ TEST(VolumePath, IsReadWholeOrRefusedNeverGuessed) {
     // The drive's root instead would judge a mounted volume by the drive's flags.
     EXPECT_THROW(VolumePath(L"C:\\Dados", UnreadableVolume), std::runtime_error);
     EXPECT_EQ(VolumePath(L"C:\\Dados", DeepVolume), L"C:\\" + std::wstring(300, L'v'));
+}
+
+TEST(WayDownTo, ReadsALinksOwnDescriptorWithoutFollowingIt) {
+    // D:\\elo is a link to D:\\alvo; Wine gives both one descriptor.
+    DWORD flags = 0;
+    WayDownTo(L"D:\\elo", [&flags](const std::wstring& path, DWORD access, DWORD given) {
+        flags |= path == L"D:\\elo" ? given : 0;
+        return OpenWithCreateFile(path, access, given);
+    });
+    EXPECT_EQ(flags & FILE_FLAG_OPEN_REPARSE_POINT,
+              static_cast<DWORD>(FILE_FLAG_OPEN_REPARSE_POINT));
+}
+
+TEST(ReadAccountToken, FindsNoAdministratorInAStandardAccountsToken) {
+    HANDLE process = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_DUPLICATE, &process));
+    const UniqueHandle ownedProcess(process);
+    unsigned char administrators[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof administrators;
+    ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size));
+    // Administrators as deny-only: the token a standard account has.
+    SID_AND_ATTRIBUTES denied = {administrators, 0};
+    HANDLE restricted = nullptr;
+    ASSERT_TRUE(CreateRestrictedToken(process, 0, 1, &denied, 0, nullptr, 0, nullptr, &restricted));
+    const UniqueHandle ownedRestricted(restricted);
+    EXPECT_TRUE(ReadAccountToken(process).Member); // every test runs as an administrator
+    EXPECT_FALSE(ReadAccountToken(restricted).Member);
+}
+
+TEST(RefusalName, IsEachReasonsOwnKeyword) {
+    // What the log, the launch conditions and the administrators' page share.
+    const std::vector<std::wstring> keywords = {
+        L"",           L"relative", L"slash",      L"dot",        L"percent",  L"device",
+        L"loopback",   L"mapped",   L"noacls",     L"root",       L"system",   L"shared",
+        L"profile",    L"existing", L"owner",      L"writable",   L"inherited", L"reparse",
+        L"unverifiable", L"codepage", L"reserved", L"devicename", L"server",   L"notafolder",
+        L"toolong",    L"maintenance", L"moved",   L"planted",    L"hardlink", L"appeared"};
+    for (std::size_t i = 0; i < keywords.size(); ++i) {
+        EXPECT_EQ(RefusalName(static_cast<Refusal>(i)), keywords[i]) << i;
+    }
 }
 
 TEST(ServerAddresses, AreIpv6AddressesToo) {
@@ -795,6 +867,21 @@ const MadeCase MadeCases[] = {
       {{L"Java", false, L"S-1-5-32-544", 1, L"O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)"}}},
      Refusal::Writable,
      L"C:\\Tarnix\\Java"},
+    // One bit each: create files in a folder of an upgraded installation,
+    // and create folders in the installation folder itself (a Java folder
+    // where the package has none), as a data drive's root grants it.
+    {"HoldingAFolderUsersMayCreateFilesIn",
+     {true,
+      false,
+      L"C:\\Tarnix",
+      L"S-1-5-32-544",
+      {{L"Java", false, L"S-1-5-32-544", 1, L"O:BAD:PAI(A;OICI;FA;;;BA)(A;;0x1200ab;;;BU)"}}},
+     Refusal::Writable,
+     L"C:\\Tarnix\\Java"},
+    {"AuthenticatedUsersMayMakeFoldersInIt",
+     {true, false, L"C:\\Tarnix", L"S-1-5-32-544", {}, L"O:BAD:PAI(A;OICI;FA;;;BA)(A;;LC;;;AU)"},
+     Refusal::Writable,
+     L"C:\\Tarnix"},
     {"UsersMayAddFilesToIt",
      {true,
       false,
@@ -1042,6 +1129,118 @@ TEST(ReadDescriptor, CountsAllowObjectEntriesLikePlainOnes) {
     EXPECT_EQ(reading->Grants[1].Trustee, L"S-1-5-32-545");
     EXPECT_EQ(reading->Grants[1].Rights, static_cast<unsigned long>(DELETE));
     EXPECT_TRUE(reading->Grants[1].Inherited);
+}
+
+TEST(ReadDescriptor, ReadsANullAccessListAsEveryoneWithEveryRight) {
+    // Built in binary: Wine reads D:NO_ACCESS_CONTROL as an empty list.
+    unsigned char administrators[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof administrators;
+    ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size));
+    SECURITY_DESCRIPTOR descriptor{};
+    ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorOwner(&descriptor, administrators, FALSE));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE));
+    const std::optional<DescriptorReading> reading = ReadDescriptor(&descriptor);
+    ASSERT_TRUE(reading.has_value());
+    ASSERT_EQ(reading->Grants.size(), 1u);
+    EXPECT_EQ(reading->Grants[0].Trustee, L"S-1-1-0");
+    EXPECT_EQ(reading->Grants[0].Rights, static_cast<unsigned long>(FILE_ALL_ACCESS));
+    EXPECT_TRUE(reading->Grants[0].AppliesHere);
+}
+
+// Where a session's package is; removed with the session, and before it.
+const fs::path SessionPackage = fs::temp_directory_path() / L"tarnix-session.msi";
+struct Session {
+    PMSIHANDLE Handle;
+    ~Session() {
+        Handle = 0; // closed, so that its package may go
+        fs::remove(SessionPackage);
+    }
+};
+
+// An installer session of a package of the test's own, a Property table
+// alone, in which the package's own actions run as the installer runs them.
+void OpenSession(const std::map<std::wstring, std::wstring>& properties, PMSIHANDLE& session) {
+    const std::wstring path = SessionPackage.wstring();
+    fs::remove(path);
+    {
+        PMSIHANDLE database;
+        ASSERT_EQ(MsiOpenDatabaseW(path.c_str(), MSIDBOPEN_CREATE, &database), 0u);
+        PMSIHANDLE view;
+        ASSERT_EQ(MsiDatabaseOpenViewW(database,
+                                       L"CREATE TABLE `Property` (`Property` CHAR(72) NOT NULL, "
+                                       L"`Value` CHAR(0) NOT NULL PRIMARY KEY `Property`)",
+                                       &view),
+                  0u);
+        ASSERT_EQ(MsiViewExecute(view, 0), 0u);
+        // What makes it a package: a platform and language, a package code, a schema.
+        PMSIHANDLE summary;
+        ASSERT_EQ(MsiGetSummaryInformationW(database, nullptr, 4, &summary), 0u);
+        ASSERT_EQ(MsiSummaryInfoSetPropertyW(summary, PIDSI_TEMPLATE, VT_LPSTR, 0, nullptr,
+                                             L"Intel;1033"),
+                  0u);
+        ASSERT_EQ(MsiSummaryInfoSetPropertyW(summary, PIDSI_REVNUMBER, VT_LPSTR, 0, nullptr,
+                                             L"{6C1F2B0A-3D4E-4F50-8A61-7B2C3D4E5F60}"),
+                  0u);
+        ASSERT_EQ(MsiSummaryInfoSetPropertyW(summary, PIDSI_PAGECOUNT, VT_I4, 500, nullptr, nullptr),
+                  0u);
+        ASSERT_EQ(MsiSummaryInfoPersist(summary), 0u);
+        ASSERT_EQ(MsiDatabaseCommit(database), 0u);
+    }
+    MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+    ASSERT_EQ(MsiOpenPackageW(path.c_str(), &session), 0u);
+    for (const auto& [name, value] : properties) {
+        ASSERT_EQ(MsiSetPropertyW(session, name.c_str(), value.c_str()), 0u);
+    }
+}
+
+// An action the package's DLL exports, as the installer calls it.
+UINT RunAction(const char* action, MSIHANDLE session) {
+    using Action = UINT(__stdcall*)(MSIHANDLE);
+    const Owned<std::remove_pointer_t<HMODULE>, FreeLibrary> dll(
+        LoadLibraryW((ProgramFolder().parent_path() / L"folder_check.dll").c_str()));
+    const auto run = reinterpret_cast<Action>(
+        reinterpret_cast<void*>(dll ? GetProcAddress(dll.get(), action) : nullptr));
+    return run != nullptr ? run(session) : ERROR_PROC_NOT_FOUND;
+}
+
+struct DeferredCase {
+    const char* Name;
+    const char* Action;
+    const wchar_t* Data; // CustomActionData
+};
+TABLE_CASE_PRINTER(DeferredCase)
+
+const DeferredCase DeferredCases[] = {
+    {"MakeWithoutData", "MakeInstallFolder", L""},
+    {"MakeWithGarbledData", "MakeInstallFolder", L"C:\\Tarnix\\"},
+    {"VerifyWithoutData", "VerifyInstallFolder", L""},
+    {"VerifyWithGarbledData", "VerifyInstallFolder", L"C:\\Tarnix\\\nC:\\Tarnix\\"},
+};
+
+class DeferredTest : public testing::TestWithParam<DeferredCase> {};
+
+TEST_P(DeferredTest, FailsWhereItCannotDoItsWork) {
+    Session session;
+    ASSERT_NO_FATAL_FAILURE(OpenSession({{L"CustomActionData", GetParam().Data}}, session.Handle));
+    EXPECT_EQ(RunAction(GetParam().Action, session.Handle), static_cast<UINT>(ERROR_INSTALL_FAILURE));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, DeferredTest, testing::ValuesIn(DeferredCases), CaseName());
+
+TEST(CheckInstallFolder, RefusesAsUnverifiableWhereItFailsUnexpectedly) {
+    // A package without the tables the check reads.
+    Session session;
+    ASSERT_NO_FATAL_FAILURE(OpenSession({{L"INSTALLDIR", L"C:\\TarnixSessao\\"}}, session.Handle));
+    ASSERT_EQ(RunAction("CheckInstallFolder", session.Handle), 0u);
+    const auto property = [&session](const wchar_t* name) {
+        wchar_t value[64] = L"";
+        DWORD length = 64;
+        MsiGetPropertyW(session.Handle, name, value, &length);
+        return std::wstring(value);
+    };
+    EXPECT_EQ(property(L"InstallDirRefusal"), L"unverifiable");
+    EXPECT_EQ(property(L"InstallDirAccepted"), L"");
 }
 
 TEST(ProtectedRefusal, AFolderTheMachineMustNameButDoesNotIsUnverifiable) {

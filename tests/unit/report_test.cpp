@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <string>
 #include <thread>
 
 #include "launcher/abnormal_termination.h"
@@ -62,5 +64,20 @@ TEST_P(BoxTest, ShowsTheTextWithTheErrorIconAndOneOkButton) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, BoxTest, testing::ValuesIn(BoxCases), CaseName());
+
+// A module name of exactly MAX_PATH units, given as GetModuleFileNameW gives
+// one: cut to the buffer, the buffer's size returned.
+const std::wstring FullBufferName = L"C:\\" + std::wstring(251, L'p') + L"\\t.exe";
+DWORD WINAPI FullBufferModuleName(HMODULE, LPWSTR buffer, DWORD size) {
+    const std::size_t copied = std::min<std::size_t>(size - 1, FullBufferName.size());
+    FullBufferName.copy(buffer, copied);
+    buffer[copied] = L'\0';
+    return copied == FullBufferName.size() ? static_cast<DWORD>(copied) : size;
+}
+
+TEST(ProgramPath, IsReadWholeWhenItFillsTheBuffer) {
+    // Wine starts no program from past 260 characters.
+    EXPECT_EQ(ProgramPath(FullBufferModuleName), FullBufferName);
+}
 
 } // namespace
