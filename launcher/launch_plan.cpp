@@ -80,7 +80,8 @@ RuntimePlan BuildRuntimePlan(RegistryReaders& readers, DirectoryCall read) {
     AppendFormatNarrow(runtimeFolder, RuntimeFolderSuffix);
     if (FolderExists(ToWide(runtimeFolder))) {
         return {LaunchRoute::PrivateRuntime,
-                PlanInCurrentDirectory(FormatNarrow(RuntimeCommandFormat, runtimeFolder.c_str()), read)};
+                PlanInCurrentDirectory(FormatNarrow(RuntimeCommandFormat, runtimeFolder.c_str()),
+                                       read)};
     }
 
     const std::optional<AnsiString> javaHome = FindJavaHome(readers);

@@ -183,7 +183,10 @@ void TakeAwayMadeFolders(MSIHANDLE install, const wchar_t* action,
                          const std::function<bool(const MadeRecord&)>& chosen) {
     for (const MadeRecord& record : ReadMadeRecords()) {
         if (chosen(record)) {
-            Log(install, std::wstring(action) + (RemoveMadeFolder(record) ? L": removed " : L": left ") +
+            Log(install, std::wstring(action) +
+                             (RemoveMadeFolder(record)
+                                  ? L": removed "
+                                  : L": left (gone, not empty, or not the folder made) ") +
                              record.Path.Text());
             ForgetMadeRecord(record.Path);
         }
@@ -242,9 +245,9 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE inst
                                {Refusal::Appeared, path.Text()});
             }
             // Recorded as what it is, so that only this folder is ever taken away.
-            const UniqueHandle made = OwnedFile(OpenWithCreateFile(
-                path.Text(), FILE_READ_ATTRIBUTES,
-                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
+            const UniqueHandle made = OwnedFile(
+                OpenWithCreateFile(path.Text(), FILE_READ_ATTRIBUTES,
+                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
             const std::wstring identity = made ? IdentityOf(made.get()) : L"";
             if (identity.empty()) {
                 throw std::runtime_error("a made folder cannot be told");
@@ -261,8 +264,9 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolderRollback(MSIHAN
     // A rollback goes on whatever fails here.
     Guarded(install, L"MakeInstallFolderRollback", [install]() -> UINT {
         const std::wstring product = Property(install, L"ProductCode");
-        TakeAwayMadeFolders(install, L"MakeInstallFolderRollback",
-                            [&product](const MadeRecord& record) { return record.Product == product; });
+        TakeAwayMadeFolders(
+            install, L"MakeInstallFolderRollback",
+            [&product](const MadeRecord& record) { return record.Product == product; });
         return ERROR_SUCCESS;
     });
     return ERROR_SUCCESS;

@@ -389,7 +389,8 @@ Verdict DescriptorRefusal(const std::wstring& path, const std::optional<std::wst
     return Untrusted(path, sddl, trusted, {rights});
 }
 
-Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std::wstring>& trusted) {
+Verdict WayRefusal(const std::vector<FolderOnTheWay>& way,
+                   const std::vector<std::wstring>& trusted) {
     for (const FolderOnTheWay& folder : way) {
         const std::wstring& path = folder.Path.Text();
         // Who may change where a link leads: its owner, and what it grants.

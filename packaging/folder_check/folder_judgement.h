@@ -38,7 +38,8 @@ Verdict ProtectedRefusal(const FolderPath& path, const std::vector<ProtectedFold
 // The folders on the way, judged for the trusted (SIDs as text). A root (a
 // drive's, or a mounted volume's) cannot be deleted or renamed. What they
 // pass down is moot: every folder the package makes is made protected.
-Verdict WayRefusal(const std::vector<FolderOnTheWay>& way, const std::vector<std::wstring>& trusted);
+Verdict WayRefusal(const std::vector<FolderOnTheWay>& way,
+                   const std::vector<std::wstring>& trusted);
 
 // Refused when path's descriptor (as text) has an untrusted owner or lets
 // an untrusted trustee hold any of rights on it; unverifiable when unreadable.

@@ -124,7 +124,8 @@ bool HoldsAdministrators(HANDLE token) {
         (type != TokenPrimary || DuplicateToken(token, SecurityIdentification, &duplicate));
     const UniqueHandle owned(duplicate);
     BOOL member = FALSE;
-    if (!asked || !CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) ||
+    if (!asked ||
+        !CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) ||
         !CheckTokenMembership(duplicate != nullptr ? duplicate : token, administrators, &member)) {
         throw std::runtime_error("Administrators membership unknown");
     }

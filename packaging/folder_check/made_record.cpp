@@ -24,7 +24,8 @@ UniqueKey RecordKeyOpened(bool make) {
     const LSTATUS status =
         make ? RegCreateKeyExW(HKEY_LOCAL_MACHINE, RecordKey, 0, nullptr, 0,
                                KEY_READ | KEY_SET_VALUE | View, nullptr, &key, nullptr)
-             : RegOpenKeyExW(HKEY_LOCAL_MACHINE, RecordKey, 0, KEY_READ | KEY_SET_VALUE | View, &key);
+             : RegOpenKeyExW(HKEY_LOCAL_MACHINE, RecordKey, 0, KEY_READ | KEY_SET_VALUE | View,
+                             &key);
     if (!make && status == ERROR_FILE_NOT_FOUND) {
         return nullptr;
     }
@@ -121,9 +122,9 @@ bool IsTheMadeFolder(const FoundFolder& found, const MadeRecord& record) {
 }
 
 bool RemoveMadeFolder(const MadeRecord& record) {
-    const UniqueHandle folder = OwnedFile(
-        OpenWithCreateFile(record.Path.Text(), DELETE | FILE_READ_ATTRIBUTES,
-                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
+    const UniqueHandle folder =
+        OwnedFile(OpenWithCreateFile(record.Path.Text(), DELETE | FILE_READ_ATTRIBUTES,
+                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
     if (!folder) {
         return false;
     }

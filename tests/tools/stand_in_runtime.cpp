@@ -44,9 +44,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     const std::wstring heldPath = Variable(HeldFileVariable);
     const HANDLE held =
-        heldPath.empty() ? INVALID_HANDLE_VALUE
-                         : CreateFileW(heldPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        heldPath.empty()
+            ? INVALID_HANDLE_VALUE
+            : CreateFileW(heldPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 
     std::wstring record;
     AddLine(record, CommandLineKey, GetCommandLineW());
