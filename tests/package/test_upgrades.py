@@ -194,12 +194,12 @@ def in_place(wine, chooses):
     hand = c / "TarnixManual"
 
     @contextlib.contextmanager
-    def held(name):
-        """A file of the folder held open by the stand-in as a running runtime holds its archive; ended by its id."""
+    def held():
+        """The archive held open by the stand-in as a running runtime holds it; ended by its id."""
         record = c / "holder.txt"
         record.unlink(missing_ok=True)
-        with wine.start(BUILD / "tests" / "stand_in_runtime.exe", TARNIX_STAND_IN_HOLD_FILE=f"C:\\TarnixManual\\{name}",
-                        TARNIX_STAND_IN_RECORD="C:\\holder.txt") as holder:
+        with wine.start(BUILD / "tests" / "stand_in_runtime.exe", TARNIX_STAND_IN_RECORD="C:\\holder.txt",
+                        TARNIX_STAND_IN_HOLD_FILE="C:\\TarnixManual\\tarnix2018.jar") as holder:
             try:
                 while not record.exists() and holder.poll() is None:
                     time.sleep(0.05)
@@ -207,11 +207,11 @@ def in_place(wine, chooses):
             finally:
                 holder.kill()
 
-    def upgraded_beside(plant, refusal, hold=None):
+    def upgraded_beside(plant, refusal):
         shutil.rmtree(hand, ignore_errors=True)
         wine.msiexec("/i", b["bare"], "INSTALLDIR=C:\\TarnixManual")
         plant()
-        with held(hold) if hold else contextlib.nullcontext():
+        with held():
             refused = (wine.msiexec("/i", b["bare-new"]) != 0 and re.search(refusal, wine.logged()) is not None
                        and wine.entry(b["bare-new"], "DisplayName") == ""
                        and not same(hand / "tarnix2018.jar", HOME / "new.jar"))
@@ -236,12 +236,11 @@ def in_place(wine, chooses):
     wine.msiexec("/x", b["bare-new"])
     shutil.rmtree(hand, ignore_errors=True)
     wine.msiexec("/i", b["bare"], "INSTALLDIR=C:\\TarnixManual")
-    with held("tarnix2018.jar"):
+    with held():
         status = wine.msiexec("/i", b["bare-new"])  # Wine keeps 8 bits: 3010 is 194
     seen += [status in (0, 3010 & 0xFF) and wine.entry(b["bare-new"], "DisplayVersion") == "1.1.0"]
     wine.uninstall([b["bare-new"]])
-    seen += [upgraded_beside(hard_link, r"MakeInstallFolder: refused \(hardlink\): C:.TarnixManual.tarnix2018.jar",
-                             "tarnix2018.jar"),
+    seen += [upgraded_beside(hard_link, r"MakeInstallFolder: refused \(hardlink\): C:.TarnixManual.tarnix2018.jar"),
              upgraded_beside(open_java, r"MakeInstallFolder: refused \(writable\): C:.TarnixManual.Java for S-1-1-0")]
     shutil.rmtree(hand, ignore_errors=True)
     # Installed for the user alone, in C:\Forjada: no evidence for the machine's install.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/support/stand_in_record.h"
+#include "text/unique_handle.h"
 
 namespace {
 
@@ -43,11 +44,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     directory.resize(GetCurrentDirectoryW(32767, directory.data()));
 
     const std::wstring heldPath = Variable(HeldFileVariable);
-    const HANDLE held =
-        heldPath.empty()
-            ? INVALID_HANDLE_VALUE
-            : CreateFileW(heldPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const UniqueHandle held =
+        OwnedFile(heldPath.empty() ? INVALID_HANDLE_VALUE
+                                   : CreateFileW(heldPath.c_str(), GENERIC_READ,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 
     std::wstring record;
     AddLine(record, CommandLineKey, GetCommandLineW());
@@ -68,9 +69,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         }
     }
 
-    if (held != INVALID_HANDLE_VALUE) {
+    if (held) {
         Sleep(120000); // ended by the test long before
-        CloseHandle(held);
     }
     const std::wstring holdEvent = Variable(HoldEventVariable);
     if (!holdEvent.empty()) {

@@ -69,10 +69,8 @@ INSTANTIATE_TEST_SUITE_P(Table, BoxTest, testing::ValuesIn(BoxCases), CaseName()
 // one: cut to the buffer, the buffer's size returned.
 const std::wstring FullBufferName = L"C:\\" + std::wstring(251, L'p') + L"\\t.exe";
 DWORD WINAPI FullBufferModuleName(HMODULE, LPWSTR buffer, DWORD size) {
-    const std::size_t copied = std::min<std::size_t>(size - 1, FullBufferName.size());
-    FullBufferName.copy(buffer, copied);
-    buffer[copied] = L'\0';
-    return copied == FullBufferName.size() ? static_cast<DWORD>(copied) : size;
+    buffer[FullBufferName.copy(buffer, size - 1)] = L'\0';
+    return std::min(size, static_cast<DWORD>(FullBufferName.size()));
 }
 
 TEST(ProgramPath, IsReadWholeWhenItFillsTheBuffer) {
