@@ -111,7 +111,6 @@ Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verificati
 
 std::vector<std::wstring> AllowedContents(const FolderPath& folder, const PackageLayout& layout) {
     std::vector<std::wstring> allowed = layout.Folders;
-    allowed.insert(allowed.end(), layout.Files.begin(), layout.Files.end());
     Walk(folder, [&](const std::wstring&, const std::wstring& relative, DWORD) {
         if (!Listed(allowed, relative)) {
             allowed.push_back(relative);

@@ -64,8 +64,9 @@ struct PackageLayout {
 };
 
 // What may stand in the folder on an upgrade in place, each judged as a
-// file: the package's folders and files (the older version's, which one in
-// use keeps there), and what the folder holds now (what an administrator added).
+// file: the package's folders, and all the folder holds now: the older
+// version's files (which one in use keeps there) and what an administrator
+// added.
 std::vector<std::wstring> AllowedContents(const FolderPath& folder, const PackageLayout& layout);
 
 // What the second look found, in the administrators' language.

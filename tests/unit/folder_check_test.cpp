@@ -1032,9 +1032,9 @@ TEST(FoldersToMake, AreTheMissingOnesFromTheTopDown) {
     EXPECT_TRUE(FoldersToMake(verification).empty());
 }
 
-// An upgrade in place may find the package's own names (the older version's,
-// in use) beside what an administrator added, each once.
-TEST(AllowedContents, AreThePackagesNamesAndWhatAnAdministratorAdded) {
+// An upgrade in place may find the older version's files (in use) beside
+// what an administrator added, each once.
+TEST(AllowedContents, AreThePackagesFoldersAndAllTheFolderHolds) {
     const fs::path folder = L"C:\\TarnixPermitido";
     fs::create_directories(folder / L"Java\\bin");
     for (const wchar_t* file :
@@ -1046,7 +1046,7 @@ TEST(AllowedContents, AreThePackagesNamesAndWhatAnAdministratorAdded) {
                         {{L"tarnix2018.exe", L"JAVA\\bin\\javaw.exe"}, {L"Java", L"Java\\bin"}});
     fs::remove_all(folder);
     std::sort(allowed.begin(), allowed.end());
-    EXPECT_EQ(allowed, (std::vector<std::wstring>{L"JAVA\\bin\\javaw.exe", L"Java", L"Java\\bin",
+    EXPECT_EQ(allowed, (std::vector<std::wstring>{L"Java", L"Java\\bin", L"Java\\bin\\Javaw.exe",
                                                   L"Java\\bin\\extra.dll", L"notas.txt",
                                                   L"tarnix2018.exe"}));
 }
