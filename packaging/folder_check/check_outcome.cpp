@@ -8,8 +8,7 @@ std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
     const bool accepted = !verdict;
     // Only a refusal with a launch condition of its own may stand in for
     // acceptance: any other stops the install at the closing condition.
-    const bool shown =
-        RefusalTexts[static_cast<std::size_t>(verdict.Reason)].Where == Said::LaunchCondition;
+    const bool shown = TextOf(verdict.Reason).Where == Said::LaunchCondition;
     std::vector<PropertyValue> properties = {
         {L"InstallDirRefusal", RefusalName(verdict.Reason)},
         {L"InstallDirRefusalShown", shown ? L"1" : L""},

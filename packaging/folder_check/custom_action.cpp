@@ -100,6 +100,23 @@ Verdict InPlaceRefusal(MSIHANDLE install, const wchar_t* action, const Verificat
     return MadeFolderRefusal(made, verification, trusted);
 }
 
+// Takes away the recorded folders that chosen() picks, deepest first: each
+// only where it is still the folder made, and empty. Their records go
+// whatever stays: a folder left is left as it is.
+void TakeAwayMadeFolders(MSIHANDLE install, const wchar_t* action,
+                         const std::function<bool(const MadeRecord&)>& chosen) {
+    for (const MadeRecord& record : ReadMadeRecords()) {
+        if (chosen(record)) {
+            Log(install, std::wstring(action) +
+                             (RemoveMadeFolder(record)
+                                  ? L": removed "
+                                  : L": left (gone, not empty, or not the folder made) ") +
+                             record.Path.Text());
+            ForgetMadeRecord(record.Path);
+        }
+    }
+}
+
 } // namespace
 
 extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE install) {
@@ -176,23 +193,6 @@ extern "C" __declspec(dllexport) UINT __stdcall KeepInstalledFolder(MSIHANDLE in
     });
 }
 
-// Takes away the recorded folders that chosen() picks, deepest first: each
-// only where it is still the folder made, and empty. Their records go
-// whatever stays: a folder left is left as it is.
-void TakeAwayMadeFolders(MSIHANDLE install, const wchar_t* action,
-                         const std::function<bool(const MadeRecord&)>& chosen) {
-    for (const MadeRecord& record : ReadMadeRecords()) {
-        if (chosen(record)) {
-            Log(install, std::wstring(action) +
-                             (RemoveMadeFolder(record)
-                                  ? L": removed "
-                                  : L": left (gone, not empty, or not the folder made) ") +
-                             record.Path.Text());
-            ForgetMadeRecord(record.Path);
-        }
-    }
-}
-
 // As SYSTEM, before CreateFolders writes the lock: makes the folder and every
 // missing one above it with CreateDirectoryW, which fails where anything
 // appeared since the check, so that nothing another account put there is
@@ -245,14 +245,7 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE inst
                                {Refusal::Appeared, path.Text()});
             }
             // Recorded as what it is, so that only this folder is ever taken away.
-            const UniqueHandle made = OwnedFile(
-                OpenWithCreateFile(path.Text(), FILE_READ_ATTRIBUTES,
-                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
-            const std::wstring identity = made ? IdentityOf(made.get()) : L"";
-            if (identity.empty()) {
-                throw std::runtime_error("a made folder cannot be told");
-            }
-            KeepMadeRecord({path, identity, product});
+            KeepMadeRecord(path, product);
             Log(install, L"MakeInstallFolder: made " + path.Text());
         }
         return ERROR_SUCCESS;

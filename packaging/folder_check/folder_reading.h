@@ -33,10 +33,13 @@ std::optional<FolderPath> FinalPath(const FolderPath& path, bool keepLastLink = 
 // Where an opened thing is.
 std::optional<FolderPath> FinalPathOf(HANDLE opened);
 
-// The folders from the volume's root down to this existing one, each with
-// its descriptor, and a link's own too, read through open.
+// Opens an existing thing as CreateFileW does; an opener is the seam through
+// which a test sees how (Wine gives a link its target's descriptor).
 using ItselfOpener = std::function<HANDLE(const std::wstring&, DWORD, DWORD)>;
 HANDLE OpenWithCreateFile(const std::wstring& path, DWORD access, DWORD flags);
+
+// The folders from the volume's root down to this existing one, each with
+// its descriptor, and a link's own too, read through open.
 std::vector<FolderOnTheWay> WayDownTo(const FolderPath& last,
                                       const ItselfOpener& open = OpenWithCreateFile);
 
@@ -50,10 +53,6 @@ FolderPath VolumePath(const FolderPath& path, VolumePathCall call = GetVolumePat
 // attributes); thrown where a folder cannot be listed to its end.
 using Visit = std::function<void(const std::wstring&, const std::wstring&, DWORD)>;
 void Walk(const FolderPath& folder, const Visit& visit, const std::wstring& relative = {});
-
-// OpenWithCreateFile opens an existing thing as CreateFileW does; an
-// opener is the seam through which a test sees how (Wine gives a link its
-// target's descriptor).
 
 // What a thing is itself, a link never followed: its names (0: unreadable),
 // its owner, and its own owner and access list (nothing: unreadable).

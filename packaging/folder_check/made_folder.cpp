@@ -120,7 +120,7 @@ std::vector<std::wstring> AllowedContents(const FolderPath& folder, const Packag
 }
 
 std::wstring Finding(const Verdict& verdict) {
-    const wchar_t* text = RefusalTexts[static_cast<std::size_t>(verdict.Reason)].Finding;
+    const wchar_t* text = TextOf(verdict.Reason).Finding;
     // One pass over the template: what is filled in is never read again, so
     // a folder named C:\Tarnix[F] or [T] is written as it is.
     std::wstring filled;

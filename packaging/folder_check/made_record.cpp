@@ -51,6 +51,26 @@ void RemoveIfEmpty(const std::wstring& path) {
     }
 }
 
+// What an opened folder is and where, read in one look; a failure leaves
+// it told as a link, nowhere and nothing.
+FoundFolder Found(HANDLE opened) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(opened, &information)) {
+        return {true, {}, {}};
+    }
+    wchar_t identity[32] = {};
+    swprintf(identity, 32, L"%08lx-%08lx%08lx", information.dwVolumeSerialNumber,
+             information.nFileIndexHigh, information.nFileIndexLow);
+    return {(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
+            FinalPathOf(opened).value_or(FolderPath()), identity};
+}
+
+// A folder opened as itself, never where a link leads.
+UniqueHandle OpenedItself(const FolderPath& path, DWORD access) {
+    return OwnedFile(OpenWithCreateFile(path.Text(), access,
+                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
+}
+
 } // namespace
 
 std::vector<MadeRecord> ReadMadeRecords() {
@@ -84,9 +104,14 @@ std::vector<MadeRecord> ReadMadeRecords() {
     return records;
 }
 
-void KeepMadeRecord(const MadeRecord& record) {
-    const std::wstring data = record.Identity + L" " + record.Product;
-    Checked(RegSetValueExW(RecordKeyOpened(true).get(), record.Path.Text().c_str(), 0, REG_SZ,
+void KeepMadeRecord(const FolderPath& path, const std::wstring& product) {
+    const UniqueHandle made = OpenedItself(path, FILE_READ_ATTRIBUTES);
+    const std::wstring identity = made ? Found(made.get()).Identity : L"";
+    if (identity.empty()) {
+        throw std::runtime_error("a made folder cannot be told");
+    }
+    const std::wstring data = identity + L" " + product;
+    Checked(RegSetValueExW(RecordKeyOpened(true).get(), path.Text().c_str(), 0, REG_SZ,
                            reinterpret_cast<const BYTE*>(data.c_str()),
                            static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))),
             "recording a made folder");
@@ -105,36 +130,14 @@ void ForgetMadeRecord(const FolderPath& path) {
     RemoveIfEmpty(key.substr(0, key.rfind(L'\\')));
 }
 
-std::wstring IdentityOf(HANDLE opened) {
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (!GetFileInformationByHandle(opened, &information)) {
-        return {};
-    }
-    wchar_t text[32] = {};
-    swprintf(text, 32, L"%08lx-%08lx%08lx", information.dwVolumeSerialNumber,
-             information.nFileIndexHigh, information.nFileIndexLow);
-    return text;
-}
-
 bool IsTheMadeFolder(const FoundFolder& found, const MadeRecord& record) {
     return !found.ReparsePoint && !found.FinalPath.Empty() && found.FinalPath == record.Path &&
            !found.Identity.empty() && found.Identity == record.Identity;
 }
 
 bool RemoveMadeFolder(const MadeRecord& record) {
-    const UniqueHandle folder =
-        OwnedFile(OpenWithCreateFile(record.Path.Text(), DELETE | FILE_READ_ATTRIBUTES,
-                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
-    if (!folder) {
-        return false;
-    }
-    FILE_ATTRIBUTE_TAG_INFO tag{};
-    const bool read =
-        GetFileInformationByHandleEx(folder.get(), FileAttributeTagInfo, &tag, sizeof tag);
-    const FoundFolder found = {!read || (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
-                               FinalPathOf(folder.get()).value_or(FolderPath()),
-                               IdentityOf(folder.get())};
-    if (!IsTheMadeFolder(found, record)) {
+    const UniqueHandle folder = OpenedItself(record.Path, DELETE | FILE_READ_ATTRIBUTES);
+    if (!folder || !IsTheMadeFolder(Found(folder.get()), record)) {
         return false;
     }
     // Fails where anything is in it; removed as the handle closes.

@@ -22,8 +22,9 @@ struct MadeRecord {
 
 // Every folder made, deepest first; thrown where the record cannot be read.
 std::vector<MadeRecord> ReadMadeRecords();
-// Thrown where it cannot be kept: a folder made and not recorded would stay.
-void KeepMadeRecord(const MadeRecord& record);
+// The folder just made recorded as what it is, for the product; thrown
+// where it cannot be: a folder made and not recorded would stay.
+void KeepMadeRecord(const FolderPath& path, const std::wstring& product);
 // The folder's record gone, and the record's key with the last one.
 void ForgetMadeRecord(const FolderPath& path);
 
@@ -33,7 +34,6 @@ struct FoundFolder {
     FolderPath FinalPath; // empty: it cannot be told
     std::wstring Identity;
 };
-std::wstring IdentityOf(HANDLE opened); // empty where it cannot be read
 
 // Whether what was found is the folder made: no link, at its own path (no
 // link above it either), and the very folder, not one made there since.

@@ -102,9 +102,14 @@ constexpr bool InEnumerationOrder() {
 }
 static_assert(InEnumerationOrder(), "one row a reason, in the enumeration's order");
 
+// A reason's row of the table.
+inline const RefusalText& TextOf(Refusal reason) {
+    return RefusalTexts[static_cast<std::size_t>(reason)];
+}
+
 // The word the launch conditions compare with.
 inline const wchar_t* RefusalName(Refusal reason) {
-    return RefusalTexts[static_cast<std::size_t>(reason)].Keyword;
+    return TextOf(reason).Keyword;
 }
 
 struct Verdict {

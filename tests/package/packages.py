@@ -24,7 +24,6 @@ def awkward_runtime(w):
     for name in ("longname one.txt", "longname two.txt", "LONGNA~1.TXT", "ação & ' $x.txt", "a.b.c.d"):
         (awkward / "lib" / name).write_text(name + "\n")
     (awkward / "conf" / "cacerts").write_text("certificates\n")
-    # A real runtime's longest file, 17 characters past its deepest folder.
     (awkward / "lib" / "security" / "policy" / "unlimited" / "local_policy.jar").write_text("policy\n")
     (awkward / "lib" / "security" / "cacerts").symlink_to("../../conf/cacerts")
     (awkward / "legal" / "java.base" / "security").symlink_to("../../lib/security")

@@ -70,9 +70,9 @@ def test_the_folder_check_runs_in_both_sequences_after_what_sets_its_inputs_befo
     actions = {row[0]: row[1:4] for row in table(msi["old"], "CustomAction")}
     assert actions["CheckInstallFolder"] == ["1", "FolderCheck", "CheckInstallFolder"]
     # Deferred as SYSTEM (3073); the rollback in-script and rollback only (3393); the removal commit only (3649).
-    assert [actions[name][0] for name in ("KeepInstalledFolder", "MakeInstallFolder", "MakeInstallFolderRollback",
-                                          "VerifyInstallFolder", "RemoveMadeFolders")] == ["1", "3073", "3393", "3073",
-                                                                                           "3649"]
+    types = {"KeepInstalledFolder": "1", "MakeInstallFolder": "3073", "MakeInstallFolderRollback": "3393",
+             "VerifyInstallFolder": "3073", "RemoveMadeFolders": "3649"}
+    assert {name: actions[name][0] for name in types} == types
     assert "FolderCheck" in [row[0] for row in table(msi["old"], "Binary")]
     # What it reads: INSTALLDIR, the remembered folder and the upgrade found.
     inputs = {name for name, row in actions.items() if row[:2] == ["51", "INSTALLDIR"]}

@@ -207,16 +207,19 @@ def in_place(wine, chooses):
             finally:
                 holder.kill()
 
-    def upgraded_beside(plant, refusal):
+    def upgraded(plant=lambda: None):
+        """1.0.0 in C:\\TarnixManual, what plant() places, then 1.1.0 with the archive held: its status."""
         shutil.rmtree(hand, ignore_errors=True)
         wine.msiexec("/i", b["bare"], "INSTALLDIR=C:\\TarnixManual")
         plant()
         with held():
-            refused = (wine.msiexec("/i", b["bare-new"]) != 0 and re.search(refusal, wine.logged()) is not None
-                       and wine.entry(b["bare-new"], "DisplayName") == ""
-                       and not same(hand / "tarnix2018.jar", HOME / "new.jar"))
-        if wine.entry(b["bare"], "DisplayName"):
-            wine.msiexec("/x", b["bare"])
+            return wine.msiexec("/i", b["bare-new"])
+
+    def upgraded_beside(plant, refusal):
+        refused = (upgraded(plant) != 0 and re.search(refusal, wine.logged()) is not None
+                   and wine.entry(b["bare-new"], "DisplayName") == ""
+                   and not same(hand / "tarnix2018.jar", HOME / "new.jar"))
+        wine.uninstall([b["bare"]])
         return refused
 
     def hard_link():
@@ -234,11 +237,8 @@ def in_place(wine, chooses):
     seen = [wine.msiexec("/i", b["bare-new"]) == 0 and "VerifyInstallFolder: verified" in wine.logged()
             and same(hand / "tarnix2018.jar", HOME / "new.jar") and same(hand / "Java/bin/Javaw.exe", STAND_IN)]
     wine.msiexec("/x", b["bare-new"])
-    shutil.rmtree(hand, ignore_errors=True)
-    wine.msiexec("/i", b["bare"], "INSTALLDIR=C:\\TarnixManual")
-    with held():
-        status = wine.msiexec("/i", b["bare-new"])  # Wine keeps 8 bits: 3010 is 194
-    seen += [status in (0, 3010 & 0xFF) and wine.entry(b["bare-new"], "DisplayVersion") == "1.1.0"]
+    # Wine keeps 8 bits: 3010 is 194.
+    seen += [upgraded() in (0, 3010 & 0xFF) and wine.entry(b["bare-new"], "DisplayVersion") == "1.1.0"]
     wine.uninstall([b["bare-new"]])
     seen += [upgraded_beside(hard_link, r"MakeInstallFolder: refused \(hardlink\): C:.TarnixManual.tarnix2018.jar"),
              upgraded_beside(open_java, r"MakeInstallFolder: refused \(writable\): C:.TarnixManual.Java for S-1-1-0")]

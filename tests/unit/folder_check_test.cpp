@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <iphlpapi.h>
-#include <msi.h>
 #include <msiquery.h>
 
 #include <algorithm>
@@ -613,17 +612,12 @@ TEST_P(ExistingTest, ReusesOnlyTheFolderAProductIsInstalledIn) {
 
 INSTANTIATE_TEST_SUITE_P(Table, ExistingTest, testing::ValuesIn(ExistingCases), CaseName());
 
-TEST(JudgeInstallFolder, RefusesThisComputerByItsOwnName) {
+TEST(JudgeInstallFolder, RefusesThisComputerByItsOwnNameAndAddress) {
     wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
     DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
     ASSERT_TRUE(GetComputerNameW(name, &length));
-    const Judgement judgement = JudgedHere(std::wstring(L"\\\\") + name + L"\\share\\Tarnix");
-    EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"loopback");
-}
-
-TEST(JudgeInstallFolder, RefusesThisComputerByItsOwnAdaptersAddress) {
-    // Read apart from the product's reader, so that one that skips this
-    // machine's own addresses cannot skip the test too.
+    // An adapter's address, read apart from the product's reader, so that one
+    // that skips this machine's own addresses cannot skip the test too.
     alignas(MIB_IPADDRTABLE) unsigned char buffer[16384];
     ULONG size = sizeof buffer;
     auto* table = reinterpret_cast<MIB_IPADDRTABLE*>(buffer);
@@ -634,27 +628,29 @@ TEST(JudgeInstallFolder, RefusesThisComputerByItsOwnAdaptersAddress) {
         InetNtopW(AF_INET, &table->table[i].dwAddr, text, 16);
         own = std::wstring(text).rfind(L"127.", 0) == 0 ? own : text;
     }
+    for (const std::wstring& server : {std::wstring(name), own}) {
+        const Judgement judgement = JudgedHere(L"\\\\" + server + L"\\share\\Tarnix");
+        // Where there is no address, \\\share\Tarnix names no server at all.
+        EXPECT_STREQ(RefusalName(judgement.Result.Reason),
+                     server.empty() ? L"server" : L"loopback");
+    }
     if (own.empty()) {
         GTEST_SKIP() << "no adapter with an IPv4 address of its own";
     }
-    const Judgement judgement = JudgedHere(L"\\\\" + own + L"\\share\\Tarnix");
-    EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"loopback");
 }
 
-BOOL WINAPI UnreadableVolume(LPCWSTR, LPWSTR, DWORD) {
-    return FALSE;
-}
-
-// A volume mounted in a folder deeper than the path given, through a link.
-BOOL WINAPI DeepVolume(LPCWSTR, LPWSTR buffer, DWORD size) {
+// C:\Dados cannot be read; below C:\Link lies a volume mounted in a folder
+// deeper than the path given.
+BOOL WINAPI VolumePathOf(LPCWSTR path, LPWSTR buffer, DWORD size) {
     const std::wstring volume = L"C:\\" + std::wstring(300, L'v') + L"\\";
-    return size > volume.size() && wcscpy(buffer, volume.c_str()) != nullptr;
+    return path != std::wstring(L"C:\\Dados") && size > volume.size() &&
+           wcscpy(buffer, volume.c_str()) != nullptr;
 }
 
 TEST(VolumePath, IsReadWholeOrRefusedNeverGuessed) {
     // The drive's root instead would judge a mounted volume by the drive's flags.
-    EXPECT_THROW(VolumePath(L"C:\\Dados", UnreadableVolume), std::runtime_error);
-    EXPECT_EQ(VolumePath(L"C:\\Dados", DeepVolume), L"C:\\" + std::wstring(300, L'v'));
+    EXPECT_THROW(VolumePath(L"C:\\Dados", VolumePathOf), std::runtime_error);
+    EXPECT_EQ(VolumePath(L"C:\\Link", VolumePathOf), L"C:\\" + std::wstring(300, L'v'));
 }
 
 TEST(WayDownTo, ReadsALinksOwnDescriptorWithoutFollowingIt) {
@@ -664,19 +660,24 @@ TEST(WayDownTo, ReadsALinksOwnDescriptorWithoutFollowingIt) {
         flags |= path == L"D:\\elo" ? given : 0;
         return OpenWithCreateFile(path, access, given);
     });
-    EXPECT_EQ(flags & FILE_FLAG_OPEN_REPARSE_POINT,
-              static_cast<DWORD>(FILE_FLAG_OPEN_REPARSE_POINT));
+    EXPECT_NE(flags & FILE_FLAG_OPEN_REPARSE_POINT, 0u);
+}
+
+// A well-known SID, as Windows writes it.
+std::vector<unsigned char> WellKnownSid(WELL_KNOWN_SID_TYPE type) {
+    std::vector<unsigned char> sid(SECURITY_MAX_SID_SIZE);
+    DWORD size = SECURITY_MAX_SID_SIZE;
+    EXPECT_TRUE(CreateWellKnownSid(type, nullptr, sid.data(), &size));
+    return sid;
 }
 
 TEST(ReadAccountToken, FindsNoAdministratorInAStandardAccountsToken) {
     HANDLE process = nullptr;
     ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_DUPLICATE, &process));
     const UniqueHandle ownedProcess(process);
-    unsigned char administrators[SECURITY_MAX_SID_SIZE] = {};
-    DWORD size = sizeof administrators;
-    ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size));
+    std::vector<unsigned char> administrators = WellKnownSid(WinBuiltinAdministratorsSid);
     // Administrators as deny-only: the token a standard account has.
-    SID_AND_ATTRIBUTES denied = {administrators, 0};
+    SID_AND_ATTRIBUTES denied = {administrators.data(), 0};
     HANDLE restricted = nullptr;
     ASSERT_TRUE(CreateRestrictedToken(process, 0, 1, &denied, 0, nullptr, 0, nullptr, &restricted));
     const UniqueHandle ownedRestricted(restricted);
@@ -1076,17 +1077,14 @@ std::vector<unsigned char> ObjectEntry(BYTE flags, ACCESS_MASK mask, const GUID*
     return entry;
 }
 
-TEST(ReadDescriptor, CountsAllowObjectEntriesLikePlainOnes) {
-    unsigned char users[SECURITY_MAX_SID_SIZE] = {};
-    unsigned char administrators[SECURITY_MAX_SID_SIZE] = {};
-    DWORD size = sizeof users;
-    ASSERT_TRUE(CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &size));
-    size = sizeof administrators;
-    ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size));
+TEST(ReadDescriptor, CountsAllowObjectEntriesLikePlainOnesAndANullListAsEveryone) {
+    std::vector<unsigned char> users = WellKnownSid(WinBuiltinUsersSid);
+    std::vector<unsigned char> administrators = WellKnownSid(WinBuiltinAdministratorsSid);
     const GUID type = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
-    const std::vector<unsigned char> plain = ObjectEntry(0, WRITE_DAC, nullptr, nullptr, users);
+    const std::vector<unsigned char> plain =
+        ObjectEntry(0, WRITE_DAC, nullptr, nullptr, users.data());
     const std::vector<unsigned char> typed =
-        ObjectEntry(CONTAINER_INHERIT_ACE | INHERITED_ACE, DELETE, &type, &type, users);
+        ObjectEntry(CONTAINER_INHERIT_ACE | INHERITED_ACE, DELETE, &type, &type, users.data());
     alignas(DWORD) unsigned char list[512] = {};
     const ACL header{ACL_REVISION_DS, 0,
                      static_cast<WORD>(sizeof(ACL) + plain.size() + typed.size()), 2, 0};
@@ -1095,7 +1093,7 @@ TEST(ReadDescriptor, CountsAllowObjectEntriesLikePlainOnes) {
     std::memcpy(list + sizeof header + plain.size(), typed.data(), typed.size());
     SECURITY_DESCRIPTOR descriptor{};
     ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
-    ASSERT_TRUE(SetSecurityDescriptorOwner(&descriptor, administrators, FALSE));
+    ASSERT_TRUE(SetSecurityDescriptorOwner(&descriptor, administrators.data(), FALSE));
     ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<PACL>(list), FALSE));
 
     const std::optional<DescriptorReading> reading = ReadDescriptor(&descriptor);
@@ -1109,23 +1107,15 @@ TEST(ReadDescriptor, CountsAllowObjectEntriesLikePlainOnes) {
     EXPECT_EQ(reading->Grants[1].Trustee, L"S-1-5-32-545");
     EXPECT_EQ(reading->Grants[1].Rights, static_cast<unsigned long>(DELETE));
     EXPECT_TRUE(reading->Grants[1].Inherited);
-}
 
-TEST(ReadDescriptor, ReadsANullAccessListAsEveryoneWithEveryRight) {
-    // Built in binary: Wine reads D:NO_ACCESS_CONTROL as an empty list.
-    unsigned char administrators[SECURITY_MAX_SID_SIZE] = {};
-    DWORD size = sizeof administrators;
-    ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size));
-    SECURITY_DESCRIPTOR descriptor{};
-    ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
-    ASSERT_TRUE(SetSecurityDescriptorOwner(&descriptor, administrators, FALSE));
+    // No list at all is everyone with every right (Wine reads D:NO_ACCESS_CONTROL as an empty one).
     ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE));
-    const std::optional<DescriptorReading> reading = ReadDescriptor(&descriptor);
-    ASSERT_TRUE(reading.has_value());
-    ASSERT_EQ(reading->Grants.size(), 1u);
-    EXPECT_EQ(reading->Grants[0].Trustee, L"S-1-1-0");
-    EXPECT_EQ(reading->Grants[0].Rights, static_cast<unsigned long>(FILE_ALL_ACCESS));
-    EXPECT_TRUE(reading->Grants[0].AppliesHere);
+    const std::optional<DescriptorReading> open = ReadDescriptor(&descriptor);
+    ASSERT_TRUE(open.has_value());
+    ASSERT_EQ(open->Grants.size(), 1u);
+    EXPECT_EQ(open->Grants[0].Trustee, L"S-1-1-0");
+    EXPECT_EQ(open->Grants[0].Rights, static_cast<unsigned long>(FILE_ALL_ACCESS));
+    EXPECT_TRUE(open->Grants[0].AppliesHere);
 }
 
 // An installer session of an empty package of the test's own, in which the package's own actions
@@ -1134,7 +1124,8 @@ struct Session {
     const fs::path Package = fs::temp_directory_path() / L"tarnix-session.msi";
     PMSIHANDLE Handle;
 
-    void Open(const wchar_t* property, const wchar_t* value) {
+    // Given as INSTALLDIR and as CustomActionData alike.
+    void Open(const wchar_t* value) {
         fs::remove(Package);
         { // the package closed before it is opened
             PMSIHANDLE database, summary;
@@ -1151,7 +1142,9 @@ struct Session {
         }
         MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
         ASSERT_EQ(MsiOpenPackageW(Package.c_str(), &Handle), 0u);
-        ASSERT_EQ(MsiSetPropertyW(Handle, property, value), 0u);
+        for (const wchar_t* property : {L"INSTALLDIR", L"CustomActionData"}) {
+            ASSERT_EQ(MsiSetPropertyW(Handle, property, value), 0u);
+        }
     }
     ~Session() {
         Handle = 0; // closed, so that its package may go
@@ -1179,7 +1172,6 @@ UINT RunAction(const char* action, MSIHANDLE session) {
 struct SessionCase {
     const char* Name;
     const char* Action;
-    const wchar_t* Property;
     const wchar_t* Value;
     UINT Expected;
     const wchar_t* Refusal = L"";
@@ -1187,15 +1179,10 @@ struct SessionCase {
 TABLE_CASE_PRINTER(SessionCase)
 
 const SessionCase SessionCases[] = {
-    {"MakeWithoutData", "MakeInstallFolder", L"CustomActionData", L"", ERROR_INSTALL_FAILURE},
-    {"MakeWithGarbledData", "MakeInstallFolder", L"CustomActionData", L"C:\\T\\",
-     ERROR_INSTALL_FAILURE},
-    {"VerifyWithoutData", "VerifyInstallFolder", L"CustomActionData", L"", ERROR_INSTALL_FAILURE},
-    {"VerifyWithGarbledData", "VerifyInstallFolder", L"CustomActionData", L"C:\\T\\\nC:\\T\\",
-     ERROR_INSTALL_FAILURE},
+    {"MakeWithoutData", "MakeInstallFolder", L"", ERROR_INSTALL_FAILURE},
+    {"VerifyWithGarbledData", "VerifyInstallFolder", L"C:\\T\\\nC:\\T\\", ERROR_INSTALL_FAILURE},
     // A package without the tables the check reads.
-    {"CheckThatFailsUnexpectedly", "CheckInstallFolder", L"INSTALLDIR", L"C:\\T\\", 0,
-     L"unverifiable"},
+    {"CheckThatFailsUnexpectedly", "CheckInstallFolder", L"C:\\T\\", 0, L"unverifiable"},
 };
 
 class SessionTest : public testing::TestWithParam<SessionCase> {};
@@ -1203,7 +1190,7 @@ class SessionTest : public testing::TestWithParam<SessionCase> {};
 TEST_P(SessionTest, NeverGoesOnWhereItCannotDoItsWork) {
     const SessionCase& c = GetParam();
     Session session;
-    ASSERT_NO_FATAL_FAILURE(session.Open(c.Property, c.Value));
+    ASSERT_NO_FATAL_FAILURE(session.Open(c.Value));
     EXPECT_EQ(RunAction(c.Action, session.Handle), c.Expected);
     EXPECT_EQ(session.Property(L"InstallDirRefusal"), c.Refusal);
     EXPECT_EQ(session.Property(L"InstallDirAccepted"), L"");

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <string>
 #include <thread>
 
 #include "launcher/abnormal_termination.h"
