@@ -7,6 +7,7 @@ import time
 
 from database import export_table, file_paths, files_with_folders, write_table
 from file_versions import version_of
+from moved import HEADER as MOVED_HEADER, moved_files
 from short_names import ShortNames
 
 
@@ -14,7 +15,8 @@ def write_short_names_and_versions(msi, folder, stage):
     """Every file, folder and shortcut name as short|long (Windows Installer
     needs the short name on volumes and under SHORTFILENAMES=1), and each
     file's version and languages from its version resource; a versioned
-    file loses its hash row, which is for unversioned files."""
+    file loses its hash row, which is for unversioned files. The names are
+    also those a moving upgrade takes out of the older folder (moved.py)."""
     files_header, files, file_folder = files_with_folders(msi)
     directories_header, directories = export_table(msi, "Directory")
     shortcuts_header, shortcuts = export_table(msi, "Shortcut")
@@ -37,8 +39,16 @@ def write_short_names_and_versions(msi, folder, stage):
         names.reserve(parent, row[2])
     for parent, row in sorted(entries, key=lambda entry: (entry[0], entry[1][2], entry[1][0])):
         row[2] = names.filename(parent, row[2])
+    copies, removals = moved_files(directories, files, file_folder)
+    # The desktop shortcut goes at every install and comes back only where it
+    # is chosen: an upgrade that turns it off leaves none, whatever the older
+    # version's removal keeps (Wine keeps a component the newer version leaves out).
+    short, _, long = next(row for row in shortcuts if row[0] == "DesktopShortcut")[2].rpartition("|")
+    name = f"{short}.LNK|{long}.lnk" if short else f"{long}.lnk"
+    removals.append(["DesktopShortcutFirst", "StartMenuShortcut", name, "DesktopFolder", "1"])
     options = (write_table(folder, "File", files_header, files)
-               + write_table(folder, "Directory", directories_header, directories)
+               + write_table(folder, "Directory", directories_header, directories + copies)
+               + write_table(folder, "RemoveFile", MOVED_HEADER, removals)
                + write_table(folder, "Shortcut", shortcuts_header, shortcuts))
     if hashes_header:
         options += write_table(folder, "MsiFileHash", hashes_header,
@@ -83,11 +93,12 @@ def finish(msi, statements, stage, timestamp, package_code):
     with open(statements, encoding="utf-8") as stream:
         queries = [line.strip() for line in stream if line.strip() and not line.startswith("--")]
     with tempfile.TemporaryDirectory() as folder:
-        options = [option for query in queries for option in ("-q", query)]
-        options += write_short_names_and_versions(msi, folder, stage)
+        options = write_short_names_and_versions(msi, folder, stage)
         options += allow_same_version_upgrades(msi, folder)
         options += summary(msi, folder, timestamp, package_code)
         # The texts are Windows-1252: said so, not left to the system's locale.
         options += write_table(folder, "_ForceCodepage", ["", "", "1252\t_ForceCodepage"], [])
+        # After the tables imported whole, which the statements add to.
+        options += [option for query in queries for option in ("-q", query)]
         # Times in the summary are read as local time.
         subprocess.run(["msibuild", msi, *options], check=True, cwd=folder, env=dict(os.environ, TZ="UTC"))

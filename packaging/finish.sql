@@ -2,8 +2,13 @@
 -- one statement a line by packaging/finish.py, in one rewrite with the rest.
 -- The desktop shortcut only when DESKTOP_SHORTCUT=1, and removed with the rest (Wine keeps a component whose condition is false at the uninstall).
 UPDATE `Component` SET `Condition` = 'DESKTOP_SHORTCUT = 1 OR REMOVE = "ALL"' WHERE `Component` = 'DesktopShortcut' OR `Component` = 'RememberedDesktopShortcut'
--- The older version is removed inside the newer one's transaction, before anything of the newer is installed: every installed file is the newer one's, and a failed upgrade rolls the removal back.
-UPDATE `InstallExecuteSequence` SET `Sequence` = 1501 WHERE `Action` = 'RemoveExistingProducts'
+-- The older version is removed once the newer one is installed, in the same transaction: its folder is never emptied nor absent, so no other account can make it in between, and a failed upgrade leaves the older version where it was. The component codes are stable, as that placement needs.
+INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('InstallExecute', 6500)
+UPDATE `InstallExecuteSequence` SET `Sequence` = 6550 WHERE `Action` = 'RemoveExistingProducts'
+-- So every installed file is the newer build's, whatever the version or hash of the older copy in place (a rebuild of the same version, in either order): the package's files are its own, in its own folder.
+INSERT INTO `Property` (`Property`, `Value`) VALUES ('REINSTALLMODE', 'amus')
+-- The older version's folder emptied of the package's files only on an upgrade that moves the application (the check sets InstallDirMovedFrom from Windows Installer's own record of where it is).
+UPDATE `Component` SET `Condition` = 'InstallDirMovedFrom' WHERE `Component` = 'MovedFiles'
 -- Immediate actions that set a property: type 51, without the no-impersonate bit that only deferred actions may carry.
 UPDATE `CustomAction` SET `Type` = 51 WHERE `Type` = 2099
 -- The properties an administrator gives also reach the elevated part of the install.
@@ -21,3 +26,6 @@ UPDATE `CustomAction` SET `Type` = 1 WHERE `Action` = 'CheckInstallFolder' OR `A
 UPDATE `CustomAction` SET `Type` = 3393 WHERE `Action` = 'MakeInstallFolderRollback'
 -- wixl writes a commit action as an immediate one: the made folders' removal is deferred (in-script, commit only, once the removal has succeeded), as SYSTEM, its return ignored.
 UPDATE `CustomAction` SET `Type` = 3649 WHERE `Action` = 'RemoveMadeFolders'
+-- The remembered desktop choice goes at every install and is written again only where the shortcut is chosen, as the shortcut itself (packaging/finish.py).
+CREATE TABLE `RemoveRegistry` (`RemoveRegistry` CHAR(72) NOT NULL, `Root` SHORT NOT NULL, `Key` CHAR(255) NOT NULL LOCALIZABLE, `Name` CHAR(255) LOCALIZABLE, `Component_` CHAR(72) NOT NULL PRIMARY KEY `RemoveRegistry`)
+INSERT INTO `RemoveRegistry` (`RemoveRegistry`, `Root`, `Key`, `Name`, `Component_`) VALUES ('DesktopChoiceFirst', 2, 'Software\Velmora\Tarnix Cadastro 2018', 'DesktopShortcut', 'StartMenuShortcut')

@@ -3,7 +3,8 @@
 #include "packaging/folder_check/folder_judgement.h"
 
 std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
-                                           const std::wstring& verification) {
+                                           const std::wstring& verification,
+                                           const std::wstring& movedFrom) {
     const Verdict& verdict = judgement.Result;
     const bool accepted = !verdict;
     // Only a refusal with a launch condition of its own may stand in for
@@ -13,6 +14,8 @@ std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
         {L"InstallDirRefusal", RefusalName(verdict.Reason)},
         {L"InstallDirRefusalShown", shown ? L"1" : L""},
         {L"InstallDirRefusalFolder", verdict.Folder},
+        {L"InstallDirRefusalArgument",
+         verdict.Folder.empty() ? L"" : QuotedArgument(verdict.Folder)},
         {L"InstallDirRefusalTrustee", verdict.Trustee},
     };
     if (accepted) {
@@ -22,10 +25,16 @@ std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
             properties.push_back({action, verification});
         }
         properties.push_back({L"INSTALLDIR", judgement.Folder.WithBackslash()});
+        properties.push_back({L"InstallDirMovedFrom", movedFrom});
     }
     // Last, once everything it vouches for is in place.
     properties.push_back({L"InstallDirAccepted", accepted ? L"1" : L""});
     return properties;
+}
+
+std::wstring QuotedArgument(const std::wstring& path) {
+    const std::size_t kept = path.find_last_not_of(L'\\') + 1;
+    return L"\"" + path + path.substr(kept) + L"\"";
 }
 
 bool SetProperties(const std::vector<PropertyValue>& properties,

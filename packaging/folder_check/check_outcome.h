@@ -17,11 +17,19 @@ struct PropertyValue {
 constexpr wchar_t NetworkFolderMark[] = L"network";
 
 // The properties a judgement sets, the second look's data among them;
+// InstallDirRefusalArgument is the folder at fault as a command's argument;
 // InstallDirAccepted is 1 only where the folder was accepted, and
 // InstallDirRefusalShown only where a launch condition of its own shows the
 // refusal.
+// InstallDirMovedFrom is where the older version is, on an upgrade that
+// moves the application.
 std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
-                                           const std::wstring& verification);
+                                           const std::wstring& verification,
+                                           const std::wstring& movedFrom = {});
+
+// A path as one argument of a typed command line: quoted, and a backslash
+// before the closing quote doubled, so that D:\ stays D:\ and not D:".
+std::wstring QuotedArgument(const std::wstring& path);
 
 // Sets every property, in order; false as soon as one cannot be set, and
 // then the install must stop.

@@ -101,20 +101,36 @@ Verdict InPlaceRefusal(MSIHANDLE install, const wchar_t* action, const Verificat
 }
 
 // Takes away the recorded folders that chosen() picks, deepest first: each
-// only where it is still the folder made, and empty. Their records go
-// whatever stays: a folder left is left as it is.
+// only where it is still the folder made, and empty. A record is forgotten
+// only where its folder is gone or no longer the one made: a folder left
+// because something is in it goes with a later removal.
 void TakeAwayMadeFolders(MSIHANDLE install, const wchar_t* action,
                          const std::function<bool(const MadeRecord&)>& chosen) {
-    for (const MadeRecord& record : ReadMadeRecords()) {
+    const MadeRecords read = ReadMadeRecords();
+    for (const std::wstring& name : read.Unreadable) {
+        Log(install, std::wstring(action) + L": a record that cannot be read, kept: " + name);
+    }
+    for (const MadeRecord& record : read.Records) {
         if (chosen(record)) {
-            Log(install, std::wstring(action) +
-                             (RemoveMadeFolder(record)
-                                  ? L": removed "
-                                  : L": left (gone, not empty, or not the folder made) ") +
-                             record.Path.Text());
-            ForgetMadeRecord(record.Path);
+            const Removal removal = RemoveMadeFolder(record);
+            Log(install,
+                std::wstring(action) + L": " + RemovalName(removal) + L" " + record.Path.Text());
+            if (Forgets(removal)) {
+                ForgetMadeRecord(record.Path);
+            }
         }
     }
+}
+
+// Where Windows Installer has the older version, on an upgrade that moves
+// the application elsewhere; empty for one in place or a first install.
+std::wstring MovedFrom(const std::vector<std::wstring>& installed, const FolderPath& folder) {
+    for (const std::wstring& location : installed) {
+        if (FolderPath(location) == folder) {
+            return {};
+        }
+    }
+    return installed.empty() ? L"" : FolderPath(installed.front()).WithBackslash();
 }
 
 } // namespace
@@ -136,35 +152,42 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
         for (const std::wstring& location : installed) {
             Log(install, L"CheckInstallFolder: installed in " + location);
         }
-        const Judgement judgement = JudgeInstallFolder(
+        Judgement judgement = JudgeInstallFolder(
             given, machine, layout.Reach, installed,
             [install](const std::wstring& line) { Log(install, L"CheckInstallFolder: " + line); });
         const Verdict& verdict = judgement.Result;
         std::wstring verification;
-        if (!verdict) {
-            // What an upgrade finds in its folder may stay; a folder that
-            // was not there holds nothing of anyone's when made.
-            verification = NetworkFolderMark;
-            if (!judgement.Folder.IsNetwork()) {
-                const Verification data = {
-                    judgement.Folder,
-                    judgement.Resolved,
-                    machine.Administrator,
-                    judgement.Nearest,
-                    L"O:BA" + FolderLock(install),
-                    judgement.Existed ? AllowedContents(judgement.Folder, layout) : layout.Folders};
-                std::wstring allowed;
-                for (const std::wstring& path : data.Allowed) {
-                    allowed += (allowed.empty() ? L"" : L"; ") + path;
-                }
-                Log(install, L"CheckInstallFolder: it may hold, when made: " + allowed);
-                verification = VerificationData(data);
+        if (!verdict && !judgement.Folder.IsNetwork()) {
+            // What an upgrade finds in its folder may stay, each thing judged
+            // here, before anything is removed; a folder that was not there
+            // holds nothing of anyone's when made.
+            const Verification data = {judgement.Folder,
+                                       judgement.Resolved,
+                                       machine.Administrator,
+                                       judgement.Nearest,
+                                       L"O:BA" + FolderLock(install),
+                                       judgement.Existed ? AllowedContents(judgement.Folder, layout)
+                                                         : layout.Folders};
+            std::wstring allowed;
+            for (const std::wstring& path : data.Allowed) {
+                allowed += (allowed.empty() ? L"" : L"; ") + path;
             }
+            Log(install, L"CheckInstallFolder: it may hold, when made: " + allowed);
+            if (judgement.Existed) {
+                judgement.Result =
+                    InPlaceRefusal(install, L"CheckInstallFolder", data, machine.Trusted);
+            }
+            verification = VerificationData(data);
+        } else if (!verdict) {
+            verification = NetworkFolderMark;
+        }
+        if (!verdict) {
             Log(install, L"CheckInstallFolder: accepted " + judgement.Folder.WithBackslash());
         } else {
             Log(install, L"CheckInstallFolder: " + Refusing(verdict));
         }
-        return Concluded(install, CheckProperties(judgement, verification));
+        return Concluded(install, CheckProperties(judgement, verification,
+                                                  MovedFrom(installed, judgement.Folder)));
     } catch (const InstallCancelled&) {
         return ERROR_INSTALL_USEREXIT;
     } catch (...) {
@@ -196,7 +219,7 @@ extern "C" __declspec(dllexport) UINT __stdcall KeepInstalledFolder(MSIHANDLE in
 // As SYSTEM, before CreateFolders writes the lock: makes the folder and every
 // missing one above it with CreateDirectoryW, which fails where anything
 // appeared since the check, so that nothing another account put there is
-// adopted. A folder there when judged (an upgrade) is judged again.
+// adopted. A folder there when judged (an upgrade) is looked at again.
 extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE install) {
     return Guarded(install, L"MakeInstallFolder", [install]() -> UINT {
         const std::optional<Verification> verification = DataOf(install, L"MakeInstallFolder");
@@ -204,22 +227,10 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE inst
             return ERROR_SUCCESS;
         }
         const FolderPath& folder = verification->Folder;
-        std::vector<FolderPath> folders = FoldersToMake(*verification);
+        const std::vector<FolderPath> folders = FoldersToMake(*verification);
         if (folders.empty()) {
-            // There when judged. An upgrade's older version, removed since,
-            // may have taken it and folders above it along.
-            for (FolderPath step = folder; !step.Empty(); step = step.Parent()) {
-                if (GetFileAttributesW(step.Text().c_str()) != INVALID_FILE_ATTRIBUTES) {
-                    break;
-                }
-                const DWORD error = GetLastError();
-                if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
-                    throw std::runtime_error("a folder of the way cannot be read");
-                }
-                folders.insert(folders.begin(), step);
-            }
-        }
-        if (folders.empty()) {
+            // There when judged: an upgrade in place, whose older version
+            // stays until the newer is installed. What changed since is refused.
             const Verdict verdict = InPlaceRefusal(install, L"MakeInstallFolder", *verification,
                                                    TrustedBy(*verification));
             if (verdict) {
@@ -244,8 +255,15 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE inst
                 return Refused(install, L"MakeInstallFolder", folder,
                                {Refusal::Appeared, path.Text()});
             }
-            // Recorded as what it is, so that only this folder is ever taken away.
-            KeepMadeRecord(path, product);
+            // Recorded as what it is, where the check said it leads, so that
+            // only this folder is ever taken away.
+            const UniqueHandle made = OwnedFile(
+                OpenWithCreateFile(path.Text(), DELETE | FILE_READ_ATTRIBUTES,
+                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
+            if (!made) {
+                throw std::runtime_error("a made folder cannot be opened");
+            }
+            KeepMadeRecord(made.get(), ResolvedStep(*verification, path), product);
             Log(install, L"MakeInstallFolder: made " + path.Text());
         }
         return ERROR_SUCCESS;
@@ -265,8 +283,9 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolderRollback(MSIHAN
     return ERROR_SUCCESS;
 }
 
-// As SYSTEM, once a removal has succeeded: the folders the make actions
-// made (INSTALLDIR and those above it) that are left empty.
+// As SYSTEM, once a removal or an upgrade has succeeded: the folders the
+// make actions made (INSTALLDIR and those above it, the older version's
+// among them) that are left empty.
 extern "C" __declspec(dllexport) UINT __stdcall RemoveMadeFolders(MSIHANDLE install) {
     return Guarded(install, L"RemoveMadeFolders", [install]() -> UINT {
         TakeAwayMadeFolders(install, L"RemoveMadeFolders", [](const MadeRecord&) { return true; });

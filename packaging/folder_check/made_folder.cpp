@@ -73,6 +73,15 @@ std::vector<FolderPath> FoldersToMake(const Verification& verification) {
     return made;
 }
 
+FolderPath ResolvedStep(const Verification& verification, const FolderPath& step) {
+    FolderPath resolved = verification.Resolved;
+    for (FolderPath below = verification.Folder; below != step && !below.Empty();
+         below = below.Parent()) {
+        resolved = resolved.Parent();
+    }
+    return resolved;
+}
+
 Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verification,
                           const std::vector<std::wstring>& trusted) {
     const std::wstring& folder = verification.Folder.Text();

@@ -54,6 +54,9 @@ Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verificati
 // The folders to make, from the first below the nearest existing one down
 // to the folder itself; none on an upgrade in place.
 std::vector<FolderPath> FoldersToMake(const Verification& verification);
+// Where a folder to make really is: the same step of where the check said
+// the folder leads, below any link it accepted.
+FolderPath ResolvedStep(const Verification& verification, const FolderPath& step);
 
 // The package's files and folders, relative to the installation folder,
 // and how far below it they reach.

@@ -1,6 +1,7 @@
 #include "packaging/folder_check/made_record.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <stdexcept>
 
 #include "packaging/folder_check/folder_reading.h"
@@ -11,6 +12,14 @@ namespace {
 // Below the package's own key (the 32-bit view, where the package writes it).
 constexpr wchar_t RecordKey[] = L"Software\\Velmora\\Tarnix Cadastro 2018\\MadeFolders";
 constexpr REGSAM View = KEY_WOW64_32KEY;
+
+// FILE_ID_INFO and its class, which the headers give only to programs for
+// Windows 8; the package also installs on 7, where the file index stands in.
+struct FileIdInformation {
+    ULONGLONG VolumeSerialNumber;
+    BYTE FileId[16];
+};
+constexpr auto FileIdInformationClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
 
 void Checked(LSTATUS status, const char* what) {
     if (status != ERROR_SUCCESS) {
@@ -51,30 +60,46 @@ void RemoveIfEmpty(const std::wstring& path) {
     }
 }
 
-// What an opened folder is and where, read in one look; a failure leaves
-// it told as a link, nowhere and nothing.
-FoundFolder Found(HANDLE opened) {
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (!GetFileInformationByHandle(opened, &information)) {
-        return {true, {}, {}};
-    }
-    wchar_t identity[32] = {};
-    swprintf(identity, 32, L"%08lx-%08lx%08lx", information.dwVolumeSerialNumber,
-             information.nFileIndexHigh, information.nFileIndexLow);
-    return {(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
-            FinalPathOf(opened).value_or(FolderPath()), identity};
-}
-
 // A folder opened as itself, never where a link leads.
 UniqueHandle OpenedItself(const FolderPath& path, DWORD access) {
     return OwnedFile(OpenWithCreateFile(path.Text(), access,
                                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
 }
 
+// Removed as the handle closes; fails where anything is in it.
+bool Disposed(HANDLE folder) {
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    return SetFileInformationByHandle(folder, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != FALSE;
+}
+
 } // namespace
 
-std::vector<MadeRecord> ReadMadeRecords() {
-    std::vector<MadeRecord> records;
+FoundFolder Found(HANDLE opened) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(opened, &information)) {
+        return {true, {}, {}};
+    }
+    wchar_t index[32] = {};
+    swprintf(index, 32, L"%08lx-%08lx%08lx", information.dwVolumeSerialNumber,
+             information.nFileIndexHigh, information.nFileIndexLow);
+    // The file index is not unique on ReFS; the 128-bit id is, where Windows has it.
+    std::wstring identity = index;
+    FileIdInformation id{};
+    if (GetFileInformationByHandleEx(opened, FileIdInformationClass, &id, sizeof id)) {
+        wchar_t text[64] = {};
+        swprintf(text, 64, L"%016llx-", id.VolumeSerialNumber);
+        for (int i = 15; i >= 0; --i) {
+            swprintf(text + wcslen(text), 3, L"%02x", id.FileId[i]);
+        }
+        identity = text;
+    }
+    return {(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
+            FinalPathOf(opened).value_or(FolderPath()), identity, index};
+}
+
+MadeRecords ReadMadeRecords() {
+    MadeRecords read;
     const UniqueKey key = RecordKeyOpened(false);
     LSTATUS status = ERROR_SUCCESS;
     for (DWORD i = 0; key && status == ERROR_SUCCESS; ++i) {
@@ -85,36 +110,48 @@ std::vector<MadeRecord> ReadMadeRecords() {
         DWORD type = 0;
         status = RegEnumValueW(key.get(), i, name.data(), &nameLength, nullptr, &type,
                                reinterpret_cast<BYTE*>(data.data()), &bytes);
+        if (status == ERROR_MORE_DATA) {
+            // A value too long for any record's: unreadable, and the listing goes on.
+            read.Unreadable.push_back(name.substr(0, nameLength));
+            status = ERROR_SUCCESS;
+            continue;
+        }
         if (status == ERROR_SUCCESS) {
             const std::vector<std::wstring> fields =
                 Split(data.substr(0, bytes / sizeof(wchar_t)).c_str(), L' ');
-            if (type != REG_SZ || fields.size() != 2) {
-                throw std::runtime_error("a record of a made folder cannot be read");
+            if (type == REG_SZ && fields.size() == 2 && !fields[0].empty()) {
+                read.Records.push_back({name.substr(0, nameLength), fields[0], fields[1]});
+            } else {
+                read.Unreadable.push_back(name.substr(0, nameLength));
             }
-            records.push_back({name.substr(0, nameLength), fields[0], fields[1]});
         }
     }
     if (status != ERROR_SUCCESS && status != ERROR_NO_MORE_ITEMS) {
         Checked(status, "reading the record of made folders");
     }
     // Deepest first: a folder is removed before the one that holds it.
-    std::sort(records.begin(), records.end(), [](const MadeRecord& a, const MadeRecord& b) {
-        return a.Path.Text().size() > b.Path.Text().size();
-    });
-    return records;
+    std::sort(read.Records.begin(), read.Records.end(),
+              [](const MadeRecord& a, const MadeRecord& b) {
+                  return a.Path.Text().size() > b.Path.Text().size();
+              });
+    return read;
 }
 
-void KeepMadeRecord(const FolderPath& path, const std::wstring& product) {
-    const UniqueHandle made = OpenedItself(path, FILE_READ_ATTRIBUTES);
-    const std::wstring identity = made ? Found(made.get()).Identity : L"";
-    if (identity.empty()) {
-        throw std::runtime_error("a made folder cannot be told");
+void KeepMadeRecord(HANDLE made, const FolderPath& where, const std::wstring& product) {
+    try {
+        const std::wstring identity = Found(made).Identity;
+        if (identity.empty()) {
+            throw std::runtime_error("a made folder cannot be told");
+        }
+        const std::wstring data = identity + L" " + product;
+        Checked(RegSetValueExW(RecordKeyOpened(true).get(), where.Text().c_str(), 0, REG_SZ,
+                               reinterpret_cast<const BYTE*>(data.c_str()),
+                               static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))),
+                "recording a made folder");
+    } catch (...) {
+        Disposed(made);
+        throw;
     }
-    const std::wstring data = identity + L" " + product;
-    Checked(RegSetValueExW(RecordKeyOpened(true).get(), path.Text().c_str(), 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(data.c_str()),
-                           static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))),
-            "recording a made folder");
 }
 
 void ForgetMadeRecord(const FolderPath& path) {
@@ -124,24 +161,61 @@ void ForgetMadeRecord(const FolderPath& path) {
             Checked(status, "forgetting a made folder");
         }
     }
-    // The package's key goes with its last value, as Windows Installer's would.
-    const std::wstring key = RecordKey;
-    RemoveIfEmpty(key);
-    RemoveIfEmpty(key.substr(0, key.rfind(L'\\')));
+    // The record's key, the package's and the vendor's go with their last
+    // value, as Windows Installer's would.
+    for (std::wstring key = RecordKey; key.find(L'\\') != std::wstring::npos;
+         key.resize(key.rfind(L'\\'))) {
+        RemoveIfEmpty(key);
+    }
 }
 
 bool IsTheMadeFolder(const FoundFolder& found, const MadeRecord& record) {
+    // A record written before the 128-bit id carries the file index.
+    const std::wstring& identity =
+        record.Identity.size() == found.IndexIdentity.size() ? found.IndexIdentity : found.Identity;
     return !found.ReparsePoint && !found.FinalPath.Empty() && found.FinalPath == record.Path &&
-           !found.Identity.empty() && found.Identity == record.Identity;
+           !identity.empty() && identity == record.Identity;
 }
 
-bool RemoveMadeFolder(const MadeRecord& record) {
-    const UniqueHandle folder = OpenedItself(record.Path, DELETE | FILE_READ_ATTRIBUTES);
-    if (!folder || !IsTheMadeFolder(Found(folder.get()), record)) {
-        return false;
+bool Forgets(Removal removal) {
+    return removal == Removal::Removed || removal == Removal::Gone ||
+           removal == Removal::NotTheFolderMade;
+}
+
+const wchar_t* RemovalName(Removal removal) {
+    switch (removal) {
+    case Removal::Removed:
+        return L"removed";
+    case Removal::Gone:
+        return L"gone";
+    case Removal::NotTheFolderMade:
+        return L"not the folder made";
+    case Removal::NotEmpty:
+        return L"not empty";
+    case Removal::CouldNotOpen:
+        break;
     }
-    // Fails where anything is in it; removed as the handle closes.
-    FILE_DISPOSITION_INFO disposition{TRUE};
-    return SetFileInformationByHandle(folder.get(), FileDispositionInfo, &disposition,
-                                      sizeof disposition) != FALSE;
+    return L"could not open";
+}
+
+Removal RemoveMadeFolder(const MadeRecord& record, const std::function<void()>& judged) {
+    const UniqueHandle folder = OpenedItself(record.Path, DELETE | FILE_READ_ATTRIBUTES);
+    if (!folder) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                   ? Removal::Gone
+                   : Removal::CouldNotOpen;
+    }
+    const FoundFolder found = Found(folder.get());
+    if (found.FinalPath.Empty() || (found.Identity.empty() && !found.ReparsePoint)) {
+        return Removal::CouldNotOpen; // what it is cannot be told: kept for a later look
+    }
+    if (!IsTheMadeFolder(found, record)) {
+        return Removal::NotTheFolderMade;
+    }
+    judged();
+    if (Disposed(folder.get())) {
+        return Removal::Removed;
+    }
+    return GetLastError() == ERROR_DIR_NOT_EMPTY ? Removal::NotEmpty : Removal::CouldNotOpen;
 }

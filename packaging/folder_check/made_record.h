@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,33 +13,52 @@
 // a rollback or a removal tells a folder the package made from whatever
 // stands at its path since (a link, or a folder of another's).
 
-// A folder as made: where, what it is (its volume and file index), and the
-// product whose install made it.
+// A folder as made: where it really is (below any link the check accepted),
+// what it is (its volume and file id), and the product whose install made it.
 struct MadeRecord {
     FolderPath Path;
     std::wstring Identity;
     std::wstring Product;
 };
 
-// Every folder made, deepest first; thrown where the record cannot be read.
-std::vector<MadeRecord> ReadMadeRecords();
-// The folder just made recorded as what it is, for the product; thrown
-// where it cannot be: a folder made and not recorded would stay.
-void KeepMadeRecord(const FolderPath& path, const std::wstring& product);
-// The folder's record gone, and the record's key with the last one.
+// Every folder made, deepest first, and the names of the values that cannot
+// be read (another version's format), which are kept and stop nothing else;
+// thrown where the record itself cannot be read.
+struct MadeRecords {
+    std::vector<MadeRecord> Records;
+    std::vector<std::wstring> Unreadable;
+};
+MadeRecords ReadMadeRecords();
+// The folder just made, opened as made, recorded at where it really is for
+// the product; where it cannot be, the folder is taken away through the
+// handle and the failure thrown: a folder made and not recorded would stay.
+void KeepMadeRecord(HANDLE made, const FolderPath& where, const std::wstring& product);
+// The folder's record gone, and the keys above it with the last one.
 void ForgetMadeRecord(const FolderPath& path);
 
-// What a folder opened to be removed says of itself, a link never followed.
+// What a folder opened to be removed says of itself, a link never followed:
+// its identity by the 128-bit file id, and by the older 64-bit file index
+// that records written before carry.
 struct FoundFolder {
     bool ReparsePoint = false;
     FolderPath FinalPath; // empty: it cannot be told
     std::wstring Identity;
+    std::wstring IndexIdentity = {};
 };
+FoundFolder Found(HANDLE opened);
 
 // Whether what was found is the folder made: no link, at its own path (no
 // link above it either), and the very folder, not one made there since.
 bool IsTheMadeFolder(const FoundFolder& found, const MadeRecord& record);
 
+// What became of a recorded folder; its record is forgotten only where the
+// folder is removed, gone, or no longer the folder made.
+enum class Removal { Removed, Gone, NotTheFolderMade, NotEmpty, CouldNotOpen };
+bool Forgets(Removal removal);
+const wchar_t* RemovalName(Removal removal);
+
 // Removes the folder recorded where it is still the one made and empty,
-// through the handle it was judged by; true where it was removed.
-bool RemoveMadeFolder(const MadeRecord& record);
+// through the handle it was judged by; judged() runs between the two (a
+// test's seam).
+Removal RemoveMadeFolder(
+    const MadeRecord& record, const std::function<void()>& judged = [] {});

@@ -34,7 +34,7 @@ enum class Refusal {
     // Found as the folder is made, after it was judged:
     Moved,    // it leads elsewhere than the folder judged
     Planted,  // it holds what the installer did not make
-    HardLink, // it holds a second name of a file that may lie elsewhere
+    HardLink, // it holds a second name of a file that may lie elsewhere (also at the check)
     Appeared, // something stands where the installer was to make a folder
 };
 
@@ -85,7 +85,7 @@ constexpr RefusalText RefusalTexts[] = {
     {Refusal::Maintenance, L"maintenance", Said::MaintenanceCondition, Unverified},
     {Refusal::Moved, L"moved", Said::Error, L"ela agora leva a [F], não à pasta verificada"},
     {Refusal::Planted, L"planted", Said::Error, L"ela contém [F], que o instalador não criou"},
-    {Refusal::HardLink, L"hardlink", Said::Error,
+    {Refusal::HardLink, L"hardlink", Said::LaunchCondition,
      L"[F] é um segundo nome (link físico) de um arquivo que pode estar em outra pasta"},
     {Refusal::Appeared, L"appeared", Said::Error,
      L"[F] apareceu depois da verificação (uma pasta, um arquivo ou um link que o instalador "

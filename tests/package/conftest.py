@@ -142,6 +142,12 @@ def property_of(package_file, name):
     return next((row[1] for row in table(package_file, "Property") if row[0] == name), None)
 
 
+def packed(guid):
+    """A GUID as Windows Installer names its registry entries: the first three groups reversed, the rest by byte."""
+    g = guid.strip("{}").replace("-", "").upper()
+    return g[7::-1] + g[11:7:-1] + g[15:11:-1] + "".join(g[i + 1] + g[i] for i in range(16, 32, 2))
+
+
 def package(*arguments, password="test-password", file_limit=None):
     """scripts/package run to its end; file_limit: the largest file it may write, in bytes."""
 
@@ -188,8 +194,16 @@ class Wine:
     def msiexec(self, action, package_file, *properties, **options):
         """msiexec, silent, with its log; its status (Wine keeps 8 bits: 1603 is 67; options: as start's)."""
         self.log.unlink(missing_ok=True)
-        return self.run("msiexec", action, self.windows_path(package_file), "/qn", "/l*v",
-                        self.windows_path(self.log), *properties, **options)
+        status = self.run("msiexec", action, self.windows_path(package_file), "/qn", "/l*v",
+                          self.windows_path(self.log), *properties, **options)
+        if action == "/i" and status in (0, 3010 & 0xFF) and 'ALLUSERS=""' not in properties:
+            # Wine's removal of an older version deletes the upgrade code's whole key, this product's value with
+            # it; Windows keeps it, and the next upgrade finds this product by it.
+            upgrade, product = packed(property_of(package_file, "UpgradeCode")), property_of(package_file, "ProductCode")
+            for key in ("Classes\\Installer", "Microsoft\\Windows\\CurrentVersion\\Installer"):
+                self.run("reg", "add", f"HKLM\\Software\\{key}\\UpgradeCodes\\{upgrade}", "/v", packed(product),
+                         "/d", "", "/f", "/reg:64")
+        return status
 
     def box(self, locales, locale, package_file, *properties):
         """msiexec /i under /qb in a locale of the folder LOCALES: its status and the text of the box

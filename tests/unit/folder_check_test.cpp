@@ -897,12 +897,15 @@ TEST_P(MadeFolderTest, AdoptsOnlyTheFolderThatWasJudged) {
 
 INSTANTIATE_TEST_SUITE_P(Table, MadeFolderTest, testing::ValuesIn(MadeCases), CaseName());
 
-// What a rollback or a removal finds at a recorded folder's path.
-const MadeRecord Recorded = {L"C:\\Nivel1\\Nivel2", L"0000abcd-0000000100000002", L"{P}"};
+// What a rollback or a removal finds at a recorded folder's path: the
+// identity is the volume serial and the 128-bit file id, each part compared.
+const MadeRecord Recorded = {L"C:\\Nivel1\\Nivel2",
+                             L"000000000000abcd-0000000000000001ffffffff00000002", L"{P}"};
 struct RemovalCase {
     const char* Name;
     FoundFolder Found;
     bool Removed;
+    const wchar_t* Identity = Recorded.Identity.c_str();
 };
 TABLE_CASE_PRINTER(RemovalCase)
 
@@ -910,20 +913,94 @@ const RemovalCase RemovalCases[] = {
     {"TheFolderMade", {false, L"C:\\Nivel1\\Nivel2", Recorded.Identity}, true},
     {"ALinkInItsPlace", {true, L"C:\\Nivel1\\Nivel2", Recorded.Identity}, false},
     {"ReachedThroughALinkAbove", {false, L"C:\\Alvo\\Nivel2", Recorded.Identity}, false},
-    {"AnotherFolderMadeThereSince",
-     {false, L"C:\\Nivel1\\Nivel2", L"0000abcd-0000000100000003"},
+    {"AnotherVolume",
+     {false, L"C:\\Nivel1\\Nivel2", L"000000000000abce-0000000000000001ffffffff00000002"},
+     false},
+    {"AnotherFileIdsHighHalf",
+     {false, L"C:\\Nivel1\\Nivel2", L"000000000000abcd-0000000000000002ffffffff00000002"},
+     false},
+    {"AnotherFileIdsLowHalf",
+     {false, L"C:\\Nivel1\\Nivel2", L"000000000000abcd-0000000000000001ffffffff00000003"},
      false},
     {"WhereItIsCannotBeTold", {false, L"", Recorded.Identity}, false},
     {"WhatItIsCannotBeTold", {false, L"C:\\Nivel1\\Nivel2", L""}, false},
+    // Written before the 128-bit id: the file index it holds still tells it.
+    {"AnOlderRecordsIndex",
+     {false, L"C:\\Nivel1\\Nivel2", Recorded.Identity, L"0000abcd-0000000100000002"},
+     true,
+     L"0000abcd-0000000100000002"},
+    {"AnOlderRecordOfAnotherIndex",
+     {false, L"C:\\Nivel1\\Nivel2", Recorded.Identity, L"0000abcd-0000000100000003"},
+     false,
+     L"0000abcd-0000000100000002"},
 };
 
 class RemovalTest : public testing::TestWithParam<RemovalCase> {};
 
 TEST_P(RemovalTest, TakesAwayOnlyTheFolderMade) {
-    EXPECT_EQ(IsTheMadeFolder(GetParam().Found, Recorded), GetParam().Removed);
+    const MadeRecord record = {Recorded.Path, GetParam().Identity, Recorded.Product};
+    EXPECT_EQ(IsTheMadeFolder(GetParam().Found, record), GetParam().Removed);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RemovalTest, testing::ValuesIn(RemovalCases), CaseName());
+
+// The removal itself, on the disk: C:\TarnixFeita recorded as made, then
+// changed by the row before it is looked at, or between its judgement and
+// its removal.
+struct RemovedCase {
+    const char* Name;
+    void (*Before)(const fs::path& made);
+    void (*Judged)(const fs::path& made);
+    Removal Expected;
+    bool Stays;      // a folder is still at the path
+    bool AsideStays; // the folder moved aside by the row is still there
+};
+TABLE_CASE_PRINTER(RemovedCase)
+
+void Nothing(const fs::path&) {}
+// The folder made moved aside, as it keeps its file id, and another made in its place.
+void Swapped(const fs::path& made) {
+    fs::rename(made, made.wstring() + L"Antiga");
+    fs::create_directory(made);
+}
+
+const RemovedCase RemovedCases[] = {
+    {"TheFolderMade", Nothing, Nothing, Removal::Removed, false, false},
+    {"Gone", [](const fs::path& made) { fs::remove(made); }, Nothing, Removal::Gone, false, false},
+    {"MadeAgainSince", Swapped, Nothing, Removal::NotTheFolderMade, true, true},
+    {"NotEmpty", [](const fs::path& made) { std::ofstream(made / L"nota.txt") << "x"; }, Nothing,
+     Removal::NotEmpty, true, false},
+    // Swapped between the look and the removal: the one now at the path
+    // stays. (Wine keeps the judged one too: it unlinks a closed folder only
+    // where its name still leads to it; Windows removes it.)
+    {"SwappedOnceJudged", Nothing, Swapped, Removal::Removed, true, true},
+};
+
+class RemovedTest : public testing::TestWithParam<RemovedCase> {};
+
+TEST_P(RemovedTest, GoesThroughTheHandleTheFolderWasJudgedBy) {
+    const fs::path made = L"C:\\TarnixFeita";
+    for (const wchar_t* left :
+         {L"C:\\TarnixFeita\\nota.txt", L"C:\\TarnixFeita", L"C:\\TarnixFeitaAntiga"}) {
+        fs::remove(left);
+    }
+    fs::create_directory(made);
+    MadeRecord record = {made.wstring(), L"", L"{P}"};
+    {
+        const UniqueHandle opened = OwnedFile(
+            OpenWithCreateFile(made.wstring(), FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS));
+        record.Identity = Found(opened.get()).Identity;
+    }
+    GetParam().Before(made);
+    const Removal removal = RemoveMadeFolder(record, [&made] { GetParam().Judged(made); });
+    EXPECT_STREQ(RemovalName(removal), RemovalName(GetParam().Expected));
+    EXPECT_EQ(fs::exists(made), GetParam().Stays);
+    EXPECT_EQ(fs::exists(made.wstring() + L"Antiga"), GetParam().AsideStays);
+    fs::remove_all(made);
+    fs::remove_all(made.wstring() + L"Antiga");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, RemovedTest, testing::ValuesIn(RemovedCases), CaseName());
 
 TEST(Finding, WritesTheFolderAndTrusteeInOnceAsTheyAre) {
     EXPECT_EQ(Finding({Refusal::Planted, L"C:\\Tarnix[F]\\x[T]", L"S-1-5-21-1-2-3-1001"}),
