@@ -3,12 +3,13 @@ checksums, the folder's lock, the properties the elevated install gets, the
 shortcuts' keys, the folder check's place in the sequences, the launch
 conditions, short names and file versions."""
 import os
+import pathlib
 import re
 import subprocess
 
 import pytest
 
-from conftest import REFUSED, ROOT, extracted, listed, property_of, table, work_folder
+from conftest import BUILD, REFUSED, ROOT, Wine, extracted, listed, property_of, table, work_folder
 from database import long_name
 from packages import HOME, prebuilt
 
@@ -102,6 +103,24 @@ def test_every_reason_the_folder_check_gives_has_a_launch_condition_with_its_mes
             if said in ("LaunchCondition", "MaintenanceCondition")
             and not conditions.get((REFUSED if said == "LaunchCondition" else maintenance).format(reason))] == []
     assert conditions.get('Installed OR WIX_DOWNGRADE_DETECTED OR InstallDirAccepted = "1" OR InstallDirRefusalShown = "1"')
+
+
+# The folder as the check gives it to a command (its unit rows pin the same): quoted, a root's backslash doubled.
+ARGUMENTS = {"D:\\": '"D:\\\\"', "C:\\Tarnix Cadastro": '"C:\\Tarnix Cadastro"'}
+
+
+@pytest.mark.parametrize("folder", ARGUMENTS)
+def test_every_box_s_command_splits_as_typed_with_the_folder_whole_as_its_first_argument(msi, folder):
+    wine, typed = Wine(pathlib.Path.cwd()), pathlib.Path.cwd() / "command.txt"
+    commands = [command.replace("[InstallDirRefusalArgument]", ARGUMENTS[folder])
+                .replace("[InstallDirRefusalTrustee]", "S-1-1-0").replace("[InstallDirRefusalFolder]", folder)
+                for _, message in table(msi["old"], "LaunchCondition")
+                for command in re.findall(r"icacls .*?(?=\) e execute)", message)]
+    assert len(commands) == 3, "the owner, writable and inherited boxes each give a command"
+    for command in commands:
+        typed.write_text(command, encoding="utf-8")
+        wine.run(BUILD / "tests" / "argv_probe.exe", typed, output=typed.with_suffix(".out"))
+        assert typed.with_suffix(".out").read_text(encoding="utf-8").splitlines()[:2] == ["icacls", folder], command
 
 
 def test_every_refusal_keyword_has_its_row_in_the_administrators_page():

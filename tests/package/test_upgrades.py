@@ -9,6 +9,7 @@ import functools
 import os
 import re
 import shutil
+import threading
 import time
 
 import pytest
@@ -20,7 +21,9 @@ DEFAULT = "Program Files (x86)/Velmora/Tarnix Cadastro 2018"
 LEFT_BY_A_STOPPED_RUN = ["Program Files (x86)/Velmora", "TarnixA", "TarnixB", "TarnixM", "Outra", "OutraPasta",
                          "Existente", "TarnixUp", "TarnixMovida", "Ocupada Outra", "TarnixManual", "Forjada",
                          "TarnixLacuna", "TarnixCorrida", "TarnixJuncao", "TarnixAlvo", "TarnixSobe", "TarnixNivel",
-                         "TarnixRB", "TarnixRBAlvo", "holder.txt"]
+                         "TarnixRB", "TarnixRBAlvo", "TarnixElo", "TarnixEloAlvo", "holder.txt"]
+VENDOR = "HKLM\\Software\\Velmora"
+RECORD = KEY + "\\MadeFolders"
 
 
 def reset(machine):
@@ -28,7 +31,7 @@ def reset(machine):
     machine.uninstall(machine.built.values())
     for leftover in LEFT_BY_A_STOPPED_RUN:
         remove(machine.drive_c / leftover)
-    machine.run("reg", "delete", KEY, "/f", "/reg:32")
+    machine.run("reg", "delete", VENDOR, "/f", "/reg:32")
 
 
 @pytest.fixture(scope="module")
@@ -181,11 +184,17 @@ def chooses(wine, given):
 IN_PLACE = ["an upgrade keeps a runtime placed by hand in its folder",
             "an upgrade with the archive held open, as a running runtime holds it, ends 0 or 3010 with 1.1.0 "
             "registered",
-            "the same with the held archive a hard link to a file outside is refused, nothing of 1.1.0 installed",
-            "an upgrade in place beside a Java folder others may change is refused, nothing of 1.1.0 installed",
+            "the same with the held archive a hard link to a file outside is refused by the check, 1.0.0 as it was",
+            "an upgrade in place beside a Java folder others may change is refused by the check, 1.0.0 as it was",
+            "an upgrade in place beside a config.txt everyone may write is refused by the check, naming it, before "
+            "anything is made or removed: 1.0.0 as it was",
             "a per-user product of this upgrade code opens no folder: its folder is still refused as existing",
             "every folder the package makes is made with the lock's descriptor (Wine: mode 0750, nothing for others)",
-            "a removal leaves none of the folders made above INSTALLDIR"]
+            "after an upgrade in place, the newer version's removal leaves none of the folders the older one made, "
+            "nor the vendor's key",
+            "a made folder left while not empty goes with a later removal once empty; a record that cannot be read "
+            "is logged and kept, and stops nothing",
+            "folders made below a link the check accepted are taken away by the removal, where the link leads"]
 
 
 @scenario(IN_PLACE)
@@ -216,9 +225,11 @@ def in_place(wine, chooses):
             return wine.msiexec("/i", b["bare-new"])
 
     def upgraded_beside(plant, refusal):
+        """Refused by the check, before anything is made or removed: 1.0.0 installed with its files."""
         refused = (upgraded(plant) != 0 and re.search(refusal, wine.logged()) is not None
-                   and wine.entry(b["bare-new"], "DisplayName") == ""
-                   and not same(hand / "tarnix2018.jar", HOME / "new.jar"))
+                   and "MakeInstallFolder: " not in wine.logged() and wine.entry(b["bare-new"], "DisplayName") == ""
+                   and wine.entry(b["bare"], "DisplayVersion") == "1.0.0"
+                   and same(hand / "tarnix2018.jar", HOME / "old.jar"))
         wine.uninstall([b["bare"]])
         return refused
 
@@ -231,6 +242,10 @@ def in_place(wine, chooses):
         foreign(hand, "Java/bin/Javaw.exe")
         os.chmod(hand / "Java", 0o777)
 
+    def open_config():
+        (hand / "config.txt").write_text("porta=8080\n")
+        os.chmod(hand / "config.txt", 0o666)
+
     shutil.rmtree(hand, ignore_errors=True)
     wine.msiexec("/i", b["bare"], "INSTALLDIR=C:\\TarnixManual")
     foreign(hand, "Java/bin/Javaw.exe")
@@ -240,8 +255,10 @@ def in_place(wine, chooses):
     # Wine keeps 8 bits: 3010 is 194.
     seen += [upgraded() in (0, 3010 & 0xFF) and wine.entry(b["bare-new"], "DisplayVersion") == "1.1.0"]
     wine.uninstall([b["bare-new"]])
-    seen += [upgraded_beside(hard_link, r"MakeInstallFolder: refused \(hardlink\): C:.TarnixManual.tarnix2018.jar"),
-             upgraded_beside(open_java, r"MakeInstallFolder: refused \(writable\): C:.TarnixManual.Java for S-1-1-0")]
+    seen += [upgraded_beside(hard_link, r"CheckInstallFolder: refused \(hardlink\): C:.TarnixManual.tarnix2018.jar"),
+             upgraded_beside(open_java, r"CheckInstallFolder: refused \(writable\): C:.TarnixManual.Java for S-1-1-0"),
+             upgraded_beside(open_config,
+                             r"CheckInstallFolder: refused \(writable\): C:.TarnixManual.config.txt for S-1-1-0")]
     shutil.rmtree(hand, ignore_errors=True)
     # Installed for the user alone, in C:\Forjada: no evidence for the machine's install.
     wine.msiexec("/i", b["old"], 'ALLUSERS=""', "INSTALLDIR=C:\\Forjada")
@@ -252,14 +269,35 @@ def in_place(wine, chooses):
     made = [c / "TarnixNivel", c / "TarnixNivel/Dois", c / "TarnixNivel/Dois/Tarnix"]
     installed = wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixNivel\\Dois\\Tarnix") == 0
     seen += [installed and [oct(path.stat().st_mode & 0o777) for path in made] == ["0o750"] * 3]
-    seen += [installed and (made[2] / "tarnix2018.exe").is_file() and wine.msiexec("/x", b["old"]) == 0
-             and not made[0].exists()]
+    seen += [installed and wine.msiexec("/i", b["new"]) == 0 and (made[2] / "tarnix2018.exe").is_file()
+             and wine.msiexec("/x", b["new"]) == 0 and not made[0].exists()
+             and wine.run("reg", "query", VENDOR, "/reg:32") != 0]
+    # Left while a file is in it, then an unreadable record beside the good ones at the next removal.
+    wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixNivel\\Dois\\Tarnix")
+    (made[1] / "nota.txt").write_text("x\n")
+    left = wine.msiexec("/x", b["old"]) == 0 and made[1].is_dir() and not made[2].exists()
+    (made[1] / "nota.txt").unlink()
+    wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixNivel\\Dois\\Tarnix")
+    wine.run("reg", "add", RECORD, "/v", "C:\\Lixo", "/t", "REG_DWORD", "/d", "1", "/f", "/reg:32")
+    seen += [left and wine.msiexec("/x", b["old"]) == 0 and not made[0].exists()
+             and "RemoveMadeFolders: a record that cannot be read, kept: C:\\Lixo" in wine.logged()
+             and wine.run("reg", "query", RECORD, "/v", "C:\\Lixo", "/reg:32") == 0]
+    wine.run("reg", "delete", VENDOR, "/f", "/reg:32")
+    # An administrator's link, accepted by the check: what is made where it leads goes with the removal.
+    (c / "TarnixEloAlvo").mkdir()
+    (c / "TarnixElo").symlink_to("TarnixEloAlvo")
+    seen += [wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixElo\\App") == 0
+             and (c / "TarnixEloAlvo/App/tarnix2018.exe").is_file() and wine.msiexec("/x", b["old"]) == 0
+             and not (c / "TarnixEloAlvo/App").exists() and (c / "TarnixEloAlvo").is_dir()]
+    remove(c / "TarnixElo")
+    remove(c / "TarnixEloAlvo")
     return seen
 
 
 RACES = ["a first install whose folder gets a DLL after the check fails, adopting nothing",
-         "an upgrade whose folder is made again with a DLL while the old version is away fails",
-         "and nothing of 1.1.0 is installed beside the DLL",
+         "an upgrade while another account keeps trying to make its folder with a DLL ends 0 or 3010 with 1.1.0 "
+         "in the folder with the lock (Wine: mode 0750)",
+         "and the other account never made the folder",
          "a link planted at INSTALLDIR after the check fails the install before CreateFolders runs: its target as it "
          "was, nothing registered",
          "a parent opened to everyone once the folder is accepted fails the install at the second look",
@@ -283,16 +321,26 @@ def races(wine, in_place):
     seen = [wine.first_install_race(b["old"])]
     gap = c / "TarnixLacuna"
     wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixLacuna")
+    made, stop = [], threading.Event()
 
-    planted, status = wine.raced(lambda: (gap / "Java/bin/jli.dll").unlink(missing_ok=True), lambda: not gap.exists(),
-                                 lambda: plant_dll(gap), "/i", b["new"])
-    seen += [planted == "inside" and status != 0 and re.search(
-        r"MakeInstallFolder: refused \(planted\): C:.TarnixLacuna.Java.bin.jli.dll", wine.logged()) is not None]
-    # Wine removes the old version in a run of its own, which no rollback
-    # undoes (on Windows the rollback installs 1.0.0 again): what it shows
-    # is that nothing of 1.1.0 was put beside the DLL.
-    seen += [wine.entry(b["new"], "DisplayName") == "" and not (gap / "tarnix2018.exe").exists()
-             and not (gap / "Java/bin/Javaw.exe").exists()]
+    def other_account():
+        """Keeps trying to make the folder, and plants a DLL in it once made."""
+        while not stop.is_set():
+            with contextlib.suppress(OSError):
+                gap.mkdir()
+                made.append(gap)
+                plant_dll(gap)
+
+    thread = threading.Thread(target=other_account)
+    thread.start()
+    try:
+        status = wine.msiexec("/i", b["new"])
+    finally:
+        stop.set()
+        thread.join()
+    seen += [status in (0, 3010 & 0xFF) and wine.entry(b["new"], "DisplayVersion") == "1.1.0"
+             and same(gap / "tarnix2018.jar", HOME / "new.jar") and oct(gap.stat().st_mode & 0o777) == "0o750",
+             made == []]
     wine.uninstall([b["old"], b["new"]])
     shutil.rmtree(gap, ignore_errors=True)
     # A link put at INSTALLDIR once it is accepted: nothing made or locked through it.

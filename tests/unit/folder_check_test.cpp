@@ -1017,12 +1017,16 @@ struct OutcomeCase {
     const wchar_t* Failing;     // the property the installer will not set: the install stops
     const wchar_t* Accepted;    // InstallDirAccepted as left
     const wchar_t* Shown = L""; // InstallDirRefusalShown: its own launch condition shows it
+    const wchar_t* Folder = L"C:\\Tarnix";
+    const wchar_t* Argument = L"\"C:\\Tarnix\""; // InstallDirRefusalArgument: as a command takes it
 };
 TABLE_CASE_PRINTER(OutcomeCase)
 
 const OutcomeCase OutcomeCases[] = {
     {"AcceptedSaysSo", Refusal::None, nullptr, L"1"},
     {"RefusedIsNeverAccepted", Refusal::Writable, nullptr, L"", L"1"},
+    // A root's backslash doubled, or the quote after it would be taken as text.
+    {"RefusedAtARoot", Refusal::Writable, nullptr, L"", L"1", L"D:\\", L"\"D:\\\\\""},
     // No launch condition of its own on a first install: the closing one stops it.
     {"ARefusalNoConditionShowsStops", Refusal::Maintenance, nullptr, L""},
     {"ARefusalThatCannotBeSetStops", Refusal::Writable, L"InstallDirRefusal", L"(unset)"},
@@ -1035,7 +1039,7 @@ class OutcomeTest : public testing::TestWithParam<OutcomeCase> {};
 TEST_P(OutcomeTest, GoesOnOnlyWhereTheCheckAcceptedAndSaidSo) {
     const OutcomeCase& c = GetParam();
     Judgement judgement;
-    judgement.Result = {c.Reason, L"C:\\Tarnix", {}};
+    judgement.Result = {c.Reason, c.Folder, {}};
     std::map<std::wstring, std::wstring> set = {{L"InstallDirAccepted", L"(unset)"}};
     const bool concluded = SetProperties(
         CheckProperties(judgement, L"data"), [&](const wchar_t* name, const std::wstring& value) {
@@ -1046,6 +1050,7 @@ TEST_P(OutcomeTest, GoesOnOnlyWhereTheCheckAcceptedAndSaidSo) {
     EXPECT_EQ(set[L"InstallDirAccepted"], c.Accepted);
     if (concluded) {
         EXPECT_EQ(set[L"InstallDirRefusalShown"], c.Shown);
+        EXPECT_EQ(set[L"InstallDirRefusalArgument"], c.Argument);
     }
 }
 
