@@ -108,7 +108,8 @@ def unusable_names(relative_paths):
                 forbidden.append(prefix)
             folded = str(prefix).casefold()
             if seen.setdefault(folded, prefix) != prefix:
-                clashes.append(prefix)
+                # Both names of the pair, so that the administrator sees which two.
+                clashes.append(" and ".join(sorted((str(seen[folded]), str(prefix)))))
     unique = lambda paths: sorted(set(paths))
     return unique(outside), unique(forbidden), unique(clashes), too_long
 

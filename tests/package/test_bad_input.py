@@ -40,7 +40,7 @@ ROWS = [
     ("a name Windows reserves", "{w}/old.jar --runtime {w}/reserved-name",
      r"names Windows does not allow: lib/aux\.txt$"),
     ("names that differ only in letter case", "{w}/old.jar --runtime {w}/letter-case",
-     r"letter case: lib/Readme\.txt$"),
+     r"letter case: lib/README\.txt and lib/Readme\.txt$"),
     ("a path too long to install", "{w}/old.jar --runtime {w}/long-path",
      r"\(259 characters in C:.Program Files \(x86\).Velmora.Tarnix Cadastro 2018.Java\): lib/n+\.txt$"),
     ("more files than the cabinet holds", "{w}/old.jar --runtime {w}/many-files",
@@ -66,7 +66,8 @@ ROWS = [
      r"not a whole Windows icon \(\.ico\): no icon header"),
     ("a four-byte icon", "{w}/old.jar --icon {w}/four-bytes.ico",
      r"not a whole Windows icon \(\.ico\): shorter than an icon's header"),
-    ("output that cannot be written", "{w}/old.jar --output {w}/a-file", "cannot be written: File exists"),
+    ("output given a file", "{w}/old.jar --output {w}/a-file",
+     r"the output .*/a-file is a file, not a folder: give --output the folder the package goes into$"),
 ]
 
 

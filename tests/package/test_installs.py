@@ -96,7 +96,8 @@ INSTALL_CHECKS = {
     "shortcut": "the Start-menu shortcut targets the launcher, no arguments, starts in the folder",
     "started": "started through the shell, the launcher starts the private runtime in the folder",
     "removed": "a silent uninstall exits with 0",
-    "by hand": "the uninstall leaves the Java folder placed by hand, and nothing else",
+    "by hand": "the uninstall leaves the Java folder placed by hand, and nothing else but the folder's record, kept "
+               "for a later removal",
     "leftovers": "the uninstall leaves nothing of what was installed"}
 REFUSAL_CHECKS = {"box": "the install is refused with the box its refusal shows",
                   "nothing": "nothing is installed, nothing made", "foreign": "the file of another origin is as it was"}
@@ -208,9 +209,11 @@ def installed(wine, row, here, foreign):
                        [f'"{folder}\\Java\\bin\\Javaw.exe" -Xmx768m -jar "{folder}"\\tarnix2018.jar', folder])
     seen["removed"] = (wine.msiexec("/x", package_file), 0)
     if row.holds == "later":
-        seen["by hand"] = (sorted(str(path.relative_to(here)) for path in here.rglob("*")),
-                           ["Java", "Java/bin", "Java/bin/Javaw.exe"])
+        seen["by hand"] = ([sorted(str(path.relative_to(here)) for path in here.rglob("*")),
+                            wine.run("reg", "query", KEY + "\\MadeFolders", "/v", folder, "/reg:32")],
+                           [["Java", "Java/bin", "Java/bin/Javaw.exe"], 0])
         shutil.rmtree(here)
+        wine.run("reg", "delete", KEY, "/f", "/reg:32")
     seen["leftovers"] = (wine.leftovers(here, map(prebuilt, INSTALLED)), [])
     return seen
 
@@ -226,7 +229,8 @@ def refused(wine, row, here, foreign):
     reason, _, at_fault = row.refusal.partition("=")
     worded_box = dict(table(package_file, "LaunchCondition"))[REFUSED.format(reason)]
     # Wine gives a folder of mode 0777 to Everyone, the trustee at fault.
-    for name, value in (("InstallDirRefusalFolder", at_fault), ("InstallDirRefusalTrustee", "S-1-1-0"),
+    for name, value in (("InstallDirRefusalFolder", at_fault), ("InstallDirRefusalArgument", f'"{at_fault}"'),
+                        ("InstallDirRefusalTrustee", "S-1-1-0"),
                         ("ProgramFilesFolder", "C:\\Program Files (x86)\\")):
         worded_box = worded_box.replace(f"[{name}]", value)
     return {"box": (wine.box(make_locale("ru_RU.UTF-8"), row.locale, package_file, *row.properties()),

@@ -105,18 +105,21 @@ def test_every_reason_the_folder_check_gives_has_a_launch_condition_with_its_mes
     assert conditions.get('Installed OR WIX_DOWNGRADE_DETECTED OR InstallDirAccepted = "1" OR InstallDirRefusalShown = "1"')
 
 
+# Each box's command as the administrator reads it, for C:\Tarnix Cadastro (the owner, writable and inherited boxes).
+COMMANDS = ['icacls "C:\\Tarnix Cadastro" /setowner "*S-1-5-32-544"', 'icacls "C:\\Tarnix Cadastro" /remove:g "*S-1-1-0"',
+            'icacls "C:\\Tarnix Cadastro" /inheritance:r /grant:r "*S-1-5-18:(OI)(CI)F" "*S-1-5-32-544:(OI)(CI)F" '
+            '"*S-1-5-32-545:(OI)(CI)RX"']
+
+
 # The folder as the check gives it to a command (its unit rows pin the same): quoted, a root's backslash doubled.
-ARGUMENTS = {"D:\\": '"D:\\\\"', "C:\\Tarnix Cadastro": '"C:\\Tarnix Cadastro"'}
-
-
-@pytest.mark.parametrize("folder", ARGUMENTS)
-def test_every_box_s_command_splits_as_typed_with_the_folder_whole_as_its_first_argument(msi, folder):
+@pytest.mark.parametrize("folder, argument", [("C:\\Tarnix Cadastro", '"C:\\Tarnix Cadastro"'), ("D:\\", '"D:\\\\"')])
+def test_every_box_s_command_splits_as_typed_with_the_folder_whole_as_its_first_argument(msi, folder, argument):
     wine, typed = Wine(pathlib.Path.cwd()), pathlib.Path.cwd() / "command.txt"
-    commands = [command.replace("[InstallDirRefusalArgument]", ARGUMENTS[folder])
+    commands = [command.replace("[InstallDirRefusalArgument]", argument)
                 .replace("[InstallDirRefusalTrustee]", "S-1-1-0").replace("[InstallDirRefusalFolder]", folder)
                 for _, message in table(msi["old"], "LaunchCondition")
                 for command in re.findall(r"icacls .*?(?=\) e execute)", message)]
-    assert len(commands) == 3, "the owner, writable and inherited boxes each give a command"
+    assert sorted(commands) == sorted(command.replace('"C:\\Tarnix Cadastro"', argument) for command in COMMANDS)
     for command in commands:
         typed.write_text(command, encoding="utf-8")
         wine.run(BUILD / "tests" / "argv_probe.exe", typed, output=typed.with_suffix(".out"))

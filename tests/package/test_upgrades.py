@@ -300,7 +300,8 @@ RACES = ["a first install whose folder gets a DLL after the check fails, adoptin
          "and the other account never made the folder",
          "a link planted at INSTALLDIR after the check fails the install before CreateFolders runs: its target as it "
          "was, nothing registered",
-         "a parent opened to everyone once the folder is accepted fails the install at the second look",
+         "a parent opened to everyone once the folder is accepted fails the install at the second look, and its "
+         "rollback takes the folders it made",
          "a link planted above the folders to make once they are accepted fails the install, and its rollback removes "
          "nothing where the link leads"]
 
@@ -360,9 +361,11 @@ def races(wine, in_place):
     above = c / "TarnixSobe"
     above.mkdir()
     planted, status = wine.raced(lambda: os.chmod(above, 0o755), lambda: True, lambda: os.chmod(above, 0o777),
-                                 "/i", b["old"], "INSTALLDIR=C:\\TarnixSobe\\App")
+                                 "/i", b["old"], "INSTALLDIR=C:\\TarnixSobe\\A\\App")
+    # Wine's own rollback may take INSTALLDIR; only the package's takes A.
     seen += [planted == "inside" and status != 0 and wine.entry(b["old"], "DisplayName") == ""
-             and "VerifyInstallFolder: refused (writable): C:\\TarnixSobe for S-1-1-0" in wine.logged()]
+             and "VerifyInstallFolder: refused (writable): C:\\TarnixSobe for S-1-1-0" in wine.logged()
+             and list(above.iterdir()) == []]
     shutil.rmtree(above)
     # Wine's own rollback undoes a CreateFolders that never ran: it takes the empty A\Tarnix there, never A.
     link, target = c / "TarnixRB", c / "TarnixRBAlvo"

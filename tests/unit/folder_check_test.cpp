@@ -154,6 +154,11 @@ const WayCase WayCases[] = {
      {{L"D:\\", VolumeRoot}, {L"D:\\Link", AdministratorsOnly, true, UsersWrite}},
      Refusal::Reparse,
      L"D:\\Link"},
+    // Said as the link's own rule, whether granted or inherited.
+    {"LinkUsersMayChangeByInheritance",
+     {{L"D:\\", VolumeRoot}, {L"D:\\Link", AdministratorsOnly, true, InheritsUsersModify}},
+     Refusal::Reparse,
+     L"D:\\Link"},
     {"LinkOwnedByAUser",
      {{L"D:\\", VolumeRoot}, {L"D:\\Link", AdministratorsOnly, true, OwnedByAUser}},
      Refusal::Reparse,
@@ -1279,6 +1284,27 @@ TEST_P(SessionTest, NeverGoesOnWhereItCannotDoItsWork) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, SessionTest, testing::ValuesIn(SessionCases), CaseName());
+
+// Two empty folders recorded as made, by this install's product and by
+// another's: the rollback takes this install's alone, a removal every one.
+TEST(MadeFolders, TheRollbackTakesThisInstallsAndARemovalEveryOne) {
+    const fs::path mine = L"C:\\TarnixDesta", other = L"C:\\TarnixDeOutro";
+    for (const auto& [folder, product] : {std::pair{mine, L"{ESTA}"}, {other, L"{OUTRA}"}}) {
+        fs::remove_all(folder);
+        fs::create_directory(folder);
+        const UniqueHandle made = OwnedFile(OpenWithCreateFile(
+            folder.wstring(), DELETE | FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS));
+        KeepMadeRecord(made.get(), folder.wstring(), product);
+    }
+    Session session;
+    ASSERT_NO_FATAL_FAILURE(session.Open(L""));
+    ASSERT_EQ(MsiSetPropertyW(session.Handle, L"ProductCode", L"{ESTA}"), 0u);
+    EXPECT_EQ(RunAction("MakeInstallFolderRollback", session.Handle), 0u);
+    EXPECT_FALSE(fs::exists(mine));
+    EXPECT_TRUE(fs::exists(other));
+    EXPECT_EQ(RunAction("RemoveMadeFolders", session.Handle), 0u);
+    EXPECT_FALSE(fs::exists(other));
+}
 
 TEST(ProtectedRefusal, AFolderTheMachineMustNameButDoesNotIsUnverifiable) {
     const std::vector<ProtectedFolder> folders = {{L"C:\\Windows", Refusal::System, true},

@@ -437,12 +437,30 @@ DWORD WINAPI UnreadableDirectory(DWORD, LPWSTR) {
     return 0;
 }
 
+// Read for the private runtime's folder, then failing with a code of its
+// own as the archive's folder is read: it changed between the two reads.
+DWORD WINAPI ReadableOnlyOnce(DWORD size, LPWSTR buffer) {
+    static bool read = false;
+    read = !read;
+    if (!read) {
+        SetLastError(ERROR_NETNAME_DELETED);
+        return 0;
+    }
+    return GetCurrentDirectoryW(size, buffer);
+}
+
 TEST_F(LaunchPlanTest, ACurrentDirectoryThatCannotBeReadStartsNothing) {
     // Taken for empty text, it would test \Java at the drive's root.
-    RegistryReaders readers = CreateRegistryReaders();
-    const LaunchPlan plan = BuildRuntimePlan(readers, UnreadableDirectory).Plan;
-    EXPECT_EQ(plan.CommandLine, "");
-    EXPECT_EQ(plan.RefusalCode, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    ScratchFolder app;
+    fs::create_directories(app.Path() / L"Java");
+    CurrentDirectoryScope scope(app.Text());
+    for (const auto& [call, code] : {std::pair{UnreadableDirectory, ERROR_ACCESS_DENIED},
+                                     std::pair{ReadableOnlyOnce, ERROR_NETNAME_DELETED}}) {
+        RegistryReaders readers = CreateRegistryReaders();
+        const LaunchPlan plan = BuildRuntimePlan(readers, call).Plan;
+        EXPECT_EQ(plan.CommandLine, "");
+        EXPECT_EQ(plan.RefusalCode, static_cast<DWORD>(code));
+    }
 }
 
 TEST_F(LaunchPlanTest, AFileNamedJavaIsNoRuntimeFolder) {
