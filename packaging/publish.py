@@ -5,7 +5,10 @@ import hashlib
 import os
 import shutil
 
+from database import export_table
 from failure import fail, progress
+from runtime_source import codes_of
+from runtime_tree import staged_names
 
 LIST = "SHA256SUMS"
 
@@ -23,6 +26,22 @@ def read_list(output):
     except FileNotFoundError:
         return {}
     return {line[66:]: line for line in lines}
+
+
+def other_contents(target):
+    fail(f"{target} already exists with other contents; raise the version or remove the old package")
+
+
+def check_unpublished(target, version, timestamp, launcher, archive, runtime, *sources):
+    """Before anything is staged: a package of this name already in the
+    output folder is refused unless it was built from the same inputs (its
+    product code follows from them), as publishing would refuse it at the end."""
+    if not os.path.exists(target):
+        return
+    product, _ = codes_of(staged_names(launcher, archive, runtime or None), version, timestamp, sources)
+    published = dict(row[:2] for row in export_table(target, "Property")[1]).get("ProductCode")
+    if published != "{" + product + "}":
+        other_contents(target)
 
 
 def publish(output, built, name, token):
@@ -56,7 +75,7 @@ def publish(output, built, name, token):
     own = digest(built)
     target = os.path.join(output, name)
     if os.path.exists(target) and digest(target) != own:
-        fail(f"{target} already exists with other contents; raise the version or remove the old package")
+        other_contents(target)
     listed[name] = f"{own}  {name}"
     copy = os.path.join(output, f".{name}.{token}")
     new_list = os.path.join(output, f".{LIST}.{token}")

@@ -60,15 +60,20 @@ def codes(folder, version, timestamp, sources):
     """The product and package codes: one digest of every staged file (name
     and bytes), the version, the time and the packaging sources, so that
     equal inputs give one package and any difference another."""
-    digest = hashlib.sha256(f"version {version}\ntime {timestamp}\n".encode())
     root = pathlib.Path(folder)
-    staged = sorted(p for p in root.rglob("*") if p.is_file())
-    named = [(str(p.relative_to(root)), p) for p in staged]
-    named += [(f"source {pathlib.Path(s).name}", pathlib.Path(s)) for s in sources]
+    staged = [(str(p.relative_to(root)), p) for p in sorted(p for p in root.rglob("*") if p.is_file())]
+    for code in codes_of(staged, version, timestamp, sources):
+        print(code)
+
+
+def codes_of(staged, version, timestamp, sources):
+    """The product and package codes of the files staged as (name, path), in
+    the stage's order."""
+    digest = hashlib.sha256(f"version {version}\ntime {timestamp}\n".encode())
+    named = staged + [(f"source {pathlib.Path(s).name}", pathlib.Path(s)) for s in sources]
     for name, path in named:
         with open(path, "rb") as stream:
             content = hashlib.file_digest(stream, "sha256").hexdigest()
         digest.update(f"{name}\0{content}\n".encode())
     value = digest.hexdigest()
-    for kind in ("product", "package"):
-        print(str(uuid.uuid5(NAMESPACE, f"{kind} {value}")).upper())
+    return [str(uuid.uuid5(NAMESPACE, f"{kind} {value}")).upper() for kind in ("product", "package")]

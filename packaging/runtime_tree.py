@@ -133,6 +133,13 @@ def checked_runtime(runtime):
     return files
 
 
+def staged_names(launcher, archive, runtime=None):
+    """(name in the stage, the file it is a copy of), in the stage's order."""
+    named = [("tarnix2018.exe", launcher), ("tarnix2018.jar", archive)]
+    named += [(f"Java/{rel}", real) for rel, real in ([] if runtime is None else checked_runtime(runtime))]
+    return sorted(named, key=lambda item: pathlib.PurePosixPath(item[0]).parts)
+
+
 def stage(destination, launcher, archive, runtime=None):
     """Copies the launcher, the archive and the runtime's files, links
     followed, into destination, once every check has passed."""

@@ -11,6 +11,8 @@ line "package: ..." and status 1.
   steps.py finish MSI STATEMENTS STAGE TIME PACKAGE_CODE   the tables wixl cannot write
   steps.py check MSI STAGE                          the package against the staged files
   steps.py publish OUTPUT MSI NAME TOKEN            into OUTPUT as NAME, with its checksum
+  steps.py check-unpublished TARGET VERSION TIME LAUNCHER ARCHIVE RUNTIME SOURCE...
+                                                    TARGET absent, or built from these inputs
 """
 import sys
 
@@ -19,7 +21,7 @@ from check import check
 from failure import fail
 from finish import finish
 from icon import check_icon
-from publish import publish
+from publish import check_unpublished, publish
 from runtime_source import codes, runtime_wxs
 from runtime_tree import checked_runtime, stage
 
@@ -31,6 +33,8 @@ def main(command, *rest):
         check_icon(*rest)
     elif command == "check-runtime":
         checked_runtime(*rest)
+    elif command == "check-unpublished":
+        check_unpublished(*rest)
     elif command == "publish":
         publish(*rest)
     elif command == "stage":
