@@ -9,12 +9,11 @@ constexpr wchar_t InstalledSystemValueName[] = L"Executavel";
 // The private runtime's folder, below the current directory.
 constexpr char RuntimeFolderSuffix[] = "\\Java";
 
-// The installed Java 1.8 runtime's registry entry.
-constexpr wchar_t InstalledRuntimeKey[] = L"Software\\JavaSoft\\Java Runtime Environment\\1.8";
-constexpr wchar_t InstalledRuntimeValueName[] = L"JavaHome";
-
+// Where the installed Java 1.8 is looked for, and the runtime program below
+// a runtime's folder, are in registry/installed_runtime.h, which the
+// package's install reads too. The runtime: its folder, then the program.
+constexpr char RuntimeCommandFormat[] = "\"%s%s\" -Xmx768m";
 // The quoted directory is followed by the archive name outside the quotes.
-constexpr char RuntimeCommandFormat[] = "\"%s\\bin\\Javaw.exe\" -Xmx768m";
 constexpr char ArchiveCommandFormat[] = "%s -jar \"%s\"\\tarnix2018.jar";
 
 constexpr char ExecutableQuotingFormat[] = "\"%s\"";

@@ -1,6 +1,7 @@
 #include "launcher/launch_plan.h"
 
 #include "launcher/launch_constants.h"
+#include "registry/installed_runtime.h"
 #include "text/conversion.h"
 #include "text/file_system.h"
 #include "text/format.h"
@@ -11,11 +12,6 @@ TRegistry CreateMachineReader(RegistryView view) {
     TRegistry reader(view);
     reader.SetRootKey(HKEY_LOCAL_MACHINE);
     return reader;
-}
-
-std::optional<AnsiString> ReadJavaHome(TRegistry& reader) {
-    reader.OpenKey(InstalledRuntimeKey);
-    return ToNarrowExact(reader.ReadString(InstalledRuntimeValueName));
 }
 
 // A text the code page cannot hold exactly would name another file, which
@@ -79,9 +75,10 @@ RuntimePlan BuildRuntimePlan(RegistryReaders& readers, DirectoryCall read) {
     AnsiString runtimeFolder = *narrowDirectory;
     AppendFormatNarrow(runtimeFolder, RuntimeFolderSuffix);
     if (FolderExists(ToWide(runtimeFolder))) {
-        return {LaunchRoute::PrivateRuntime,
-                PlanInCurrentDirectory(FormatNarrow(RuntimeCommandFormat, runtimeFolder.c_str()),
-                                       read)};
+        return {
+            LaunchRoute::PrivateRuntime,
+            PlanInCurrentDirectory(
+                FormatNarrow(RuntimeCommandFormat, runtimeFolder.c_str(), RuntimeProgram), read)};
     }
 
     const std::optional<AnsiString> javaHome = FindJavaHome(readers);
@@ -91,22 +88,16 @@ RuntimePlan BuildRuntimePlan(RegistryReaders& readers, DirectoryCall read) {
         // of the drive, where anyone may plant a program: start nothing.
         result.Plan = {{}, *narrowDirectory};
     } else if (javaHome) {
-        result.Plan =
-            PlanInCurrentDirectory(FormatNarrow(RuntimeCommandFormat, javaHome->c_str()), read);
+        result.Plan = PlanInCurrentDirectory(
+            FormatNarrow(RuntimeCommandFormat, javaHome->c_str(), RuntimeProgram), read);
     }
     ReleaseReaders(readers);
     return result;
 }
 
 std::optional<AnsiString> FindJavaHome(RegistryReaders& readers) {
-    // The default view counts only when the 64-bit view lacks the key.
-    if (readers.View64->KeyExists(InstalledRuntimeKey)) {
-        return ReadJavaHome(*readers.View64);
-    }
-    if (readers.ViewDefault->KeyExists(InstalledRuntimeKey)) {
-        return ReadJavaHome(*readers.ViewDefault);
-    }
-    return AnsiString();
+    const TRegistry* reader = InstalledRuntimeReader(*readers.View64, *readers.ViewDefault);
+    return reader ? ToNarrowExact(reader->ReadString(InstalledRuntimeValueName)) : AnsiString();
 }
 
 std::optional<AnsiString> ReadInstalledExecutable() {

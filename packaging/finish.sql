@@ -12,7 +12,7 @@ UPDATE `Component` SET `Condition` = 'InstallDirMovedFrom' WHERE `Component` = '
 -- Immediate actions that set a property: type 51, without the no-impersonate bit that only deferred actions may carry.
 UPDATE `CustomAction` SET `Type` = 51 WHERE `Type` = 2099
 -- The properties an administrator gives also reach the elevated part of the install.
-UPDATE `Property` SET `Value` = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;INSTALLDIR;DESKTOP_SHORTCUT' WHERE `Property` = 'SecureCustomProperties'
+UPDATE `Property` SET `Value` = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;INSTALLDIR;DESKTOP_SHORTCUT;JAVA_REQUIRED' WHERE `Property` = 'SecureCustomProperties'
 -- The installation folder, and all below it, writable by SYSTEM and Administrators only, whatever its parent grants: Users read and run. Not on a network folder, where the share's own permissions govern.
 CREATE TABLE `MsiLockPermissionsEx` (`MsiLockPermissionsEx` CHAR(72) NOT NULL, `LockObject` CHAR(72) NOT NULL, `Table` CHAR(32) NOT NULL, `SDDLText` LONGCHAR NOT NULL, `Condition` CHAR(255) PRIMARY KEY `MsiLockPermissionsEx`)
 INSERT INTO `MsiLockPermissionsEx` (`MsiLockPermissionsEx`, `LockObject`, `Table`, `SDDLText`, `Condition`) VALUES ('InstallFolder', 'INSTALLDIR', 'CreateFolder', 'D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)', 'NOT (INSTALLDIR << "\\")')
@@ -20,8 +20,8 @@ INSERT INTO `MsiLockPermissionsEx` (`MsiLockPermissionsEx`, `LockObject`, `Table
 UPDATE `Component` SET `Condition` = 'INSTALLDIR ~= DEFAULTINSTALLDIR' WHERE `Component` = 'VendorFolder'
 -- wixl writes HKMU as root 4, which Windows Installer does not know: -1 is HKMU (the machine's for this per-machine package).
 UPDATE `Registry` SET `Root` = -1 WHERE `Root` = 4
--- The folder check and the maintenance run's folder are immediate DLL actions (type 1), which run as the installing account: without the no-impersonate bit that only deferred actions may carry.
-UPDATE `CustomAction` SET `Type` = 1 WHERE `Action` = 'CheckInstallFolder' OR `Action` = 'KeepInstalledFolder'
+-- The folder check, the maintenance run's folder and a bare package's look for Java are immediate DLL actions (type 1), which run as the installing account: without the no-impersonate bit that only deferred actions may carry.
+UPDATE `CustomAction` SET `Type` = 1 WHERE `Action` = 'CheckInstallFolder' OR `Action` = 'KeepInstalledFolder' OR `Action` = 'FindJava'
 -- wixl writes a rollback action as an immediate one: the rollback of the folder's making is deferred (in-script, rollback only), as SYSTEM, its return ignored.
 UPDATE `CustomAction` SET `Type` = 3393 WHERE `Action` = 'MakeInstallFolderRollback'
 -- wixl writes a commit action as an immediate one: the made folders' removal is deferred (in-script, commit only, once the removal has succeeded), as SYSTEM, its return ignored.

@@ -1,7 +1,8 @@
 // The package's custom actions on the installation folder: the check before
 // LaunchConditions, the maintenance run's folder, and, as SYSTEM, the
 // folder's making (and its rollback), a second look before the first file,
-// and the made folders' removal.
+// and the made folders' removal; and a bare package's look for the Java the
+// launcher will start.
 #include <windows.h>
 
 #include <msi.h>
@@ -16,6 +17,7 @@
 #include "packaging/folder_check/check_outcome.h"
 #include "packaging/folder_check/folder_reading.h"
 #include "packaging/folder_check/installer_session.h"
+#include "packaging/folder_check/java_look.h"
 #include "packaging/folder_check/local_text.h"
 #include "packaging/folder_check/machine.h"
 #include "packaging/folder_check/made_folder.h"
@@ -310,5 +312,24 @@ extern "C" __declspec(dllexport) UINT __stdcall VerifyInstallFolder(MSIHANDLE in
             return ERROR_SUCCESS;
         }
         return Refused(install, L"VerifyInstallFolder", verification->Folder, verdict);
+    });
+}
+
+// A package without a private runtime: whether the launcher will find the
+// installed Java, said in the log; JavaRuntimeUsable is 1 only where it
+// will, for the launch condition that JAVA_REQUIRED=1 turns on. The install
+// goes on whatever the look finds or fails on.
+extern "C" __declspec(dllexport) UINT __stdcall FindJava(MSIHANDLE install) {
+    return Guarded(install, L"FindJava", [install]() -> UINT {
+        JavaLook look;
+        try {
+            look = LookForInstalledJava();
+        } catch (const InstallCancelled&) {
+            throw;
+        } catch (...) {
+            look.Line = L"no Java the launcher can start: the look failed: " + CurrentFailure();
+        }
+        Log(install, L"FindJava: " + look.Line);
+        return Concluded(install, {{L"JavaRuntimeUsable", look.Usable ? L"1" : L""}});
     });
 }

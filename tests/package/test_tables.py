@@ -149,7 +149,7 @@ def test_a_versioned_dll_has_its_version_and_language_and_no_hash(msi):
 
 
 @pytest.mark.parametrize("name, value", [
-    pytest.param("SecureCustomProperties", "WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;INSTALLDIR;DESKTOP_SHORTCUT",
+    pytest.param("SecureCustomProperties", "WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;INSTALLDIR;DESKTOP_SHORTCUT;JAVA_REQUIRED",
                  id="every property the administrators' page documents reaches the elevated install"),
     pytest.param("ARPNOMODIFY", "1", id="Programs and Features offers no Change"),
     pytest.param("ARPNOREPAIR", "1", id="Programs and Features offers no Repair"),

@@ -21,9 +21,10 @@ DEFAULT = "Program Files (x86)/Velmora/Tarnix Cadastro 2018"
 LEFT_BY_A_STOPPED_RUN = ["Program Files (x86)/Velmora", "TarnixA", "TarnixB", "TarnixM", "Outra", "OutraPasta",
                          "Existente", "TarnixUp", "TarnixMovida", "Ocupada Outra", "TarnixManual", "Forjada",
                          "TarnixLacuna", "TarnixCorrida", "TarnixJuncao", "TarnixAlvo", "TarnixSobe", "TarnixNivel",
-                         "TarnixRB", "TarnixRBAlvo", "TarnixElo", "TarnixEloAlvo", "holder.txt"]
+                         "TarnixRB", "TarnixRBAlvo", "TarnixElo", "TarnixEloAlvo", "JavaTeste", "holder.txt"]
 VENDOR = "HKLM\\Software\\Velmora"
 RECORD = KEY + "\\MadeFolders"
+JAVA = "HKLM\\Software\\JavaSoft"
 
 
 def reset(machine):
@@ -32,6 +33,7 @@ def reset(machine):
     for leftover in LEFT_BY_A_STOPPED_RUN:
         remove(machine.drive_c / leftover)
     machine.run("reg", "delete", VENDOR, "/f", "/reg:32")
+    machine.run("reg", "delete", JAVA, "/f", "/reg:64")
 
 
 @pytest.fixture(scope="module")
@@ -381,12 +383,48 @@ def races(wine, in_place):
     return seen
 
 
+FINDS_JAVA = ["a bare package given JAVA_REQUIRED=1 where no Java is registered is refused, its log saying what is "
+              "missing, nothing installed",
+              "without it, the bare package installs, the same line in its log",
+              "an upgrade given JAVA_REQUIRED=1 is refused and leaves the older version installed",
+              "a removal given JAVA_REQUIRED=1 is never refused",
+              "with a Java 1.8 registered, JAVA_REQUIRED=1 installs, the log naming the Javaw.exe the launcher will start",
+              "a package with a runtime of its own does not look: JAVA_REQUIRED=1 installs it"]
+
+
+@scenario(FINDS_JAVA)
+def finds_java(wine, races):
+    b, home = wine.built, wine.drive_c / "JavaTeste"
+    missing = ("FindJava: no Java the launcher can start: HKLM\\Software\\JavaSoft\\Java Runtime Environment\\1.8 "
+               "is in neither the 64-bit nor the 32-bit view")
+    seen = [wine.msiexec("/i", b["bare"], "JAVA_REQUIRED=1") == 1603 & 0xFF and missing in wine.logged()
+            and wine.entry(b["bare"], "DisplayName") == ""]
+    seen += [wine.msiexec("/i", b["bare"]) == 0 and missing in wine.logged()]
+    seen += [wine.msiexec("/i", b["bare-new"], "JAVA_REQUIRED=1") == 1603 & 0xFF
+             and wine.entry(b["bare"], "DisplayVersion") == "1.0.0" and wine.entry(b["bare-new"], "DisplayName") == ""]
+    seen += [wine.msiexec("/x", b["bare"], "JAVA_REQUIRED=1") == 0 and wine.entry(b["bare"], "DisplayName") == ""]
+    (home / "bin").mkdir(parents=True)
+    shutil.copy(STAND_IN, home / "bin" / "javaw.exe")  # as runtimes ship it
+    wine.run("reg", "add", JAVA + "\\Java Runtime Environment\\1.8", "/v", "JavaHome", "/d", "C:\\JavaTeste", "/f",
+             "/reg:64")
+    seen += [wine.msiexec("/i", b["bare"], "JAVA_REQUIRED=1") == 0
+             and "FindJava: HKLM\\Software\\JavaSoft\\Java Runtime Environment\\1.8 (64-bit view), JavaHome "
+                 "C:\\JavaTeste: the launcher will start C:\\JavaTeste\\bin\\Javaw.exe" in wine.logged()]
+    wine.uninstall([b["bare"]])
+    wine.run("reg", "delete", JAVA, "/f", "/reg:64")
+    remove(home)
+    seen += [wine.msiexec("/i", b["old"], "JAVA_REQUIRED=1") == 0 and "FindJava" not in wine.logged()]
+    wine.uninstall([b["old"]])
+    return seen
+
+
 # Every scenario's rows, in order: the scenario's fixture, what it shows, its checks.
 SCENARIOS = [("upgrade", "upgrade, rebuild and downgrade", UPGRADE),
              ("given", "upgrades with and without the folder and shortcut given", GIVEN),
              ("chooses", "only an install or an upgrade chooses the folder", CHOOSES),
              ("in_place", "what an upgrade in place may keep", IN_PLACE),
-             ("races", "what is made in the folder after it was judged is never adopted", RACES)]
+             ("races", "what is made in the folder after it was judged is never adopted", RACES),
+             ("finds_java", "a bare package says whether the launcher will find Java", FINDS_JAVA)]
 
 
 @pytest.mark.parametrize("scenario, check", [pytest.param(fixture, check, id=f"{shows}: {check}")
