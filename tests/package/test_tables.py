@@ -121,9 +121,9 @@ def test_every_box_s_command_splits_as_typed_with_the_folder_whole_as_its_first_
                 for command in re.findall(r"icacls .*?(?=\) e execute)", message)]
     assert sorted(commands) == sorted(command.replace('"C:\\Tarnix Cadastro"', argument) for command in COMMANDS)
     for command in commands:
-        typed.write_text(command, encoding="utf-8")
+        typed.write_text(command, encoding="utf-16-le")
         wine.run(BUILD / "tests" / "argv_probe.exe", typed, output=typed.with_suffix(".out"))
-        assert typed.with_suffix(".out").read_text(encoding="utf-8").splitlines()[:2] == ["icacls", folder], command
+        assert typed.with_suffix(".out").read_bytes().decode("utf-16-le").split("\n")[:2] == ["icacls", folder], command
 
 
 def test_every_refusal_keyword_has_its_row_in_the_administrators_page():
