@@ -31,7 +31,8 @@ def moved_files(directories, files, file_folder):
         return steps
 
     below = sorted((depth(row[0]), row) for row in directories if depth(row[0]) is not None)
-    copies = [[ROOT, "TARGETDIR", "."]]
+    # Unset, the copy is the installation folder itself, never anyone else's.
+    copies = [[ROOT, "INSTALLDIR", "."]]
     copies += [[mirrored(row[0]), mirrored(row[1]), row[2]] for steps, row in below if steps]
     removals = [["Moved" + row[0], "MovedFiles", row[2], mirrored(file_folder[row[0]]), "1"]
                 for row in sorted(files, key=lambda row: row[0])]
