@@ -114,6 +114,7 @@ def test_a_package_changed_after_it_was_listed_fails_the_next_build(work, listin
 def test_a_package_copied_in_by_hand_is_not_listed_and_the_build_says_so(work, listing):
     shutil.copy(listing / "tarnix2018-1.0.0.msi", listing / "copied-by-hand.msi")
     result = built(work / "old.jar", "--version", "1.0.1", "--output", listing)
+    assert result.stdout.splitlines() == [f"{listing}/tarnix2018-1.0.1.msi", f"{listing}/SHA256SUMS"]
     assert any("not listing " in line and "copied-by-hand.msi" in line for line in result.stderr.splitlines())
     names = [line[66:] for line in (listing / "SHA256SUMS").read_text().splitlines()]
     assert names == ["tarnix2018-1.0.0.msi", "tarnix2018-1.0.1.msi"]
