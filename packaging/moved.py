@@ -4,9 +4,10 @@ and its removal leaves every file the two share (a component of one code
 keeps its older copy while the newer version is its client): the package's
 own files and folders go from there, through Windows Installer, which backs
 them up for a rollback. The rows belong to the MovedFiles component, which
-is installed only on such an upgrade, and name the older folder through a
-copy of the package's folders below InstallDirMovedFrom, which the folder
-check sets from Windows Installer's own record of where that version is."""
+is installed only on such an upgrade (InstallDirMoved, which only the
+folder check sets), and name the older folder through a copy of the
+package's folders below InstallDirMovedFrom, which the check sets from
+Windows Installer's own record of where that version is."""
 ROOT = "InstallDirMovedFrom"
 HEADER = ["FileKey\tComponent_\tFileName\tDirProperty\tInstallMode", "s72\ts72\tL255\ts72\ti2",
           "RemoveFile\tFileKey"]

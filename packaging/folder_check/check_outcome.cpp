@@ -25,7 +25,11 @@ std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
             properties.push_back({action, verification});
         }
         properties.push_back({L"INSTALLDIR", judgement.Folder.WithBackslash()});
+        // The folder's copy in the Directory table takes the first (costing
+        // fills it in when empty); the moved files' component is chosen by
+        // the second, which nothing but the check sets.
         properties.push_back({L"InstallDirMovedFrom", movedFrom});
+        properties.push_back({L"InstallDirMoved", movedFrom.empty() ? L"" : L"1"});
     }
     // Last, once everything it vouches for is in place.
     properties.push_back({L"InstallDirAccepted", accepted ? L"1" : L""});

@@ -21,8 +21,8 @@ constexpr wchar_t NetworkFolderMark[] = L"network";
 // InstallDirAccepted is 1 only where the folder was accepted, and
 // InstallDirRefusalShown only where a launch condition of its own shows the
 // refusal.
-// InstallDirMovedFrom is where the older version is, on an upgrade that
-// moves the application.
+// InstallDirMovedFrom is where the older version is, and InstallDirMoved 1,
+// on an upgrade that moves the application.
 std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
                                            const std::wstring& verification,
                                            const std::wstring& movedFrom = {});
