@@ -7,8 +7,8 @@ INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('InstallExec
 UPDATE `InstallExecuteSequence` SET `Sequence` = 6550 WHERE `Action` = 'RemoveExistingProducts'
 -- So every installed file is the newer build's, whatever the version or hash of the older copy in place (a rebuild of the same version, in either order): the package's files are its own, in its own folder.
 INSERT INTO `Property` (`Property`, `Value`) VALUES ('REINSTALLMODE', 'amus')
--- The older version's folder emptied of the package's files only on an upgrade that moves the application (the check sets InstallDirMoved, and InstallDirMovedFrom from Windows Installer's own record of where it is: costing fills in the latter, a folder, whatever the check says); transitive (64, beside the registry key path's 4), so that a repair, which runs no check, takes the component away instead of running its removals again.
-UPDATE `Component` SET `Condition` = 'InstallDirMoved = "1"', `Attributes` = 68 WHERE `Component` = 'MovedFiles'
+-- The older version's folder emptied of the package's files only on an upgrade that moves the application (the check sets InstallDirMoved, and InstallDirMovedFrom from Windows Installer's own record of where it is: costing fills in the latter, a folder, whatever the check says); transitive (64), so that a repair, which runs no check, takes the component away instead of running its removals again.
+UPDATE `Component` SET `Condition` = 'InstallDirMoved = "1"', `Attributes` = 64 WHERE `Component` = 'MovedFiles'
 -- Immediate actions that set a property: type 51, without the no-impersonate bit that only deferred actions may carry.
 UPDATE `CustomAction` SET `Type` = 51 WHERE `Type` = 2099
 -- The properties an administrator gives also reach the elevated part of the install.
