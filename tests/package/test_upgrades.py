@@ -290,9 +290,9 @@ def in_place(wine, chooses):
     # An administrator's link, accepted by the check: what is made where it leads goes with the removal.
     (c / "TarnixEloAlvo").mkdir()
     (c / "TarnixElo").symlink_to("TarnixEloAlvo")
-    seen += [wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixElo\\App") == 0
-             and (c / "TarnixEloAlvo/App/tarnix2018.exe").is_file() and wine.msiexec("/x", b["old"]) == 0
-             and not (c / "TarnixEloAlvo/App").exists() and (c / "TarnixEloAlvo").is_dir()]
+    seen += [wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixElo\\Nivel\\App") == 0
+             and (c / "TarnixEloAlvo/Nivel/App/tarnix2018.exe").is_file() and wine.msiexec("/x", b["old"]) == 0
+             and not (c / "TarnixEloAlvo/Nivel").exists() and (c / "TarnixEloAlvo").is_dir()]
     remove(c / "TarnixElo")
     remove(c / "TarnixEloAlvo")
     return seen
