@@ -1361,7 +1361,7 @@ const JavaLookCase JavaLookCases[] = {
               L"C:\\JavaOlhar\\lower\\bin\\Javaw.exe"},
     {"NotText", L"", nullptr, false, NO_JAVA JAVA_KEY L" (64-bit view), JavaHome is not text",
      true},
-    {"OutsideTheCodePage", L"C:\\JavaOlhar\\\uff4aava", nullptr, false,
+    {"AHomeNarrowedToAnotherName", L"C:\\JavaOlhar\\\uff4aava", nullptr, false,
      NO_JAVA JAVA_KEY L" (64-bit view), JavaHome C:\\JavaOlhar\\\uff4aava holds characters the "
                       L"code page cannot hold (the launcher shows 1113)"},
 };
