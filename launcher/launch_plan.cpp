@@ -8,12 +8,6 @@
 
 namespace {
 
-TRegistry CreateMachineReader(RegistryView view) {
-    TRegistry reader(view);
-    reader.SetRootKey(HKEY_LOCAL_MACHINE);
-    return reader;
-}
-
 // A text the code page cannot hold exactly would name another file, which
 // may be anyone's, and so would a current directory that cannot be read:
 // nothing is started, and the box says why.
@@ -51,8 +45,8 @@ void ReleaseReaders(RegistryReaders& readers) {
 
 RegistryReaders CreateRegistryReaders() {
     RegistryReaders readers;
-    readers.View64.emplace(CreateMachineReader(RegistryView::View64));
-    readers.ViewDefault.emplace(CreateMachineReader(RegistryView::ViewDefault));
+    readers.View64.emplace(MachineReader(RegistryView::View64));
+    readers.ViewDefault.emplace(MachineReader(RegistryView::ViewDefault));
     return readers;
 }
 
@@ -101,7 +95,7 @@ std::optional<AnsiString> FindJavaHome(RegistryReaders& readers) {
 }
 
 std::optional<AnsiString> ReadInstalledExecutable() {
-    TRegistry reader = CreateMachineReader(RegistryView::View64);
+    TRegistry reader = MachineReader(RegistryView::View64);
     if (!reader.OpenKey(InstalledSystemKey)) {
         return AnsiString();
     }

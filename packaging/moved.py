@@ -31,7 +31,7 @@ def moved_files(directories, files, file_folder):
             directory, steps = parent[directory], steps + 1
         return steps
 
-    below = sorted((depth(row[0]), row) for row in directories if depth(row[0]) is not None)
+    below = sorted((steps, row) for row in directories if (steps := depth(row[0])) is not None)
     # Unset, the copy is the installation folder itself, never anyone else's.
     copies = [[ROOT, "INSTALLDIR", "."]]
     copies += [[mirrored(row[0]), mirrored(row[1]), row[2]] for steps, row in below if steps]

@@ -134,10 +134,9 @@ def checked_runtime(runtime):
 
 
 def staged_names(launcher, archive, runtime=None):
-    """(name in the stage, the file it is a copy of), in the stage's order."""
+    """(name in the stage, the file it is a copy of) for every file staging copies."""
     named = [("tarnix2018.exe", launcher), ("tarnix2018.jar", archive)]
-    named += [(f"Java/{rel}", real) for rel, real in ([] if runtime is None else checked_runtime(runtime))]
-    return sorted(named, key=lambda item: pathlib.PurePosixPath(item[0]).parts)
+    return named + [(f"Java/{rel}", real) for rel, real in ([] if runtime is None else checked_runtime(runtime))]
 
 
 def stage(destination, launcher, archive, runtime=None):

@@ -85,3 +85,9 @@ UnicodeString TRegistry::ReadString(std::wstring_view name) const {
 void TRegistry::CloseKey() {
     currentKey_.reset();
 }
+
+TRegistry MachineReader(RegistryView view) {
+    TRegistry reader(view);
+    reader.SetRootKey(HKEY_LOCAL_MACHINE);
+    return reader;
+}

@@ -52,3 +52,6 @@ private:
     REGSAM access_;
     KeyHandle currentKey_;
 };
+
+// A reader of HKEY_LOCAL_MACHINE in one view.
+TRegistry MachineReader(RegistryView view);

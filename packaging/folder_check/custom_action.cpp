@@ -259,13 +259,7 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE inst
             }
             // Recorded as what it is, where the check said it leads, so that
             // only this folder is ever taken away.
-            const UniqueHandle made = OwnedFile(
-                OpenWithCreateFile(path.Text(), DELETE | FILE_READ_ATTRIBUTES,
-                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
-            if (!made) {
-                throw std::runtime_error("a made folder cannot be opened");
-            }
-            KeepMadeRecord(made.get(), ResolvedStep(*verification, path), product);
+            KeepMadeRecord(path, ResolvedStep(*verification, path), product);
             Log(install, L"MakeInstallFolder: made " + path.Text());
         }
         return ERROR_SUCCESS;

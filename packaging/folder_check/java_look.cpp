@@ -8,12 +8,6 @@
 
 namespace {
 
-TRegistry MachineReader(RegistryView view) {
-    TRegistry reader(view);
-    reader.SetRootKey(HKEY_LOCAL_MACHINE);
-    return reader;
-}
-
 JavaLook Unusable(const std::wstring& why) {
     return {false, L"no Java the launcher can start: " + why};
 }

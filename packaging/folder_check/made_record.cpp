@@ -137,9 +137,13 @@ MadeRecords ReadMadeRecords() {
     return read;
 }
 
-void KeepMadeRecord(HANDLE made, const FolderPath& where, const std::wstring& product) {
+void KeepMadeRecord(const FolderPath& path, const FolderPath& where, const std::wstring& product) {
+    const UniqueHandle made = OpenedItself(path, DELETE | FILE_READ_ATTRIBUTES);
+    if (!made) {
+        throw std::runtime_error("a made folder cannot be opened");
+    }
     try {
-        const std::wstring identity = Found(made).Identity;
+        const std::wstring identity = Found(made.get()).Identity;
         if (identity.empty()) {
             throw std::runtime_error("a made folder cannot be told");
         }
@@ -149,7 +153,7 @@ void KeepMadeRecord(HANDLE made, const FolderPath& where, const std::wstring& pr
                                static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))),
                 "recording a made folder");
     } catch (...) {
-        Disposed(made);
+        Disposed(made.get());
         throw;
     }
 }
@@ -207,8 +211,8 @@ Removal RemoveMadeFolder(const MadeRecord& record, const std::function<void()>& 
                    : Removal::CouldNotOpen;
     }
     const FoundFolder found = Found(folder.get());
-    if (found.FinalPath.Empty() || (found.Identity.empty() && !found.ReparsePoint)) {
-        return Removal::CouldNotOpen; // what it is cannot be told: kept for a later look
+    if (found.FinalPath.Empty()) {
+        return Removal::CouldNotOpen; // where or what it is cannot be told: kept for a later look
     }
     if (!IsTheMadeFolder(found, record)) {
         return Removal::NotTheFolderMade;

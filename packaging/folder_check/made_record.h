@@ -29,10 +29,11 @@ struct MadeRecords {
     std::vector<std::wstring> Unreadable;
 };
 MadeRecords ReadMadeRecords();
-// The folder just made, opened as made, recorded at where it really is for
-// the product; where it cannot be, the folder is taken away through the
-// handle and the failure thrown: a folder made and not recorded would stay.
-void KeepMadeRecord(HANDLE made, const FolderPath& where, const std::wstring& product);
+// The folder just made at path, opened as itself, recorded at where it
+// really is for the product; where it cannot be, the folder is taken away
+// through that handle and the failure thrown: a folder made and not
+// recorded would stay.
+void KeepMadeRecord(const FolderPath& path, const FolderPath& where, const std::wstring& product);
 // The folder's record gone, and the keys above it with the last one.
 void ForgetMadeRecord(const FolderPath& path);
 

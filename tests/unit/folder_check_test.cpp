@@ -1293,9 +1293,7 @@ TEST(MadeFolders, TheRollbackTakesThisInstallsAndARemovalEveryOne) {
     for (const auto& [folder, product] : {std::pair{mine, L"{ESTA}"}, {other, L"{OUTRA}"}}) {
         fs::remove_all(folder);
         fs::create_directory(folder);
-        const UniqueHandle made = OwnedFile(OpenWithCreateFile(
-            folder.wstring(), DELETE | FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS));
-        KeepMadeRecord(made.get(), folder.wstring(), product);
+        KeepMadeRecord(folder.wstring(), folder.wstring(), product);
     }
     Session session;
     ASSERT_NO_FATAL_FAILURE(session.Open(L""));

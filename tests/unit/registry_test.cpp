@@ -12,12 +12,6 @@ namespace {
 
 const std::wstring TestKey = L"Software\\TarnixLauncherTests";
 
-TRegistry MachineReader(RegistryView view) {
-    TRegistry reader(view);
-    reader.SetRootKey(HKEY_LOCAL_MACHINE);
-    return reader;
-}
-
 std::vector<BYTE> Bytes(const void* data, size_t size) {
     const auto* bytes = static_cast<const BYTE*>(data);
     return {bytes, bytes + size};
