@@ -1325,8 +1325,8 @@ TEST(ProtectedRefusal, AnUnsetFolderHoldsNothing) {
 namespace {
 
 // The installed runtime's key in each view (nothing: no key; a value that is
-// not text where asked), against homes of C:\\JavaOlhar: jre holds
-// bin\\Javaw.exe, lower bin\\javaw.exe, vazio nothing.
+// not text where asked), against homes of C:\JavaOlhar: jre holds
+// bin\Javaw.exe, lower bin\javaw.exe, vazio nothing.
 struct JavaLookCase {
     const char* Name;
     const wchar_t* Home64;
@@ -1384,9 +1384,11 @@ TEST_P(JavaLookTest, LooksWhereTheLauncherLooks) {
         if (home != nullptr) {
             keys.push_back(std::make_unique<ScratchKey>(view, key));
             const DWORD number = 1;
-            c.NotText64&& view == KEY_WOW64_64KEY
-                ? keys.back()->SetRaw(L"JavaHome", REG_DWORD, &number, sizeof number)
-                : keys.back()->SetText(L"JavaHome", home);
+            if (c.NotText64 && view == KEY_WOW64_64KEY) {
+                keys.back()->SetRaw(L"JavaHome", REG_DWORD, &number, sizeof number);
+            } else {
+                keys.back()->SetText(L"JavaHome", home);
+            }
         }
     }
     const JavaLook look = LookForInstalledJava();
