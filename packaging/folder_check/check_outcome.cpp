@@ -2,8 +2,7 @@
 
 #include "packaging/folder_check/folder_judgement.h"
 
-std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
-                                           const std::wstring& verification,
+std::vector<PropertyValue> CheckProperties(const Judgement& judgement, const std::wstring& plan,
                                            const std::wstring& movedFrom) {
     const Verdict& verdict = judgement.Result;
     const bool accepted = !verdict;
@@ -22,7 +21,7 @@ std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
         // The data of the deferred actions that make the folder and look at
         // it again.
         for (const wchar_t* action : {L"MakeInstallFolder", L"VerifyInstallFolder"}) {
-            properties.push_back({action, verification});
+            properties.push_back({action, plan});
         }
         properties.push_back({L"INSTALLDIR", judgement.Folder.WithBackslash()});
         // The folder's copy in the Directory table takes the first (costing

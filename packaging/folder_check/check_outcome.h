@@ -12,10 +12,6 @@ struct PropertyValue {
     std::wstring Value;
 };
 
-// The second look's data for a network folder, whose share's own
-// permissions govern it: said outright, as no data at all is a failure.
-constexpr wchar_t NetworkFolderMark[] = L"network";
-
 // The properties a judgement sets, the second look's data among them;
 // InstallDirRefusalArgument is the folder at fault as a command's argument;
 // InstallDirAccepted is 1 only where the folder was accepted, and
@@ -23,8 +19,7 @@ constexpr wchar_t NetworkFolderMark[] = L"network";
 // refusal.
 // InstallDirMovedFrom is where the older version is, and InstallDirMoved 1,
 // on an upgrade that moves the application.
-std::vector<PropertyValue> CheckProperties(const Judgement& judgement,
-                                           const std::wstring& verification,
+std::vector<PropertyValue> CheckProperties(const Judgement& judgement, const std::wstring& plan,
                                            const std::wstring& movedFrom = {});
 
 // A path as one argument of a typed command line: quoted, and a backslash

@@ -61,23 +61,22 @@ std::wstring Refusing(const Verdict& verdict) {
            (verdict.Trustee.empty() ? L"" : L" for " + verdict.Trustee);
 }
 
-// The data the check gave a deferred action: nothing for a network folder,
-// whose share's own permissions govern it; thrown when there is none.
-std::optional<Verification> DataOf(MSIHANDLE install, const wchar_t* action) {
-    const std::wstring data = Property(install, L"CustomActionData");
-    if (data == NetworkFolderMark) {
-        Log(install, std::wstring(action) + L": a network folder, governed by its share");
-        return std::nullopt;
+// What the check judged, as it handed it to a deferred action; thrown when
+// there is none.
+FolderPlan PlanOf(MSIHANDLE install) {
+    std::optional<FolderPlan> plan = ParsePlanData(Property(install, L"CustomActionData"));
+    if (!plan) {
+        throw std::runtime_error("no folder plan");
     }
-    std::optional<Verification> verification = ParseVerificationData(data);
-    if (!verification) {
-        throw std::runtime_error("no folder data");
-    }
-    return verification;
+    return *plan;
 }
 
-std::vector<std::wstring> TrustedBy(const Verification& verification) {
-    return TrustedTrustees(verification.Account, LocalAdministrators());
+// A network folder's share's own permissions govern it: nothing to do.
+bool GovernedByItsShare(MSIHANDLE install, const wchar_t* action, const FolderPlan& plan) {
+    if (plan.Network) {
+        Log(install, std::wstring(action) + L": a network folder, governed by its share");
+    }
+    return plan.Network;
 }
 
 // The folder, found other than it was judged: logged, shown, and the
@@ -93,13 +92,13 @@ UINT Refused(MSIHANDLE install, const wchar_t* action, const FolderPath& folder,
 }
 
 // The folder as it now is, judged as the second look judges it.
-Verdict InPlaceRefusal(MSIHANDLE install, const wchar_t* action, const Verification& verification,
-                       const std::vector<std::wstring>& trusted) {
-    const MadeFolder made = ReadMadeFolder(verification.Folder);
-    Log(install, std::wstring(action) + L": " + verification.Folder.WithBackslash() +
-                     L" leads to " + made.FinalPath.Text() + L", owned by " + made.Owner +
-                     L", holding " + std::to_wstring(made.Contents.size()) + L" things");
-    return MadeFolderRefusal(made, verification, trusted);
+Verdict InPlaceRefusal(MSIHANDLE install, const wchar_t* action, const FolderPlan& plan) {
+    const MadeFolder made = ReadMadeFolder(plan.Folder);
+    Log(install, std::wstring(action) + L": " + plan.Folder.WithBackslash() + L" leads to " +
+                     made.FinalPath.Text() + L", owned by " +
+                     (made.Descriptor ? made.Descriptor->Owner : L"") + L", holding " +
+                     std::to_wstring(made.Contents.size()) + L" things");
+    return MadeFolderRefusal(made, plan);
 }
 
 // Takes away the recorded folders that chosen() picks, deepest first: each
@@ -158,38 +157,38 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
             given, machine, layout.Reach, installed,
             [install](const std::wstring& line) { Log(install, L"CheckInstallFolder: " + line); });
         const Verdict& verdict = judgement.Result;
-        std::wstring verification;
-        if (!verdict && !judgement.Folder.IsNetwork()) {
+        std::wstring plan;
+        if (!verdict && judgement.Folder.IsNetwork()) {
+            plan = PlanData({judgement.Folder, true});
+        } else if (!verdict) {
             // What an upgrade finds in its folder may stay, each thing judged
             // here, before anything is removed; a folder that was not there
             // holds nothing of anyone's when made.
-            const Verification data = {judgement.Folder,
-                                       judgement.Resolved,
-                                       machine.Administrator,
-                                       judgement.Nearest,
-                                       L"O:BA" + FolderLock(install),
-                                       judgement.Existed ? AllowedContents(judgement.Folder, layout)
-                                                         : layout.Folders};
+            const FolderPlan data = {judgement.Folder,
+                                     false,
+                                     judgement.Resolved,
+                                     judgement.Nearest,
+                                     L"O:BA" + FolderLock(install),
+                                     machine.Trusted,
+                                     judgement.Existed ? AllowedContents(judgement.Folder, layout)
+                                                       : layout.Folders};
             std::wstring allowed;
             for (const std::wstring& path : data.Allowed) {
                 allowed += (allowed.empty() ? L"" : L"; ") + path;
             }
             Log(install, L"CheckInstallFolder: it may hold, when made: " + allowed);
             if (judgement.Existed) {
-                judgement.Result =
-                    InPlaceRefusal(install, L"CheckInstallFolder", data, machine.Trusted);
+                judgement.Result = InPlaceRefusal(install, L"CheckInstallFolder", data);
             }
-            verification = VerificationData(data);
-        } else if (!verdict) {
-            verification = NetworkFolderMark;
+            plan = PlanData(data);
         }
         if (!verdict) {
             Log(install, L"CheckInstallFolder: accepted " + judgement.Folder.WithBackslash());
         } else {
             Log(install, L"CheckInstallFolder: " + Refusing(verdict));
         }
-        return Concluded(install, CheckProperties(judgement, verification,
-                                                  MovedFrom(installed, judgement.Folder)));
+        return Concluded(install,
+                         CheckProperties(judgement, plan, MovedFrom(installed, judgement.Folder)));
     } catch (const InstallCancelled&) {
         return ERROR_INSTALL_USEREXIT;
     } catch (...) {
@@ -224,26 +223,25 @@ extern "C" __declspec(dllexport) UINT __stdcall KeepInstalledFolder(MSIHANDLE in
 // adopted. A folder there when judged (an upgrade) is looked at again.
 extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE install) {
     return Guarded(install, L"MakeInstallFolder", [install]() -> UINT {
-        const std::optional<Verification> verification = DataOf(install, L"MakeInstallFolder");
-        if (!verification) {
+        const FolderPlan plan = PlanOf(install);
+        if (GovernedByItsShare(install, L"MakeInstallFolder", plan)) {
             return ERROR_SUCCESS;
         }
-        const FolderPath& folder = verification->Folder;
-        const std::vector<FolderPath> folders = FoldersToMake(*verification);
+        const FolderPath& folder = plan.Folder;
+        const std::vector<FolderPath> folders = FoldersToMake(plan);
         if (folders.empty()) {
             // There when judged: an upgrade in place, whose older version
             // stays until the newer is installed. What changed since is refused.
-            const Verdict verdict = InPlaceRefusal(install, L"MakeInstallFolder", *verification,
-                                                   TrustedBy(*verification));
+            const Verdict verdict = InPlaceRefusal(install, L"MakeInstallFolder", plan);
             if (verdict) {
-                return Refused(install, L"MakeInstallFolder", verification->Folder, verdict);
+                return Refused(install, L"MakeInstallFolder", plan.Folder, verdict);
             }
             Log(install, L"MakeInstallFolder: kept " + folder.WithBackslash());
             return ERROR_SUCCESS;
         }
         // Each with the lock's descriptor, Administrators its owner,
         // protected: nothing a folder above passes down reaches it.
-        const LocalPointer<void> lock = DescriptorFromText(verification->Descriptor);
+        const LocalPointer<void> lock = DescriptorFromText(plan.Descriptor);
         if (!lock) {
             throw std::runtime_error("the lock's descriptor cannot be read");
         }
@@ -259,7 +257,7 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE inst
             }
             // Recorded as what it is, where the check said it leads, so that
             // only this folder is ever taken away.
-            KeepMadeRecord(path, ResolvedStep(*verification, path), product);
+            KeepMadeRecord(path, ResolvedStep(plan, path), product);
             Log(install, L"MakeInstallFolder: made " + path.Text());
         }
         return ERROR_SUCCESS;
@@ -291,21 +289,20 @@ extern "C" __declspec(dllexport) UINT __stdcall RemoveMadeFolders(MSIHANDLE inst
 
 extern "C" __declspec(dllexport) UINT __stdcall VerifyInstallFolder(MSIHANDLE install) {
     return Guarded(install, L"VerifyInstallFolder", [install]() -> UINT {
-        const std::optional<Verification> verification = DataOf(install, L"VerifyInstallFolder");
-        if (!verification) {
+        const FolderPlan plan = PlanOf(install);
+        if (GovernedByItsShare(install, L"VerifyInstallFolder", plan)) {
             return ERROR_SUCCESS;
         }
-        const std::vector<std::wstring> trusted = TrustedBy(*verification);
-        Verdict verdict = InPlaceRefusal(install, L"VerifyInstallFolder", *verification, trusted);
+        Verdict verdict = InPlaceRefusal(install, L"VerifyInstallFolder", plan);
         if (!verdict) {
             // The folder itself and every one above it, once more.
-            verdict = WayRefusal(WayDownTo(verification->Folder), trusted);
+            verdict = WayRefusal(WayDownTo(plan.Folder), plan.Trusted);
         }
         if (!verdict) {
-            Log(install, L"VerifyInstallFolder: verified " + verification->Folder.WithBackslash());
+            Log(install, L"VerifyInstallFolder: verified " + plan.Folder.WithBackslash());
             return ERROR_SUCCESS;
         }
-        return Refused(install, L"VerifyInstallFolder", verification->Folder, verdict);
+        return Refused(install, L"VerifyInstallFolder", plan.Folder, verdict);
     });
 }
 

@@ -1,30 +1,15 @@
 #include "packaging/folder_check/folder_judgement.h"
 
+// Windows headers for their constants alone: the judge calls no Windows
+// function, and the reader gives it all it reads.
 #include <windows.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <iterator>
 #include <string_view>
 
-#include "packaging/folder_check/local_text.h"
-#include "packaging/folder_check/server_addresses.h"
-
 namespace {
-
-// The trustee of an allowing entry: an object entry's SID follows the
-// object types its flags say it holds.
-PSID AllowedTrustee(ACE_HEADER* header) {
-    if (header->AceType == ACCESS_ALLOWED_ACE_TYPE ||
-        header->AceType == ACCESS_ALLOWED_CALLBACK_ACE_TYPE) {
-        return &reinterpret_cast<ACCESS_ALLOWED_ACE*>(header)->SidStart;
-    }
-    auto* object = reinterpret_cast<ACCESS_ALLOWED_OBJECT_ACE*>(header);
-    auto* types = reinterpret_cast<unsigned char*>(&object->ObjectType);
-    const size_t skipped =
-        ((object->Flags & ACE_OBJECT_TYPE_PRESENT) != 0 ? sizeof(GUID) : 0) +
-        ((object->Flags & ACE_INHERITED_OBJECT_TYPE_PRESENT) != 0 ? sizeof(GUID) : 0);
-    return types + skipped;
-}
 
 // What others may not hold on a folder on the way: delete or rename it,
 // change its permissions or owner, or delete and rename what is in it.
@@ -91,9 +76,8 @@ struct Forbidden {
     Refusal Granted = Refusal::Writable;
 };
 
-Verdict Untrusted(const std::wstring& path, const std::optional<std::wstring>& sddl,
+Verdict Untrusted(const std::wstring& path, const Security& read,
                   const std::vector<std::wstring>& trusted, const Forbidden& forbidden) {
-    const auto read = ReadDescriptor(sddl);
     if (!read) {
         return {Refusal::Unverifiable, path};
     }
@@ -241,7 +225,7 @@ Verdict ProtectedFolders(const Context& c) {
 // made and secured beforehand (as icacls pre-stages one) is taken too.
 Verdict Existing(const Context& c) {
     const FolderFacts& facts = c.Facts;
-    const bool secured = facts.Empty && !DescriptorRefusal(facts.Folder.Text(), facts.Sddl,
+    const bool secured = facts.Empty && !DescriptorRefusal(facts.Folder.Text(), facts.Descriptor,
                                                            c.Machine.Trusted, MoreThanReadAndRun);
     return !facts.Exists || InstalledThere(facts, ResolvedFolder(facts)) || secured
                ? Verdict{}
@@ -275,52 +259,6 @@ template <std::size_t N> Verdict FirstRefusal(const Rule (&rules)[N], const Cont
 }
 
 } // namespace
-
-std::optional<DescriptorReading> ReadDescriptor(void* descriptor) {
-    PSID owner = nullptr;
-    BOOL defaulted = FALSE;
-    BOOL present = FALSE;
-    PACL dacl = nullptr;
-    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || owner == nullptr ||
-        !GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted)) {
-        return std::nullopt;
-    }
-    DescriptorReading reading{SidText(owner), {}};
-    // A null access list is everyone with every right.
-    if (!present || dacl == nullptr) {
-        reading.Grants.push_back({L"S-1-1-0", FILE_ALL_ACCESS, true, false});
-        return reading;
-    }
-    GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
-                            FILE_ALL_ACCESS};
-    for (DWORD i = 0; i < dacl->AceCount; ++i) {
-        void* entry = nullptr;
-        if (!GetAce(dacl, i, &entry)) {
-            return std::nullopt;
-        }
-        auto* header = static_cast<ACE_HEADER*>(entry);
-        // Denials are not counted: a grant they might cancel still refuses.
-        // Allow-object entries grant as plain ones do.
-        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE &&
-            header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE &&
-            header->AceType != ACCESS_ALLOWED_OBJECT_ACE_TYPE &&
-            header->AceType != ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE) {
-            continue;
-        }
-        // The mask stands right after the header in every allowing entry.
-        ACCESS_MASK rights = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header)->Mask;
-        MapGenericMask(&rights, &mapping);
-        reading.Grants.push_back({SidText(AllowedTrustee(header)), rights,
-                                  (header->AceFlags & INHERIT_ONLY_ACE) == 0,
-                                  (header->AceFlags & INHERITED_ACE) != 0});
-    }
-    return reading;
-}
-
-std::optional<DescriptorReading> ReadDescriptor(const std::optional<std::wstring>& sddl) {
-    const LocalPointer<void> descriptor = sddl ? DescriptorFromText(*sddl) : nullptr;
-    return descriptor ? ReadDescriptor(descriptor.get()) : std::nullopt;
-}
 
 Refusal FormRefusal(const std::wstring& text) {
     // No Win32 call is given a path longer than any Windows takes.
@@ -384,9 +322,28 @@ Verdict ProtectedRefusal(const FolderPath& path, const std::vector<ProtectedFold
     return {};
 }
 
-Verdict DescriptorRefusal(const std::wstring& path, const std::optional<std::wstring>& sddl,
+Verdict DescriptorRefusal(const std::wstring& path, const Security& descriptor,
                           const std::vector<std::wstring>& trusted, unsigned long rights) {
-    return Untrusted(path, sddl, trusted, {rights});
+    return Untrusted(path, descriptor, trusted, {rights});
+}
+
+std::wstring DescriptorLine(const Security& descriptor) {
+    if (!descriptor) {
+        return L"(unreadable)";
+    }
+    std::wstring line = L"owner " + descriptor->Owner;
+    for (const Grant& grant : descriptor->Grants) {
+        wchar_t rights[16] = {};
+        swprintf(rights, 16, L" 0x%lx", grant.Rights);
+        line += L", " + grant.Trustee + rights + (grant.Inherited ? L" inherited" : L"") +
+                (grant.AppliesHere ? L"" : L" below only");
+    }
+    return line;
+}
+
+bool IsThisMachine(const std::wstring& address, const std::vector<std::wstring>& own) {
+    return address.rfind(L"127.", 0) == 0 || address == L"::1" ||
+           (!address.empty() && std::find(own.begin(), own.end(), address) != own.end());
 }
 
 Verdict WayRefusal(const std::vector<FolderOnTheWay>& way,
@@ -395,13 +352,14 @@ Verdict WayRefusal(const std::vector<FolderOnTheWay>& way,
         const std::wstring& path = folder.Path.Text();
         // Who may change where a link leads: its owner, and what it grants.
         const Forbidden link = {ChangesALink, Refusal::Reparse, Refusal::Reparse};
-        if (Verdict verdict =
-                folder.ReparsePoint ? Untrusted(path, folder.LinkSddl, trusted, link) : Verdict{}) {
+        if (Verdict verdict = folder.ReparsePoint
+                                  ? Untrusted(path, folder.LinkDescriptor, trusted, link)
+                                  : Verdict{}) {
             return verdict;
         }
         const bool root = folder.VolumeRoot || folder.Path.IsRoot();
-        if (Verdict verdict =
-                Untrusted(path, folder.Sddl, trusted, {root ? DangerousOnARoot : Dangerous})) {
+        if (Verdict verdict = Untrusted(path, folder.Descriptor, trusted,
+                                        {root ? DangerousOnARoot : Dangerous})) {
             return verdict;
         }
     }
@@ -429,9 +387,8 @@ std::vector<std::wstring> FactLines(const FolderFacts& facts) {
     for (const auto* way : {&facts.Way, &facts.WayToWhereItLeads}) {
         for (const FolderOnTheWay& step : *way) {
             lines.push_back(
-                L"on the way: " + step.Path.Text() + L" " + step.Sddl.value_or(L"(unreadable)") +
-                (step.ReparsePoint ? L", a link: " + step.LinkSddl.value_or(L"(unreadable)")
-                                   : L""));
+                L"on the way: " + step.Path.Text() + L" " + DescriptorLine(step.Descriptor) +
+                (step.ReparsePoint ? L"; a link: " + DescriptorLine(step.LinkDescriptor) : L""));
         }
     }
     return lines;

@@ -19,13 +19,29 @@ struct ProtectedFolder {
     const wchar_t* Required = nullptr; // where the machine names it, when it must
 };
 
+// An allowing entry of a descriptor, its generic rights mapped.
+struct Grant {
+    std::wstring Trustee; // a SID as text
+    unsigned long Rights;
+    bool AppliesHere; // not inherit-only
+    bool Inherited;   // from the folder above: only protecting this one removes it
+};
+
+// A security descriptor as read: its owner and what it allows, parsed once
+// by the reader; nothing where it could not be read.
+struct DescriptorReading {
+    std::wstring Owner;
+    std::vector<Grant> Grants;
+};
+using Security = std::optional<DescriptorReading>;
+
 // An existing folder on the way down from the volume's root. A link carries
 // two descriptors: its target's, and its own, which says who may change it.
 struct FolderOnTheWay {
     FolderPath Path;
-    std::optional<std::wstring> Sddl; // owner and access list; nothing: unreadable
+    Security Descriptor; // where it leads, for a link
     bool ReparsePoint = false;
-    std::optional<std::wstring> LinkSddl = std::nullopt; // a link's own; nothing: unreadable
+    Security LinkDescriptor = std::nullopt; // a link's own
     bool VolumeRoot = false; // a volume mounted in this folder: a root, as a drive's is
 };
 
@@ -41,29 +57,17 @@ Verdict ProtectedRefusal(const FolderPath& path, const std::vector<ProtectedFold
 Verdict WayRefusal(const std::vector<FolderOnTheWay>& way,
                    const std::vector<std::wstring>& trusted);
 
-// Refused when path's descriptor (as text) has an untrusted owner or lets
-// an untrusted trustee hold any of rights on it; unverifiable when unreadable.
-Verdict DescriptorRefusal(const std::wstring& path, const std::optional<std::wstring>& sddl,
+// Refused when path's descriptor has an untrusted owner or lets an
+// untrusted trustee hold any of rights on it; unverifiable when unreadable.
+Verdict DescriptorRefusal(const std::wstring& path, const Security& descriptor,
                           const std::vector<std::wstring>& trusted, unsigned long rights);
 
-// An allowing entry of a descriptor, its generic rights mapped.
-struct Grant {
-    std::wstring Trustee; // a SID as text
-    unsigned long Rights;
-    bool AppliesHere; // not inherit-only
-    bool Inherited;   // from the folder above: only protecting this one removes it
-};
+// A descriptor as a log line words it.
+std::wstring DescriptorLine(const Security& descriptor);
 
-struct DescriptorReading {
-    std::wstring Owner;
-    std::vector<Grant> Grants;
-};
-
-// A security descriptor's owner and what it allows; nothing when it cannot
-// be read.
-std::optional<DescriptorReading> ReadDescriptor(void* descriptor);
-// The same of a descriptor given as text (owner and access list).
-std::optional<DescriptorReading> ReadDescriptor(const std::optional<std::wstring>& sddl);
+// Whether an address (as the reader writes it: one text an address) is
+// this machine: loopback (127.0.0.0/8, ::1) or one of its own.
+bool IsThisMachine(const std::wstring& address, const std::vector<std::wstring>& own);
 
 // All but reading and running: what no untrusted account may hold on a
 // file or folder of an upgraded installation.
@@ -94,7 +98,7 @@ struct FolderFacts {
     // Both: the folder itself, where it exists.
     bool Exists = false;
     bool Empty = false;
-    std::optional<std::wstring> Sddl;
+    Security Descriptor;
     std::vector<FolderPath>
         InstalledAt; // where the product is installed, as Windows will create it
     // The way from the volume's root down to Nearest, and to where it leads.

@@ -7,6 +7,16 @@ bool SameName(const std::wstring& a, const std::wstring& b) {
                                 static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
+std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
+    std::vector<std::wstring> parts;
+    size_t start = 0;
+    for (size_t end; (end = text.find(separator, start)) != std::wstring::npos; start = end + 1) {
+        parts.push_back(text.substr(start, end - start));
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
 FolderPath::FolderPath(std::wstring text) : text_(std::move(text)) {
     if (text_.rfind(L"\\\\", 0) != 0) {
         root_ = std::min<std::size_t>(text_.size(), 3);

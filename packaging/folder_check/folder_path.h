@@ -1,9 +1,13 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Whether two names are one, without letter case.
 bool SameName(const std::wstring& a, const std::wstring& b);
+
+// The parts of a text between separators, empty ones kept.
+std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator);
 
 // A full folder path, C:\... or \\server\share\..., that knows its root:
 // without a final backslash but at the root, compared without letter case.

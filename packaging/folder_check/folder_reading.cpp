@@ -13,6 +13,21 @@
 
 namespace {
 
+// The trustee of an allowing entry: an object entry's SID follows the
+// object types its flags say it holds.
+PSID AllowedTrustee(ACE_HEADER* header) {
+    if (header->AceType == ACCESS_ALLOWED_ACE_TYPE ||
+        header->AceType == ACCESS_ALLOWED_CALLBACK_ACE_TYPE) {
+        return &reinterpret_cast<ACCESS_ALLOWED_ACE*>(header)->SidStart;
+    }
+    auto* object = reinterpret_cast<ACCESS_ALLOWED_OBJECT_ACE*>(header);
+    auto* types = reinterpret_cast<unsigned char*>(&object->ObjectType);
+    const size_t skipped =
+        ((object->Flags & ACE_OBJECT_TYPE_PRESENT) != 0 ? sizeof(GUID) : 0) +
+        ((object->Flags & ACE_INHERITED_OBJECT_TYPE_PRESENT) != 0 ? sizeof(GUID) : 0);
+    return types + skipped;
+}
+
 DWORD Attributes(const FolderPath& path) {
     return GetFileAttributesW(path.Text().c_str());
 }
@@ -27,19 +42,17 @@ OwnFacts ReadFacts(const std::wstring& path, DWORD flags, const ItselfOpener& op
         facts.Links = information.nNumberOfLinks;
     }
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    PSID owner = nullptr;
     if (owned && GetSecurityInfo(owned.get(), SE_FILE_OBJECT,
-                                 OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                                 OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
                                  nullptr, nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
         const LocalPointer<void> ownedDescriptor(descriptor);
-        facts.Owner = SidText(owner);
-        facts.Sddl = DescriptorText(descriptor);
+        facts.Descriptor = ReadDescriptor(descriptor);
     }
     return facts;
 }
 
-std::optional<std::wstring> FolderSddl(const FolderPath& path) {
-    return ReadFacts(path.Text(), FILE_FLAG_BACKUP_SEMANTICS, OpenWithCreateFile).Sddl;
+Security FolderDescriptor(const FolderPath& path) {
+    return ReadFacts(path.Text(), FILE_FLAG_BACKUP_SEMANTICS, OpenWithCreateFile).Descriptor;
 }
 
 // A volume's drive type and flags; no flags where they cannot be read.
@@ -116,7 +129,7 @@ FolderFacts ReadFolderFacts(const std::wstring& text,
         facts.Empty = true;
         Walk(facts.Folder,
              [&facts](const std::wstring&, const std::wstring&, DWORD) { facts.Empty = false; });
-        facts.Sddl = FolderSddl(facts.Folder);
+        facts.Descriptor = FolderDescriptor(facts.Folder);
     }
     facts.Way = WayDownTo(nearest);
     if (*facts.FinalNearest != nearest) {
@@ -171,8 +184,8 @@ std::vector<FolderOnTheWay> WayDownTo(const FolderPath& last, const ItselfOpener
         const DWORD attributes = Attributes(step);
         const bool link = attributes != INVALID_FILE_ATTRIBUTES &&
                           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        way.insert(way.begin(), {step, FolderSddl(step), link,
-                                 link ? ReadOwnFacts(step.Text(), open).Sddl : std::nullopt,
+        way.insert(way.begin(), {step, FolderDescriptor(step), link,
+                                 link ? ReadOwnFacts(step.Text(), open).Descriptor : std::nullopt,
                                  VolumePath(step) == step});
     }
     return way;
@@ -222,4 +235,45 @@ HANDLE OpenWithCreateFile(const std::wstring& path, DWORD access, DWORD flags) {
 
 OwnFacts ReadOwnFacts(const std::wstring& path, const ItselfOpener& open) {
     return ReadFacts(path, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, open);
+}
+
+Security ReadDescriptor(PSECURITY_DESCRIPTOR descriptor) {
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    BOOL present = FALSE;
+    PACL dacl = nullptr;
+    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || owner == nullptr ||
+        !GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted)) {
+        return std::nullopt;
+    }
+    DescriptorReading reading{SidText(owner), {}};
+    // A null access list is everyone with every right.
+    if (!present || dacl == nullptr) {
+        reading.Grants.push_back({L"S-1-1-0", FILE_ALL_ACCESS, true, false});
+        return reading;
+    }
+    GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
+                            FILE_ALL_ACCESS};
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!GetAce(dacl, i, &entry)) {
+            return std::nullopt;
+        }
+        auto* header = static_cast<ACE_HEADER*>(entry);
+        // Denials are not counted: a grant they might cancel still refuses.
+        // Allow-object entries grant as plain ones do.
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE &&
+            header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE &&
+            header->AceType != ACCESS_ALLOWED_OBJECT_ACE_TYPE &&
+            header->AceType != ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE) {
+            continue;
+        }
+        // The mask stands right after the header in every allowing entry.
+        ACCESS_MASK rights = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header)->Mask;
+        MapGenericMask(&rights, &mapping);
+        reading.Grants.push_back({SidText(AllowedTrustee(header)), rights,
+                                  (header->AceFlags & INHERIT_ONLY_ACE) == 0,
+                                  (header->AceFlags & INHERITED_ACE) != 0});
+    }
+    return reading;
 }

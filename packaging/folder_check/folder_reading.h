@@ -54,14 +54,17 @@ FolderPath VolumePath(const FolderPath& path, VolumePathCall call = GetVolumePat
 using Visit = std::function<void(const std::wstring&, const std::wstring&, DWORD)>;
 void Walk(const FolderPath& folder, const Visit& visit, const std::wstring& relative = {});
 
-// What a thing is itself, a link never followed: its names (0: unreadable),
-// its owner, and its own owner and access list (nothing: unreadable).
+// What a thing is itself, a link never followed: its names (0: unreadable)
+// and its own descriptor.
 struct OwnFacts {
     unsigned long Links = 0;
-    std::wstring Owner; // a SID as text; empty: unreadable
-    std::optional<std::wstring> Sddl = std::nullopt;
+    Security Descriptor = std::nullopt;
 };
 OwnFacts ReadOwnFacts(const std::wstring& path, const ItselfOpener& open = OpenWithCreateFile);
+
+// A security descriptor's owner and what it allows, generic rights mapped;
+// nothing when it cannot be read.
+Security ReadDescriptor(PSECURITY_DESCRIPTOR descriptor);
 
 // Thrown where the user pressed Cancel: the action ends as the user asked,
 // never refused nor failed for it.

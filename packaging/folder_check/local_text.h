@@ -32,19 +32,6 @@ using UniqueKey = Owned<std::remove_pointer_t<HKEY>, RegCloseKey>;
 // A search of a folder's entries.
 using UniqueSearch = Owned<void, FindClose>;
 
-// A descriptor's owner and access list as text; nothing when it cannot be
-// written.
-inline std::optional<std::wstring> DescriptorText(PSECURITY_DESCRIPTOR descriptor) {
-    wchar_t* text = nullptr;
-    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
-            descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-            &text, nullptr)) {
-        return std::nullopt;
-    }
-    const LocalPointer<wchar_t> owned(text);
-    return std::wstring(text);
-}
-
 // A descriptor from its text (owner and access list); null when it cannot
 // be read.
 inline LocalPointer<void> DescriptorFromText(const std::wstring& sddl) {
@@ -64,15 +51,4 @@ template <typename Call> std::wstring RequiredText(const char* what, Call call) 
                                  std::to_string(GetLastError()));
     }
     return *text;
-}
-
-// The parts of a text between separators, empty ones kept.
-inline std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
-    std::vector<std::wstring> parts;
-    size_t start = 0;
-    for (size_t end; (end = text.find(separator, start)) != std::wstring::npos; start = end + 1) {
-        parts.push_back(text.substr(start, end - start));
-    }
-    parts.push_back(text.substr(start));
-    return parts;
 }

@@ -31,87 +31,99 @@ MadeFolder ReadMadeFolder(const FolderPath& folder) {
     if (made.ReparsePoint) {
         return made; // refused as it is, never listed where it leads
     }
-    const OwnFacts itself = ReadOwnFacts(folder.Text());
-    made.Owner = itself.Owner;
-    made.Sddl = itself.Sddl;
+    made.Descriptor = ReadOwnFacts(folder.Text()).Descriptor;
     Walk(folder, [&made](const std::wstring& path, const std::wstring& relative,
                          DWORD entryAttributes) {
         const OwnFacts own = ReadOwnFacts(path);
         made.Contents.push_back({relative, (entryAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
-                                 own.Owner, own.Links, own.Sddl});
+                                 own.Links, own.Descriptor});
     });
     return made;
 }
 
-std::wstring VerificationData(const Verification& verification) {
-    std::wstring data = verification.Folder.WithBackslash() + L"\n" +
-                        verification.Resolved.WithBackslash() + L"\n" + verification.Account +
-                        L"\n" + verification.Nearest.Text() + L"\n" + verification.Descriptor;
-    for (const std::wstring& allowed : verification.Allowed) {
+// One line a field, the accounts on one; the allowed paths last, a line each.
+std::wstring PlanData(const FolderPlan& plan) {
+    std::wstring trusted;
+    for (const std::wstring& account : plan.Trusted) {
+        trusted += (trusted.empty() ? L"" : L" ") + account;
+    }
+    std::wstring data = plan.Folder.WithBackslash() + (plan.Network ? L"\nnetwork" : L"\nlocal") +
+                        L"\n" + plan.Resolved.WithBackslash() + L"\n" + plan.Nearest.Text() +
+                        L"\n" + plan.Descriptor + L"\n" + trusted;
+    for (const std::wstring& allowed : plan.Allowed) {
         data += L"\n" + allowed;
     }
     return data;
 }
 
-std::optional<Verification> ParseVerificationData(const std::wstring& data) {
+std::optional<FolderPlan> ParsePlanData(const std::wstring& data) {
     const std::vector<std::wstring> lines = Split(data, L'\n');
-    if (lines.size() < 5 || lines[0].empty() || lines[1].empty() || lines[3].empty() ||
-        lines[4].empty()) {
+    if (lines.size() < 6 || lines[0].empty()) {
         return std::nullopt;
     }
-    return Verification{lines[0], lines[1], lines[2],
-                        lines[3], lines[4], {lines.begin() + 5, lines.end()}};
+    if (lines[1] == L"network") {
+        return FolderPlan{lines[0], true};
+    }
+    if (lines[1] != L"local" || lines[2].empty() || lines[3].empty() || lines[4].empty() ||
+        lines[5].empty()) {
+        return std::nullopt;
+    }
+    return FolderPlan{lines[0],
+                      false,
+                      lines[2],
+                      lines[3],
+                      lines[4],
+                      Split(lines[5], L' '),
+                      {lines.begin() + 6, lines.end()}};
 }
 
-std::vector<FolderPath> FoldersToMake(const Verification& verification) {
+std::vector<FolderPath> FoldersToMake(const FolderPlan& plan) {
     std::vector<FolderPath> made;
-    for (FolderPath step = verification.Folder;
-         step != verification.Nearest && step.IsAtOrBelow(verification.Nearest);
+    for (FolderPath step = plan.Folder; step != plan.Nearest && step.IsAtOrBelow(plan.Nearest);
          step = step.Parent()) {
         made.insert(made.begin(), step);
     }
     return made;
 }
 
-FolderPath ResolvedStep(const Verification& verification, const FolderPath& step) {
-    FolderPath resolved = verification.Resolved;
-    for (FolderPath below = verification.Folder; below != step && !below.Empty();
-         below = below.Parent()) {
+FolderPath ResolvedStep(const FolderPlan& plan, const FolderPath& step) {
+    FolderPath resolved = plan.Resolved;
+    for (FolderPath below = plan.Folder; below != step && !below.Empty(); below = below.Parent()) {
         resolved = resolved.Parent();
     }
     return resolved;
 }
 
-Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verification,
-                          const std::vector<std::wstring>& trusted) {
-    const std::wstring& folder = verification.Folder.Text();
+Verdict MadeFolderRefusal(const MadeFolder& made, const FolderPlan& plan) {
+    const std::vector<std::wstring>& trusted = plan.Trusted;
+    const std::wstring& folder = plan.Folder.Text();
     if (!made.Opened) {
         return {Refusal::Unverifiable, folder};
     }
     if (made.ReparsePoint) {
         return {Refusal::Reparse, folder};
     }
-    if (made.FinalPath != verification.Resolved) {
+    if (made.FinalPath != plan.Resolved) {
         return {Refusal::Moved, made.FinalPath.Text()};
     }
     // Whoever made it owns it, and an owner may always re-permit it.
-    if (Verdict own = DescriptorRefusal(folder, made.Sddl, trusted, AddsOrWrites)) {
+    if (Verdict own = DescriptorRefusal(folder, made.Descriptor, trusted, AddsOrWrites)) {
         return own;
     }
     for (const FolderEntry& entry : made.Contents) {
-        const std::wstring path = (verification.Folder / entry.Path).Text();
+        const std::wstring path = (plan.Folder / entry.Path).Text();
         if (entry.ReparsePoint) {
             return {Refusal::Reparse, path};
         }
-        if (!Listed(verification.Allowed, entry.Path)) {
-            return {Refusal::Planted, path, entry.Owner};
+        if (!Listed(plan.Allowed, entry.Path)) {
+            return {Refusal::Planted, path, entry.Descriptor ? entry.Descriptor->Owner : L""};
         }
         // A second name carries its file's owner and descriptor: that file
         // may be anyone's, anywhere on the volume.
         if (entry.Links != 1) {
             return {entry.Links == 0 ? Refusal::Unverifiable : Refusal::HardLink, path};
         }
-        if (Verdict own = DescriptorRefusal(path, entry.Sddl, trusted, MoreThanReadAndRun)) {
+        if (Verdict own = DescriptorRefusal(path, entry.Descriptor, trusted, MoreThanReadAndRun)) {
             return own;
         }
     }

@@ -15,9 +15,8 @@
 struct FolderEntry {
     std::wstring Path;
     bool ReparsePoint = false;
-    std::wstring Owner;                              // a SID as text; empty: unreadable
-    unsigned long Links = 1;                         // the names the file has; 0: unreadable
-    std::optional<std::wstring> Sddl = std::nullopt; // its own; nothing: unreadable
+    unsigned long Links = 1;            // the names the file has; 0: unreadable
+    Security Descriptor = std::nullopt; // its own
 };
 
 // The folder as it now is, read without following a link.
@@ -25,38 +24,40 @@ struct MadeFolder {
     bool Opened = false;
     bool ReparsePoint = false;
     FolderPath FinalPath;
-    std::wstring Owner;
     std::vector<FolderEntry> Contents;
-    std::optional<std::wstring> Sddl = std::nullopt;
+    Security Descriptor = std::nullopt;
 };
 MadeFolder ReadMadeFolder(const FolderPath& folder);
 
-// What the check passes to the making and the second look: where the folder
-// led, the administrator installing (else empty), the nearest folder that
-// existed, the descriptor it is made with, and what may stand in it.
-struct Verification {
+// What the check judged, handed to the making and the second look as their
+// CustomActionData: the folder; whether it is a network folder, whose
+// share's own permissions govern it (then nothing else); where it led, the
+// nearest folder that existed, the descriptor it is made with, the
+// accounts the check trusted, and what may stand in it.
+struct FolderPlan {
     FolderPath Folder;
-    FolderPath Resolved;
-    std::wstring Account;
-    FolderPath Nearest;
-    std::wstring Descriptor;
-    std::vector<std::wstring> Allowed;
+    bool Network = false;
+    FolderPath Resolved = {};
+    FolderPath Nearest = {};
+    std::wstring Descriptor = {};
+    std::vector<std::wstring> Trusted = {};
+    std::vector<std::wstring> Allowed = {};
 };
-std::wstring VerificationData(const Verification& verification);
-std::optional<Verification> ParseVerificationData(const std::wstring& data);
+std::wstring PlanData(const FolderPlan& plan);
+std::optional<FolderPlan> ParsePlanData(const std::wstring& data);
 
 // Whether the folder made is the folder judged: no link, leading where it
 // led, trusted and closed to others' writing, holding only what is allowed,
-// each thing no link, of one name, trusted, and others' only to read and run.
-Verdict MadeFolderRefusal(const MadeFolder& made, const Verification& verification,
-                          const std::vector<std::wstring>& trusted);
+// each thing no link, of one name, trusted, and others' only to read and
+// run; judged for the accounts the check trusted.
+Verdict MadeFolderRefusal(const MadeFolder& made, const FolderPlan& plan);
 
 // The folders to make, from the first below the nearest existing one down
 // to the folder itself; none on an upgrade in place.
-std::vector<FolderPath> FoldersToMake(const Verification& verification);
+std::vector<FolderPath> FoldersToMake(const FolderPlan& plan);
 // Where a folder to make really is: the same step of where the check said
 // the folder leads, below any link it accepted.
-FolderPath ResolvedStep(const Verification& verification, const FolderPath& step);
+FolderPath ResolvedStep(const FolderPlan& plan, const FolderPath& step);
 
 // The package's files and folders, relative to the installation folder,
 // and how far below it they reach.

@@ -34,19 +34,22 @@ std::wstring Text(const sockaddr* address) {
                : Text(AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr);
 }
 
-// One text for an address written any way; as given when it is none.
-std::wstring Canonical(std::wstring address) {
+} // namespace
+
+std::wstring CanonicalAddress(std::wstring address) {
     std::transform(address.begin(), address.end(), address.begin(),
                    [](wchar_t c) { return static_cast<wchar_t>(towlower(c)); });
     in6_addr parsed{};
     return InetPtonW(AF_INET6, address.c_str(), &parsed) == 1 ? Text(AF_INET6, &parsed) : address;
 }
 
+namespace {
+
 // The address a name of the documented UNC form of IPv6 spells:
 // 0--1.ipv6-literal.net is ::1 ('-' for ':', 's' for the zone's '%').
 std::wstring LiteralAddress(const std::wstring& server) {
     const std::wstring suffix = L".ipv6-literal.net";
-    std::wstring literal = Canonical(server);
+    std::wstring literal = CanonicalAddress(server);
     if (literal.size() <= suffix.size() ||
         literal.compare(literal.size() - suffix.size(), suffix.size(), suffix) != 0) {
         return {};
@@ -113,15 +116,4 @@ std::vector<std::wstring> OwnAddresses() {
         }
     }
     return own;
-}
-
-bool IsThisMachine(const std::wstring& address, const std::vector<std::wstring>& own) {
-    const std::wstring canonical = Canonical(address);
-    if (canonical.rfind(L"127.", 0) == 0 || canonical == L"::1") {
-        return true;
-    }
-    return !canonical.empty() &&
-           std::any_of(own.begin(), own.end(), [&canonical](const std::wstring& mine) {
-               return Canonical(mine) == canonical;
-           });
 }

@@ -11,6 +11,7 @@ std::vector<std::wstring> ServerAddresses(const std::wstring& server);
 // This machine's own addresses, of every adapter.
 std::vector<std::wstring> OwnAddresses();
 
-// Whether an address is this machine: loopback (127.0.0.0/8, ::1, an IPv4
-// loopback mapped into IPv6) or one of its own.
-bool IsThisMachine(const std::wstring& address, const std::vector<std::wstring>& own);
+// One text for an address written any way (an IPv4 address mapped into
+// IPv6 as that IPv4 address, IPv6 in its shortest form); as given when it
+// is none. Every address above is given so.
+std::wstring CanonicalAddress(std::wstring address);

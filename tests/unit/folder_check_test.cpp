@@ -85,9 +85,32 @@ constexpr wchar_t UsersDeleteChildren[] =
 constexpr wchar_t UsersRepermit[] = L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;WD;;;BU)";
 constexpr wchar_t UsersWrite[] = L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1201bf;;;BU)";
 
+// A descriptor written as SDDL, read as the reader reads one.
+Security Parsed(const std::optional<std::wstring>& sddl) {
+    const LocalPointer<void> descriptor = sddl ? DescriptorFromText(*sddl) : nullptr;
+    return descriptor ? ReadDescriptor(descriptor.get()) : std::nullopt;
+}
+
+// A folder on the way as the tables write it: its descriptors as SDDL.
+struct WrittenStep {
+    FolderPath Path;
+    std::optional<std::wstring> Sddl;
+    bool ReparsePoint = false;
+    std::optional<std::wstring> LinkSddl = std::nullopt;
+    bool VolumeRoot = false;
+};
+std::vector<FolderOnTheWay> Read(const std::vector<WrittenStep>& written) {
+    std::vector<FolderOnTheWay> way;
+    for (const WrittenStep& step : written) {
+        way.push_back({step.Path, Parsed(step.Sddl), step.ReparsePoint, Parsed(step.LinkSddl),
+                       step.VolumeRoot});
+    }
+    return way;
+}
+
 struct WayCase {
     const char* Name;
-    std::vector<FolderOnTheWay> Way;
+    std::vector<WrittenStep> Way;
     Refusal Expected;
     const wchar_t* At; // the folder at fault
     bool ByAnAdministrator = true;
@@ -188,7 +211,7 @@ TEST_P(WayTest, JudgesEveryFolderDownToTheInstallation) {
     const WayCase& c = GetParam();
     // The list the action builds, not one of the test's own.
     const Verdict verdict = WayRefusal(
-        c.Way, TrustedTrustees(c.ByAnAdministrator ? Installer : L"", MachineAdministrators));
+        Read(c.Way), TrustedTrustees(c.ByAnAdministrator ? Installer : L"", MachineAdministrators));
     EXPECT_STREQ(RefusalName(verdict.Reason), RefusalName(c.Expected));
     EXPECT_EQ(verdict.Folder, c.At);
 }
@@ -370,7 +393,7 @@ FolderFacts Plain() {
     facts.Volume = facts.ResolvedVolume = {L"C:\\", DRIVE_FIXED, FILE_PERSISTENT_ACLS};
     facts.Nearest = L"C:\\Tarnix";
     facts.FinalNearest = L"C:\\Tarnix";
-    facts.Way = {{L"C:\\", VolumeRoot}, {L"C:\\Tarnix", AdministratorsOnly}};
+    facts.Way = Read({{L"C:\\", VolumeRoot}, {L"C:\\Tarnix", AdministratorsOnly}});
     return facts;
 }
 
@@ -379,15 +402,15 @@ void EmptyFolder(FolderFacts& facts, const wchar_t* sddl) {
     facts.Text = facts.FinalNearest->Text();
     facts.Folder = facts.Nearest = *facts.FinalNearest;
     facts.Exists = facts.Empty = true;
-    facts.Sddl = sddl;
+    facts.Descriptor = Parsed(sddl);
 }
 
 // FOLDER, to be made below the last of the existing WAY.
-void Below(FolderFacts& facts, const wchar_t* folder, std::vector<FolderOnTheWay> way) {
+void Below(FolderFacts& facts, const wchar_t* folder, const std::vector<WrittenStep>& way) {
     facts.Folder = facts.Text = folder;
     facts.FinalNearest = facts.Nearest = way.back().Path;
     facts.Volume = facts.ResolvedVolume = {way[0].Path, DRIVE_FIXED, FILE_PERSISTENT_ACLS};
-    facts.Way = std::move(way);
+    facts.Way = Read(way);
 }
 
 // \\servidor\share\Tarnix, there.
@@ -467,9 +490,9 @@ const FactsCase FactsCases[] = {
     {"ATrustedLinkIntoAFolderUsersMayRepermit",
      [](FolderFacts& f) {
          f.FinalNearest = L"D:\\Aberta\\Dentro";
-         f.WayToWhereItLeads = {{L"D:\\", VolumeRoot},
-                                {L"D:\\Aberta", UsersRepermit},
-                                {L"D:\\Aberta\\Dentro", AdministratorsOnly}};
+         f.WayToWhereItLeads = Read({{L"D:\\", VolumeRoot},
+                                     {L"D:\\Aberta", UsersRepermit},
+                                     {L"D:\\Aberta\\Dentro", AdministratorsOnly}});
      },
      Refusal::Writable, L"D:\\Aberta"},
     // A server that resolves to one of this machine's adapters' addresses.
@@ -575,7 +598,9 @@ const AddressCase AddressCases[] = {
 class AddressTest : public testing::TestWithParam<AddressCase> {};
 
 TEST_P(AddressTest, TellsThisMachineByItsAddresses) {
-    EXPECT_EQ(IsThisMachine(GetParam().Address, {OwnAddress}), GetParam().ThisMachine);
+    // As the reader gives them: one text an address.
+    EXPECT_EQ(IsThisMachine(CanonicalAddress(GetParam().Address), {OwnAddress}),
+              GetParam().ThisMachine);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, AddressTest, testing::ValuesIn(AddressCases), CaseName());
@@ -783,13 +808,34 @@ TEST(FolderAsCreated, GivesLongNamesForTheExistingPart) {
 
 // The folder as the second look finds it, against the data the first check
 // gave: C:\Tarnix, allowed to hold the package's Java and Java\bin.
-const Verification Judged = {L"C:\\Tarnix\\", L"C:\\Tarnix\\",          Installer,
-                             L"C:\\",         L"O:BAD:PAI(A;;FA;;;SY)", {L"Java", L"Java\\bin"}};
+const FolderPlan Judged = {
+    L"C:\\Tarnix\\",          false,
+    L"C:\\Tarnix\\",          L"C:\\",
+    L"O:BAD:PAI(A;;FA;;;SY)", TrustedTrustees(Installer, MachineAdministrators),
+    {L"Java", L"Java\\bin"}};
 constexpr wchar_t AUser[] = L"S-1-5-21-1-2-3-1001";
+
+// The folder as the tables write it: owners, and descriptors as SDDL where
+// the row gives one (else the owner's locked one).
+struct WrittenEntry {
+    std::wstring Path;
+    bool ReparsePoint = false;
+    std::wstring Owner;
+    unsigned long Links = 1;
+    std::optional<std::wstring> Sddl = std::nullopt;
+};
+struct WrittenMade {
+    bool Opened = false;
+    bool ReparsePoint = false;
+    FolderPath FinalPath;
+    std::wstring Owner;
+    std::vector<WrittenEntry> Contents;
+    std::optional<std::wstring> Sddl = std::nullopt;
+};
 
 struct MadeCase {
     const char* Name;
-    MadeFolder Made;
+    WrittenMade Made;
     Refusal Expected;
     const wchar_t* At;
 };
@@ -890,13 +936,16 @@ class MadeFolderTest : public testing::TestWithParam<MadeCase> {};
 TEST_P(MadeFolderTest, AdoptsOnlyTheFolderThatWasJudged) {
     const MadeCase& c = GetParam();
     // Each thing read with its owner's locked descriptor, unless the row gives one.
-    MadeFolder made = c.Made;
-    made.Sddl = made.Sddl.value_or(Locked(made.Owner));
-    for (FolderEntry& entry : made.Contents) {
-        entry.Sddl = entry.Sddl.value_or(Locked(entry.Owner));
+    MadeFolder made = {c.Made.Opened,
+                       c.Made.ReparsePoint,
+                       c.Made.FinalPath,
+                       {},
+                       Parsed(c.Made.Sddl.value_or(Locked(c.Made.Owner)))};
+    for (const WrittenEntry& entry : c.Made.Contents) {
+        made.Contents.push_back({entry.Path, entry.ReparsePoint, entry.Links,
+                                 Parsed(entry.Sddl.value_or(Locked(entry.Owner)))});
     }
-    const Verdict verdict =
-        MadeFolderRefusal(made, Judged, TrustedTrustees(Installer, MachineAdministrators));
+    const Verdict verdict = MadeFolderRefusal(made, Judged);
     EXPECT_STREQ(RefusalName(verdict.Reason), RefusalName(c.Expected));
     EXPECT_EQ(verdict.Folder, c.At);
 }
@@ -1095,30 +1144,46 @@ TEST_P(MaintenanceTest, NeverMovesTheProduct) {
 
 INSTANTIATE_TEST_SUITE_P(Table, MaintenanceTest, testing::ValuesIn(MaintenanceCases), CaseName());
 
-TEST(VerificationData, CarriesEveryFieldToTheSecondLook) {
-    const Verification given = {L"C:\\Tarnix\\",          L"E:\\Real\\",          L"", L"C:\\",
-                                L"O:BAD:PAI(A;;FA;;;SY)", {L"Java", L"notas.txt"}};
-    const std::optional<Verification> read = ParseVerificationData(VerificationData(given));
+TEST(PlanData, CarriesEveryFieldToTheDeferredActions) {
+    const FolderPlan given = {L"C:\\Tarnix\\",
+                              false,
+                              L"E:\\Real\\",
+                              L"C:\\",
+                              L"O:BAD:PAI(A;;FA;;;SY)",
+                              {L"S-1-5-18", L"S-1-5-21-9-9-9-500"},
+                              {L"Java", L"notas.txt"}};
+    const std::optional<FolderPlan> read = ParsePlanData(PlanData(given));
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(read->Folder, given.Folder);
+    EXPECT_FALSE(read->Network);
     EXPECT_EQ(read->Resolved, given.Resolved);
-    EXPECT_EQ(read->Account, L"");
     EXPECT_EQ(read->Nearest, L"C:\\");
     EXPECT_EQ(read->Descriptor, L"O:BAD:PAI(A;;FA;;;SY)");
+    EXPECT_EQ(read->Trusted, given.Trusted);
     EXPECT_EQ(read->Allowed, given.Allowed);
-    EXPECT_FALSE(ParseVerificationData(L"").has_value());
+    // A network folder carries itself alone; no plan, or a local one missing
+    // what the second look judges with, is none.
+    const std::optional<FolderPlan> network =
+        ParsePlanData(PlanData({L"\\\\servidor\\share\\Tarnix", true}));
+    ASSERT_TRUE(network.has_value());
+    EXPECT_TRUE(network->Network);
+    EXPECT_EQ(network->Folder, L"\\\\servidor\\share\\Tarnix");
+    EXPECT_FALSE(ParsePlanData(L"").has_value());
+    FolderPlan untrusting = given;
+    untrusting.Trusted.clear();
+    EXPECT_FALSE(ParsePlanData(PlanData(untrusting)).has_value());
 }
 
 TEST(FoldersToMake, AreTheMissingOnesFromTheTopDown) {
-    Verification verification = Judged;
-    verification.Folder = L"C:\\A\\B\\C\\";
-    verification.Nearest = L"C:\\A";
-    EXPECT_EQ(FoldersToMake(verification), (std::vector<FolderPath>{L"C:\\A\\B", L"C:\\A\\B\\C"}));
-    verification.Nearest = L"C:\\";
-    EXPECT_EQ(FoldersToMake(verification),
+    FolderPlan plan = Judged;
+    plan.Folder = L"C:\\A\\B\\C\\";
+    plan.Nearest = L"C:\\A";
+    EXPECT_EQ(FoldersToMake(plan), (std::vector<FolderPath>{L"C:\\A\\B", L"C:\\A\\B\\C"}));
+    plan.Nearest = L"C:\\";
+    EXPECT_EQ(FoldersToMake(plan),
               (std::vector<FolderPath>{L"C:\\A", L"C:\\A\\B", L"C:\\A\\B\\C"}));
-    verification.Nearest = L"C:\\A\\B\\C";
-    EXPECT_TRUE(FoldersToMake(verification).empty());
+    plan.Nearest = L"C:\\A\\B\\C";
+    EXPECT_TRUE(FoldersToMake(plan).empty());
 }
 
 // An upgrade in place may find the older version's files (in use) beside
@@ -1184,7 +1249,7 @@ TEST(ReadDescriptor, CountsAllowObjectEntriesLikePlainOnesAndANullListAsEveryone
     ASSERT_TRUE(SetSecurityDescriptorOwner(&descriptor, administrators.data(), FALSE));
     ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<PACL>(list), FALSE));
 
-    const std::optional<DescriptorReading> reading = ReadDescriptor(&descriptor);
+    const Security reading = ReadDescriptor(&descriptor);
     ASSERT_TRUE(reading.has_value());
     EXPECT_EQ(reading->Owner, L"S-1-5-32-544");
     ASSERT_EQ(reading->Grants.size(), 2u);
@@ -1198,7 +1263,7 @@ TEST(ReadDescriptor, CountsAllowObjectEntriesLikePlainOnesAndANullListAsEveryone
 
     // No list at all is everyone with every right (Wine reads D:NO_ACCESS_CONTROL as an empty one).
     ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE));
-    const std::optional<DescriptorReading> open = ReadDescriptor(&descriptor);
+    const Security open = ReadDescriptor(&descriptor);
     ASSERT_TRUE(open.has_value());
     ASSERT_EQ(open->Grants.size(), 1u);
     EXPECT_EQ(open->Grants[0].Trustee, L"S-1-1-0");
