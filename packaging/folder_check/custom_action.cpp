@@ -95,9 +95,9 @@ UINT Refused(MSIHANDLE install, const wchar_t* action, const FolderPath& folder,
 Verdict InPlaceRefusal(MSIHANDLE install, const wchar_t* action, const FolderPlan& plan) {
     const MadeFolder made = ReadMadeFolder(plan.Folder);
     Log(install, std::wstring(action) + L": " + plan.Folder.WithBackslash() + L" leads to " +
-                     made.FinalPath.Text() + L", owned by " +
-                     (made.Descriptor ? made.Descriptor->Owner : L"") + L", holding " +
-                     std::to_wstring(made.Contents.size()) + L" things");
+                     made.Itself.Where.Text() + L", owned by " +
+                     (made.Itself.Descriptor ? made.Itself.Descriptor->Owner : L"") +
+                     L", holding " + std::to_wstring(made.Contents.size()) + L" things");
     return MadeFolderRefusal(made, plan);
 }
 

@@ -35,6 +35,23 @@ struct DescriptorReading {
 };
 using Security = std::optional<DescriptorReading>;
 
+// What one file-system object says of itself, read through one handle
+// opened as itself (a link never followed, unless asked). What could not be
+// read is marked so: not opened (and why), no place, no descriptor, no
+// names, no identity; a kind that cannot be told is taken for a link.
+struct FileObject {
+    FolderPath Path; // as named
+    bool Opened = false;
+    unsigned long Error = 0; // why it could not be opened
+    bool Folder = false;
+    bool Link = false;     // a reparse point: a junction, symbolic link or mount point
+    FolderPath Where = {}; // where it is, the links above it followed
+    Security Descriptor = std::nullopt;
+    unsigned long Names = 0;         // its hard links
+    std::wstring Identity = {};      // its volume and 128-bit file id
+    std::wstring IndexIdentity = {}; // its volume and 64-bit file index, as older records hold
+};
+
 // An existing folder on the way down from the volume's root. A link carries
 // two descriptors: its target's, and its own, which says who may change it.
 struct FolderOnTheWay {

@@ -32,27 +32,57 @@ DWORD Attributes(const FolderPath& path) {
     return GetFileAttributesW(path.Text().c_str());
 }
 
-// What a thing opened with flags says of itself, or, a link followed, of
-// where it leads.
-OwnFacts ReadFacts(const std::wstring& path, DWORD flags, const ItselfOpener& open) {
-    OwnFacts facts;
-    const UniqueHandle owned = OwnedFile(open(path, FILE_READ_ATTRIBUTES | READ_CONTROL, flags));
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (owned && GetFileInformationByHandle(owned.get(), &information)) {
-        facts.Links = information.nNumberOfLinks;
+// FILE_ID_INFO and its class, which the headers give only to programs for
+// Windows 8; the package also installs on 7, where the file index stands in.
+struct FileIdInformation {
+    ULONGLONG VolumeSerialNumber;
+    BYTE FileId[16];
+};
+constexpr auto FileIdInformationClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
+
+// Where an opened thing is, in the ordinary C:\ or \\server\share form.
+FolderPath WhereOpened(HANDLE opened) {
+    const std::optional<std::wstring> read = GrownText([opened](wchar_t* buffer, DWORD size) {
+        return GetFinalPathNameByHandleW(opened, buffer, size, VOLUME_NAME_DOS);
+    });
+    if (!read || read->empty()) {
+        return {};
     }
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (owned && GetSecurityInfo(owned.get(), SE_FILE_OBJECT,
-                                 OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
-                                 nullptr, nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
-        const LocalPointer<void> ownedDescriptor(descriptor);
-        facts.Descriptor = ReadDescriptor(descriptor);
+    if (read->rfind(L"\\\\?\\UNC\\", 0) == 0) {
+        return L"\\" + read->substr(7);
     }
-    return facts;
+    return read->rfind(L"\\\\?\\", 0) == 0 ? read->substr(4) : *read;
 }
 
-Security FolderDescriptor(const FolderPath& path) {
-    return ReadFacts(path.Text(), FILE_FLAG_BACKUP_SEMANTICS, OpenWithCreateFile).Descriptor;
+// What an opened thing is: its kind and names, its identity, by the 128-bit
+// file id where Windows has it (the index is not unique on ReFS) and by
+// the older index; a kind that cannot be told counts as a link.
+void ReadKind(HANDLE opened, Follow follow, FileObject& read) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(opened, &information)) {
+        read.Link = true;
+        return;
+    }
+    read.Folder = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    // Read as itself, asked by the name too, where Wine alone tells a link
+    // (its handle is the target's): either saying so, or the name not
+    // answering, makes a link.
+    const DWORD named = follow == Follow::No ? Attributes(read.Path) : 0;
+    read.Link = ((information.dwFileAttributes | named) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    read.Names = information.nNumberOfLinks;
+    wchar_t index[32] = {};
+    swprintf(index, 32, L"%08lx-%08lx%08lx", information.dwVolumeSerialNumber,
+             information.nFileIndexHigh, information.nFileIndexLow);
+    read.Identity = read.IndexIdentity = index;
+    FileIdInformation id{};
+    if (GetFileInformationByHandleEx(opened, FileIdInformationClass, &id, sizeof id)) {
+        wchar_t text[64] = {};
+        swprintf(text, 64, L"%016llx-", id.VolumeSerialNumber);
+        for (int i = 15; i >= 0; --i) {
+            swprintf(text + wcslen(text), 3, L"%02x", id.FileId[i]);
+        }
+        read.Identity = text;
+    }
 }
 
 // A volume's drive type and flags; no flags where they cannot be read.
@@ -98,7 +128,8 @@ FolderFacts ReadFolderFacts(const std::wstring& text,
     for (const std::wstring& location : installedLocations) {
         facts.InstalledAt.push_back(FolderAsCreated(location));
     }
-    facts.Exists = Attributes(facts.Folder) != INVALID_FILE_ATTRIBUTES;
+    const FileObject folder = ReadObject(facts.Folder);
+    facts.Exists = folder.Opened;
     if (facts.Folder.IsRoot()) {
         return facts;
     }
@@ -109,27 +140,31 @@ FolderFacts ReadFolderFacts(const std::wstring& text,
     }
     facts.Volume = ReadVolume(facts.Folder.Root());
     FolderPath nearest = facts.Folder;
-    DWORD attributes = INVALID_FILE_ATTRIBUTES;
-    while (!nearest.Empty() && (attributes = Attributes(nearest)) == INVALID_FILE_ATTRIBUTES) {
+    FileObject read = folder;
+    while (!nearest.Empty() && !read.Opened) {
         // Absent is the only failure that says nothing is there.
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+        if (read.Error != ERROR_FILE_NOT_FOUND && read.Error != ERROR_PATH_NOT_FOUND) {
             facts.Unreadable = nearest;
             return facts;
         }
         nearest = nearest.Parent();
+        read = nearest.Empty() ? FileObject{} : ReadObject(nearest);
     }
     facts.Nearest = nearest;
-    facts.NearestIsFolder = nearest.Empty() || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (nearest.Empty() || !facts.NearestIsFolder || !(facts.FinalNearest = FinalPath(nearest))) {
+    facts.NearestIsFolder = nearest.Empty() || read.Folder;
+    // A link's own place is where it stands: where it leads is read there.
+    const FolderPath leads = read.Link ? ReadObject(nearest, Follow::Yes).Where : read.Where;
+    if (nearest.Empty() || !facts.NearestIsFolder || leads.Empty()) {
         return facts;
     }
+    facts.FinalNearest = leads;
     facts.ResolvedVolume = ReadVolume(VolumePath(ResolvedFolder(facts)));
     if (facts.Exists) {
         facts.Empty = true;
         Walk(facts.Folder,
              [&facts](const std::wstring&, const std::wstring&, DWORD) { facts.Empty = false; });
-        facts.Descriptor = FolderDescriptor(facts.Folder);
+        facts.Descriptor =
+            folder.Link ? ReadObject(facts.Folder, Follow::Yes).Descriptor : folder.Descriptor;
     }
     facts.Way = WayDownTo(nearest);
     if (*facts.FinalNearest != nearest) {
@@ -157,36 +192,15 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
     }
 }
 
-std::optional<FolderPath> FinalPath(const FolderPath& path, bool keepLastLink) {
-    const UniqueHandle folder = OwnedFile(OpenWithCreateFile(
-        path.Text(), FILE_READ_ATTRIBUTES,
-        FILE_FLAG_BACKUP_SEMANTICS | (keepLastLink ? FILE_FLAG_OPEN_REPARSE_POINT : 0)));
-    return folder ? FinalPathOf(folder.get()) : std::nullopt;
-}
-
-std::optional<FolderPath> FinalPathOf(HANDLE opened) {
-    const std::optional<std::wstring> read = GrownText([opened](wchar_t* buffer, DWORD size) {
-        return GetFinalPathNameByHandleW(opened, buffer, size, VOLUME_NAME_DOS);
-    });
-    if (!read || read->empty()) {
-        return std::nullopt;
-    }
-    // In the ordinary C:\ or \\server\share form.
-    if (read->rfind(L"\\\\?\\UNC\\", 0) == 0) {
-        return L"\\" + read->substr(7);
-    }
-    return read->rfind(L"\\\\?\\", 0) == 0 ? read->substr(4) : *read;
-}
-
-std::vector<FolderOnTheWay> WayDownTo(const FolderPath& last, const ItselfOpener& open) {
+std::vector<FolderOnTheWay> WayDownTo(const FolderPath& last) {
     std::vector<FolderOnTheWay> way;
     for (FolderPath step = last; !step.Empty(); step = step.Parent()) {
-        const DWORD attributes = Attributes(step);
-        const bool link = attributes != INVALID_FILE_ATTRIBUTES &&
-                          (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        way.insert(way.begin(), {step, FolderDescriptor(step), link,
-                                 link ? ReadOwnFacts(step.Text(), open).Descriptor : std::nullopt,
-                                 VolumePath(step) == step});
+        // A link says who may change where it leads; what it leads to, the rest.
+        FileObject itself = ReadObject(step);
+        const bool link = itself.Opened && itself.Link;
+        way.insert(way.begin(),
+                   {step, link ? ReadObject(step, Follow::Yes).Descriptor : itself.Descriptor, link,
+                    link ? std::move(itself.Descriptor) : std::nullopt, VolumePath(step) == step});
     }
     return way;
 }
@@ -228,13 +242,34 @@ FolderPath VolumePath(const FolderPath& path, VolumePathCall call) {
     return volume.c_str();
 }
 
-HANDLE OpenWithCreateFile(const std::wstring& path, DWORD access, DWORD flags) {
-    return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_EXISTING, flags, nullptr);
+OpenedObject OpenObject(const FolderPath& path, unsigned long access, Follow follow) {
+    const DWORD flags =
+        FILE_FLAG_BACKUP_SEMANTICS | (follow == Follow::No ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+    OpenedObject opened{
+        OwnedFile(CreateFileW(path.Text().c_str(), access | FILE_READ_ATTRIBUTES | READ_CONTROL,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, flags, nullptr)),
+        {path}};
+    FileObject& read = opened.Read;
+    if (!opened.Handle) {
+        read.Error = GetLastError();
+        return opened;
+    }
+    read.Opened = true;
+    ReadKind(opened.Handle.get(), follow, read);
+    read.Where = WhereOpened(opened.Handle.get());
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(opened.Handle.get(), SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                        nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
+        const LocalPointer<void> owned(descriptor);
+        read.Descriptor = ReadDescriptor(descriptor);
+    }
+    return opened;
 }
 
-OwnFacts ReadOwnFacts(const std::wstring& path, const ItselfOpener& open) {
-    return ReadFacts(path, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, open);
+FileObject ReadObject(const FolderPath& path, Follow follow) {
+    return OpenObject(path, 0, follow).Read;
 }
 
 Security ReadDescriptor(PSECURITY_DESCRIPTOR descriptor) {

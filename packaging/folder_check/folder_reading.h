@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "packaging/folder_check/folder_judgement.h"
+#include "text/unique_handle.h"
 
 // What the machine says of a folder, read once and judged elsewhere.
 
@@ -27,21 +28,21 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
                              const std::vector<std::wstring>& installedLocations,
                              const std::function<void(const std::wstring&)>& log);
 
-// Where a path leads, every link followed, or, with its last link kept,
-// every link above it. Nothing when it cannot be opened.
-std::optional<FolderPath> FinalPath(const FolderPath& path, bool keepLastLink = false);
-// Where an opened thing is.
-std::optional<FolderPath> FinalPathOf(HANDLE opened);
-
-// Opens an existing thing as CreateFileW does; an opener is the seam through
-// which a test sees how (Wine gives a link its target's descriptor).
-using ItselfOpener = std::function<HANDLE(const std::wstring&, DWORD, DWORD)>;
-HANDLE OpenWithCreateFile(const std::wstring& path, DWORD access, DWORD flags);
+// The one way anything is opened: as itself, a link never followed, or,
+// where asked, where it leads; access adds to what reading needs (DELETE
+// for a removal through the handle that was read).
+enum class Follow { No, Yes };
+struct OpenedObject {
+    UniqueHandle Handle; // null where it could not be opened
+    FileObject Read;
+};
+OpenedObject OpenObject(const FolderPath& path, unsigned long access = 0,
+                        Follow follow = Follow::No);
+FileObject ReadObject(const FolderPath& path, Follow follow = Follow::No);
 
 // The folders from the volume's root down to this existing one, each with
-// its descriptor, and a link's own too, read through open.
-std::vector<FolderOnTheWay> WayDownTo(const FolderPath& last,
-                                      const ItselfOpener& open = OpenWithCreateFile);
+// its descriptor, and a link's own too.
+std::vector<FolderOnTheWay> WayDownTo(const FolderPath& last);
 
 // The volume a path lies on: a volume mounted in a folder is that folder.
 // Thrown where it cannot be read, never guessed to be the drive's; the call
@@ -53,14 +54,6 @@ FolderPath VolumePath(const FolderPath& path, VolumePathCall call = GetVolumePat
 // attributes); thrown where a folder cannot be listed to its end.
 using Visit = std::function<void(const std::wstring&, const std::wstring&, DWORD)>;
 void Walk(const FolderPath& folder, const Visit& visit, const std::wstring& relative = {});
-
-// What a thing is itself, a link never followed: its names (0: unreadable)
-// and its own descriptor.
-struct OwnFacts {
-    unsigned long Links = 0;
-    Security Descriptor = std::nullopt;
-};
-OwnFacts ReadOwnFacts(const std::wstring& path, const ItselfOpener& open = OpenWithCreateFile);
 
 // A security descriptor's owner and what it allows, generic rights mapped;
 // nothing when it cannot be read.

@@ -1,7 +1,6 @@
 #include "packaging/folder_check/java_look.h"
 
-#include <windows.h>
-
+#include "packaging/folder_check/folder_reading.h"
 #include "registry/installed_runtime.h"
 #include "registry/registry_exception.h"
 #include "text/conversion.h"
@@ -39,8 +38,8 @@ JavaLook LookForInstalledJava() {
     }
     // In any letter case, as runtimes ship javaw.exe.
     const std::wstring program = home + ToWide(RuntimeProgram);
-    const DWORD attributes = GetFileAttributesW(program.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    const FileObject found = ReadObject(program);
+    if (!found.Opened || found.Folder) {
         return Unusable(where + L" " + home + L" holds no " + program);
     }
     return {true, where + L" " + home + L": the launcher will start " + program};

@@ -19,24 +19,12 @@ bool Listed(const std::vector<std::wstring>& list, const std::wstring& path) {
 } // namespace
 
 MadeFolder ReadMadeFolder(const FolderPath& folder) {
-    MadeFolder made;
-    const DWORD attributes = GetFileAttributesW(folder.Text().c_str());
-    const std::optional<FolderPath> final = FinalPath(folder, true);
-    if (attributes == INVALID_FILE_ATTRIBUTES || !final) {
-        return made;
-    }
-    made.Opened = true;
-    made.ReparsePoint = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    made.FinalPath = *final;
-    if (made.ReparsePoint) {
+    MadeFolder made = {ReadObject(folder)};
+    if (!made.Itself.Opened || made.Itself.Link) {
         return made; // refused as it is, never listed where it leads
     }
-    made.Descriptor = ReadOwnFacts(folder.Text()).Descriptor;
-    Walk(folder, [&made](const std::wstring& path, const std::wstring& relative,
-                         DWORD entryAttributes) {
-        const OwnFacts own = ReadOwnFacts(path);
-        made.Contents.push_back({relative, (entryAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
-                                 own.Links, own.Descriptor});
+    Walk(folder, [&made](const std::wstring& path, const std::wstring&, DWORD) {
+        made.Contents.push_back(ReadObject(path));
     });
     return made;
 }
@@ -97,31 +85,32 @@ FolderPath ResolvedStep(const FolderPlan& plan, const FolderPath& step) {
 Verdict MadeFolderRefusal(const MadeFolder& made, const FolderPlan& plan) {
     const std::vector<std::wstring>& trusted = plan.Trusted;
     const std::wstring& folder = plan.Folder.Text();
-    if (!made.Opened) {
+    const FileObject& itself = made.Itself;
+    if (!itself.Opened || itself.Where.Empty()) {
         return {Refusal::Unverifiable, folder};
     }
-    if (made.ReparsePoint) {
+    if (itself.Link) {
         return {Refusal::Reparse, folder};
     }
-    if (made.FinalPath != plan.Resolved) {
-        return {Refusal::Moved, made.FinalPath.Text()};
+    if (itself.Where != plan.Resolved) {
+        return {Refusal::Moved, itself.Where.Text()};
     }
     // Whoever made it owns it, and an owner may always re-permit it.
-    if (Verdict own = DescriptorRefusal(folder, made.Descriptor, trusted, AddsOrWrites)) {
+    if (Verdict own = DescriptorRefusal(folder, itself.Descriptor, trusted, AddsOrWrites)) {
         return own;
     }
-    for (const FolderEntry& entry : made.Contents) {
-        const std::wstring path = (plan.Folder / entry.Path).Text();
-        if (entry.ReparsePoint) {
+    for (const FileObject& entry : made.Contents) {
+        const std::wstring& path = entry.Path.Text();
+        if (entry.Link) {
             return {Refusal::Reparse, path};
         }
-        if (!Listed(plan.Allowed, entry.Path)) {
+        if (!Listed(plan.Allowed, entry.Path.Below(plan.Folder))) {
             return {Refusal::Planted, path, entry.Descriptor ? entry.Descriptor->Owner : L""};
         }
         // A second name carries its file's owner and descriptor: that file
         // may be anyone's, anywhere on the volume.
-        if (entry.Links != 1) {
-            return {entry.Links == 0 ? Refusal::Unverifiable : Refusal::HardLink, path};
+        if (entry.Names != 1) {
+            return {entry.Names == 0 ? Refusal::Unverifiable : Refusal::HardLink, path};
         }
         if (Verdict own = DescriptorRefusal(path, entry.Descriptor, trusted, MoreThanReadAndRun)) {
             return own;

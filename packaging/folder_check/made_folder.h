@@ -10,22 +10,11 @@
 // before the first file: since the check, another account may have made
 // the folder, something in it, or a link in its place.
 
-// One thing in the folder, by its path relative to the folder; read
-// without following a link.
-struct FolderEntry {
-    std::wstring Path;
-    bool ReparsePoint = false;
-    unsigned long Links = 1;            // the names the file has; 0: unreadable
-    Security Descriptor = std::nullopt; // its own
-};
-
-// The folder as it now is, read without following a link.
+// The folder as it now is, and, unless it is a link, all it holds, each
+// read as itself.
 struct MadeFolder {
-    bool Opened = false;
-    bool ReparsePoint = false;
-    FolderPath FinalPath;
-    std::vector<FolderEntry> Contents;
-    Security Descriptor = std::nullopt;
+    FileObject Itself;
+    std::vector<FileObject> Contents = {};
 };
 MadeFolder ReadMadeFolder(const FolderPath& folder);
 

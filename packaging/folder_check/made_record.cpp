@@ -1,7 +1,6 @@
 #include "packaging/folder_check/made_record.h"
 
 #include <algorithm>
-#include <cwchar>
 #include <stdexcept>
 
 #include "packaging/folder_check/folder_reading.h"
@@ -12,14 +11,6 @@ namespace {
 // Below the package's own key (the 32-bit view, where the package writes it).
 constexpr wchar_t RecordKey[] = L"Software\\Velmora\\Tarnix Cadastro 2018\\MadeFolders";
 constexpr REGSAM View = KEY_WOW64_32KEY;
-
-// FILE_ID_INFO and its class, which the headers give only to programs for
-// Windows 8; the package also installs on 7, where the file index stands in.
-struct FileIdInformation {
-    ULONGLONG VolumeSerialNumber;
-    BYTE FileId[16];
-};
-constexpr auto FileIdInformationClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
 
 void Checked(LSTATUS status, const char* what) {
     if (status != ERROR_SUCCESS) {
@@ -60,12 +51,6 @@ void RemoveIfEmpty(const std::wstring& path) {
     }
 }
 
-// A folder opened as itself, never where a link leads.
-UniqueHandle OpenedItself(const FolderPath& path, DWORD access) {
-    return OwnedFile(OpenWithCreateFile(path.Text(), access,
-                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
-}
-
 // Removed as the handle closes; fails where anything is in it.
 bool Disposed(HANDLE folder) {
     FILE_DISPOSITION_INFO disposition{TRUE};
@@ -74,29 +59,6 @@ bool Disposed(HANDLE folder) {
 }
 
 } // namespace
-
-FoundFolder Found(HANDLE opened) {
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (!GetFileInformationByHandle(opened, &information)) {
-        return {true, {}, {}};
-    }
-    wchar_t index[32] = {};
-    swprintf(index, 32, L"%08lx-%08lx%08lx", information.dwVolumeSerialNumber,
-             information.nFileIndexHigh, information.nFileIndexLow);
-    // The file index is not unique on ReFS; the 128-bit id is, where Windows has it.
-    std::wstring identity = index;
-    FileIdInformation id{};
-    if (GetFileInformationByHandleEx(opened, FileIdInformationClass, &id, sizeof id)) {
-        wchar_t text[64] = {};
-        swprintf(text, 64, L"%016llx-", id.VolumeSerialNumber);
-        for (int i = 15; i >= 0; --i) {
-            swprintf(text + wcslen(text), 3, L"%02x", id.FileId[i]);
-        }
-        identity = text;
-    }
-    return {(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
-            FinalPathOf(opened).value_or(FolderPath()), identity, index};
-}
 
 MadeRecords ReadMadeRecords() {
     MadeRecords read;
@@ -138,12 +100,12 @@ MadeRecords ReadMadeRecords() {
 }
 
 void KeepMadeRecord(const FolderPath& path, const FolderPath& where, const std::wstring& product) {
-    const UniqueHandle made = OpenedItself(path, DELETE | FILE_READ_ATTRIBUTES);
-    if (!made) {
+    const OpenedObject made = OpenObject(path, DELETE);
+    if (!made.Handle) {
         throw std::runtime_error("a made folder cannot be opened");
     }
     try {
-        const std::wstring identity = Found(made.get()).Identity;
+        const std::wstring& identity = made.Read.Identity;
         if (identity.empty()) {
             throw std::runtime_error("a made folder cannot be told");
         }
@@ -153,7 +115,7 @@ void KeepMadeRecord(const FolderPath& path, const FolderPath& where, const std::
                                static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))),
                 "recording a made folder");
     } catch (...) {
-        Disposed(made.get());
+        Disposed(made.Handle.get());
         throw;
     }
 }
@@ -173,12 +135,12 @@ void ForgetMadeRecord(const FolderPath& path) {
     }
 }
 
-bool IsTheMadeFolder(const FoundFolder& found, const MadeRecord& record) {
+bool IsTheMadeFolder(const FileObject& found, const MadeRecord& record) {
     // A record written before the 128-bit id carries the file index.
     const std::wstring& identity =
         record.Identity.size() == found.IndexIdentity.size() ? found.IndexIdentity : found.Identity;
-    return !found.ReparsePoint && !found.FinalPath.Empty() && found.FinalPath == record.Path &&
-           !identity.empty() && identity == record.Identity;
+    return !found.Link && !found.Where.Empty() && found.Where == record.Path && !identity.empty() &&
+           identity == record.Identity;
 }
 
 bool Forgets(Removal removal) {
@@ -203,22 +165,21 @@ const wchar_t* RemovalName(Removal removal) {
 }
 
 Removal RemoveMadeFolder(const MadeRecord& record, const std::function<void()>& judged) {
-    const UniqueHandle folder = OpenedItself(record.Path, DELETE | FILE_READ_ATTRIBUTES);
-    if (!folder) {
-        const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+    const OpenedObject folder = OpenObject(record.Path, DELETE);
+    const FileObject& found = folder.Read;
+    if (!folder.Handle) {
+        return found.Error == ERROR_FILE_NOT_FOUND || found.Error == ERROR_PATH_NOT_FOUND
                    ? Removal::Gone
                    : Removal::CouldNotOpen;
     }
-    const FoundFolder found = Found(folder.get());
-    if (found.FinalPath.Empty()) {
+    if (found.Where.Empty() || found.Identity.empty()) {
         return Removal::CouldNotOpen; // where or what it is cannot be told: kept for a later look
     }
     if (!IsTheMadeFolder(found, record)) {
         return Removal::NotTheFolderMade;
     }
     judged();
-    if (Disposed(folder.get())) {
+    if (Disposed(folder.Handle.get())) {
         return Removal::Removed;
     }
     return GetLastError() == ERROR_DIR_NOT_EMPTY ? Removal::NotEmpty : Removal::CouldNotOpen;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "packaging/folder_check/folder_path.h"
+#include "packaging/folder_check/folder_judgement.h"
 
 // What the make action made, kept as SYSTEM in the package's key of the
 // machine's registry, which only administrators and SYSTEM may change: how
@@ -37,20 +37,9 @@ void KeepMadeRecord(const FolderPath& path, const FolderPath& where, const std::
 // The folder's record gone, and the keys above it with the last one.
 void ForgetMadeRecord(const FolderPath& path);
 
-// What a folder opened to be removed says of itself, a link never followed:
-// its identity by the 128-bit file id, and by the older 64-bit file index
-// that records written before carry.
-struct FoundFolder {
-    bool ReparsePoint = false;
-    FolderPath FinalPath; // empty: it cannot be told
-    std::wstring Identity;
-    std::wstring IndexIdentity = {};
-};
-FoundFolder Found(HANDLE opened);
-
 // Whether what was found is the folder made: no link, at its own path (no
 // link above it either), and the very folder, not one made there since.
-bool IsTheMadeFolder(const FoundFolder& found, const MadeRecord& record);
+bool IsTheMadeFolder(const FileObject& found, const MadeRecord& record);
 
 // What became of a recorded folder; its record is forgotten only where the
 // folder is removed, gone, or no longer the folder made.

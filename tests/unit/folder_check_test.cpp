@@ -685,13 +685,13 @@ TEST(VolumePath, IsReadWholeOrRefusedNeverGuessed) {
 }
 
 TEST(WayDownTo, ReadsALinksOwnDescriptorWithoutFollowingIt) {
-    // D:\\elo is a link to D:\\alvo; Wine gives both one descriptor.
-    DWORD flags = 0;
-    WayDownTo(L"D:\\elo", [&flags](const std::wstring& path, DWORD access, DWORD given) {
-        flags |= path == L"D:\\elo" ? given : 0;
-        return OpenWithCreateFile(path, access, given);
-    });
-    EXPECT_NE(flags & FILE_FLAG_OPEN_REPARSE_POINT, 0u);
+    // D:\\elo is a link to D:\\alvo.
+    EXPECT_TRUE(ReadObject(L"D:\\elo").Link);
+    EXPECT_FALSE(ReadObject(L"D:\\elo", Follow::Yes).Link);
+    const std::vector<FolderOnTheWay> way = WayDownTo(L"D:\\elo");
+    ASSERT_EQ(way.size(), 2u);
+    EXPECT_TRUE(way[1].ReparsePoint);
+    EXPECT_TRUE(way[1].LinkDescriptor.has_value());
 }
 
 // A well-known SID, as Windows writes it.
@@ -936,14 +936,17 @@ class MadeFolderTest : public testing::TestWithParam<MadeCase> {};
 TEST_P(MadeFolderTest, AdoptsOnlyTheFolderThatWasJudged) {
     const MadeCase& c = GetParam();
     // Each thing read with its owner's locked descriptor, unless the row gives one.
-    MadeFolder made = {c.Made.Opened,
-                       c.Made.ReparsePoint,
-                       c.Made.FinalPath,
-                       {},
-                       Parsed(c.Made.Sddl.value_or(Locked(c.Made.Owner)))};
+    MadeFolder made = {{Judged.Folder, c.Made.Opened}};
+    made.Itself.Folder = true;
+    made.Itself.Link = c.Made.ReparsePoint;
+    made.Itself.Where = c.Made.FinalPath;
+    made.Itself.Descriptor = Parsed(c.Made.Sddl.value_or(Locked(c.Made.Owner)));
     for (const WrittenEntry& entry : c.Made.Contents) {
-        made.Contents.push_back({entry.Path, entry.ReparsePoint, entry.Links,
-                                 Parsed(entry.Sddl.value_or(Locked(entry.Owner)))});
+        FileObject read = {Judged.Folder / entry.Path, true};
+        read.Link = entry.ReparsePoint;
+        read.Names = entry.Links;
+        read.Descriptor = Parsed(entry.Sddl.value_or(Locked(entry.Owner)));
+        made.Contents.push_back(read);
     }
     const Verdict verdict = MadeFolderRefusal(made, Judged);
     EXPECT_STREQ(RefusalName(verdict.Reason), RefusalName(c.Expected));
@@ -956,9 +959,17 @@ INSTANTIATE_TEST_SUITE_P(Table, MadeFolderTest, testing::ValuesIn(MadeCases), Ca
 // identity is the volume serial and the 128-bit file id, each part compared.
 const MadeRecord Recorded = {L"C:\\Nivel1\\Nivel2",
                              L"000000000000abcd-0000000000000001ffffffff00000002", L"{P}"};
+// What the removal's reading of it says: a link or not, where it is, and
+// its identities.
+struct Seen {
+    bool Link;
+    FolderPath Where;
+    std::wstring Identity;
+    std::wstring IndexIdentity = {};
+};
 struct RemovalCase {
     const char* Name;
-    FoundFolder Found;
+    Seen Found;
     bool Removed;
     const wchar_t* Identity = Recorded.Identity.c_str();
 };
@@ -994,7 +1005,14 @@ class RemovalTest : public testing::TestWithParam<RemovalCase> {};
 
 TEST_P(RemovalTest, TakesAwayOnlyTheFolderMade) {
     const MadeRecord record = {Recorded.Path, GetParam().Identity, Recorded.Product};
-    EXPECT_EQ(IsTheMadeFolder(GetParam().Found, record), GetParam().Removed);
+    const Seen& seen = GetParam().Found;
+    FileObject found = {Recorded.Path, true};
+    found.Folder = true;
+    found.Link = seen.Link;
+    found.Where = seen.Where;
+    found.Identity = seen.Identity;
+    found.IndexIdentity = seen.IndexIdentity;
+    EXPECT_EQ(IsTheMadeFolder(found, record), GetParam().Removed);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RemovalTest, testing::ValuesIn(RemovalCases), CaseName());
@@ -1041,11 +1059,7 @@ TEST_P(RemovedTest, GoesThroughTheHandleTheFolderWasJudgedBy) {
     }
     fs::create_directory(made);
     MadeRecord record = {made.wstring(), L"", L"{P}"};
-    {
-        const UniqueHandle opened = OwnedFile(
-            OpenWithCreateFile(made.wstring(), FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS));
-        record.Identity = Found(opened.get()).Identity;
-    }
+    record.Identity = ReadObject(made.wstring()).Identity;
     GetParam().Before(made);
     const Removal removal = RemoveMadeFolder(record, [&made] { GetParam().Judged(made); });
     EXPECT_STREQ(RemovalName(removal), RemovalName(GetParam().Expected));
