@@ -10,17 +10,15 @@
 
 #include <functional>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "packaging/folder_check/check_outcome.h"
+#include "packaging/folder_check/folder_judgement.h"
+#include "packaging/folder_check/folder_plan.h"
 #include "packaging/folder_check/folder_reading.h"
 #include "packaging/folder_check/installer_session.h"
 #include "packaging/folder_check/java_look.h"
-#include "packaging/folder_check/local_text.h"
 #include "packaging/folder_check/machine.h"
-#include "packaging/folder_check/made_folder.h"
 #include "packaging/folder_check/made_record.h"
 
 namespace {
@@ -66,7 +64,7 @@ std::wstring Refusing(const Verdict& verdict) {
 FolderPlan PlanOf(MSIHANDLE install) {
     std::optional<FolderPlan> plan = ParsePlanData(Property(install, L"CustomActionData"));
     if (!plan) {
-        throw std::runtime_error("no folder plan");
+        throw CallFailed{L"the CustomActionData of the folder's plan", ERROR_INVALID_DATA};
     }
     return *plan;
 }
@@ -243,7 +241,7 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE inst
         // protected: nothing a folder above passes down reaches it.
         const LocalPointer<void> lock = DescriptorFromText(plan.Descriptor);
         if (!lock) {
-            throw std::runtime_error("the lock's descriptor cannot be read");
+            ThrowLastError(L"ConvertStringSecurityDescriptorToSecurityDescriptorW");
         }
         SECURITY_ATTRIBUTES locked{sizeof locked, lock.get(), FALSE};
         const std::wstring product = Property(install, L"ProductCode");

@@ -258,6 +258,11 @@ template <std::size_t N> Verdict FirstRefusal(const Rule (&rules)[N], const Cont
     return {};
 }
 
+bool Listed(const std::vector<std::wstring>& list, const std::wstring& path) {
+    return std::any_of(list.begin(), list.end(),
+                       [&path](const std::wstring& item) { return SameName(item, path); });
+}
+
 } // namespace
 
 Refusal FormRefusal(const std::wstring& text) {
@@ -410,4 +415,180 @@ Judgement JudgeFolder(const FolderFacts& facts, const Machine& machine, const Pa
         judgement.Nearest = facts.Nearest;
     }
     return judgement;
+}
+
+std::vector<std::wstring> TrustedTrustees(const std::wstring& administrator,
+                                          const std::vector<std::wstring>& administrators) {
+    std::vector<std::wstring> trusted = {
+        L"S-1-5-18", L"S-1-5-32-544",
+        L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", L"S-1-3-0", L"S-1-3-4"};
+    trusted.insert(trusted.end(), administrators.begin(), administrators.end());
+    if (!administrator.empty()) {
+        trusted.push_back(administrator);
+    }
+    return trusted;
+}
+
+bool CountsAsAdministrator(const AccountToken& token) {
+    return token.System || token.Member || (token.Limited && token.LinkedMember);
+}
+
+std::vector<FolderPath> FoldersToMake(const FolderPlan& plan) {
+    std::vector<FolderPath> made;
+    for (FolderPath step = plan.Folder; step != plan.Nearest && step.IsAtOrBelow(plan.Nearest);
+         step = step.Parent()) {
+        made.insert(made.begin(), step);
+    }
+    return made;
+}
+
+FolderPath ResolvedStep(const FolderPlan& plan, const FolderPath& step) {
+    FolderPath resolved = plan.Resolved;
+    for (FolderPath below = plan.Folder; below != step && !below.Empty(); below = below.Parent()) {
+        resolved = resolved.Parent();
+    }
+    return resolved;
+}
+
+Verdict MadeFolderRefusal(const MadeFolder& made, const FolderPlan& plan) {
+    const std::vector<std::wstring>& trusted = plan.Trusted;
+    const std::wstring& folder = plan.Folder.Text();
+    const FileObject& itself = made.Itself;
+    if (!itself.Opened || itself.Where.Empty()) {
+        return {Refusal::Unverifiable, folder};
+    }
+    if (itself.Link) {
+        return {Refusal::Reparse, folder};
+    }
+    if (itself.Where != plan.Resolved) {
+        return {Refusal::Moved, itself.Where.Text()};
+    }
+    // Whoever made it owns it, and an owner may always re-permit it.
+    if (Verdict own = DescriptorRefusal(folder, itself.Descriptor, trusted, AddsOrWrites)) {
+        return own;
+    }
+    for (const FileObject& entry : made.Contents) {
+        const std::wstring& path = entry.Path.Text();
+        if (entry.Link) {
+            return {Refusal::Reparse, path};
+        }
+        if (!Listed(plan.Allowed, entry.Path.Below(plan.Folder))) {
+            return {Refusal::Planted, path, entry.Descriptor ? entry.Descriptor->Owner : L""};
+        }
+        // A second name carries its file's owner and descriptor: that file
+        // may be anyone's, anywhere on the volume.
+        if (entry.Names != 1) {
+            return {entry.Names == 0 ? Refusal::Unverifiable : Refusal::HardLink, path};
+        }
+        if (Verdict own = DescriptorRefusal(path, entry.Descriptor, trusted, MoreThanReadAndRun)) {
+            return own;
+        }
+    }
+    return {};
+}
+
+std::wstring Finding(const Verdict& verdict) {
+    const wchar_t* text = TextOf(verdict.Reason).Finding;
+    // One pass over the template: what is filled in is never read again, so
+    // a folder named C:\Tarnix[F] or [T] is written as it is.
+    std::wstring filled;
+    for (const wchar_t* c = text; *c != L'\0'; ++c) {
+        if (c[0] == L'[' && (c[1] == L'F' || c[1] == L'T') && c[2] == L']') {
+            filled += c[1] == L'F' ? verdict.Folder : verdict.Trustee;
+            c += 2;
+        } else {
+            filled += *c;
+        }
+    }
+    return filled;
+}
+
+bool IsTheMadeFolder(const FileObject& found, const MadeRecord& record) {
+    // A record written before the 128-bit id carries the file index.
+    const std::wstring& identity =
+        record.Identity.size() == found.IndexIdentity.size() ? found.IndexIdentity : found.Identity;
+    return !found.Link && !found.Where.Empty() && found.Where == record.Path && !identity.empty() &&
+           identity == record.Identity;
+}
+
+bool Forgets(Removal removal) {
+    return removal == Removal::Removed || removal == Removal::Gone ||
+           removal == Removal::NotTheFolderMade;
+}
+
+const wchar_t* RemovalName(Removal removal) {
+    switch (removal) {
+    case Removal::Removed:
+        return L"removed";
+    case Removal::Gone:
+        return L"gone";
+    case Removal::NotTheFolderMade:
+        return L"not the folder made";
+    case Removal::NotEmpty:
+        return L"not empty";
+    case Removal::CouldNotOpen:
+        break;
+    }
+    return L"could not open";
+}
+
+std::vector<PropertyValue> CheckProperties(const Judgement& judgement, const std::wstring& plan,
+                                           const std::wstring& movedFrom) {
+    const Verdict& verdict = judgement.Result;
+    const bool accepted = !verdict;
+    // Only a refusal with a launch condition of its own may stand in for
+    // acceptance: any other stops the install at the closing condition.
+    const bool shown = TextOf(verdict.Reason).Where == Said::LaunchCondition;
+    std::vector<PropertyValue> properties = {
+        {L"InstallDirRefusal", RefusalName(verdict.Reason)},
+        {L"InstallDirRefusalShown", shown ? L"1" : L""},
+        {L"InstallDirRefusalFolder", verdict.Folder},
+        {L"InstallDirRefusalArgument",
+         verdict.Folder.empty() ? L"" : QuotedArgument(verdict.Folder)},
+        {L"InstallDirRefusalTrustee", verdict.Trustee},
+    };
+    if (accepted) {
+        // The data of the deferred actions that make the folder and look at
+        // it again.
+        for (const wchar_t* action : {L"MakeInstallFolder", L"VerifyInstallFolder"}) {
+            properties.push_back({action, plan});
+        }
+        properties.push_back({L"INSTALLDIR", judgement.Folder.WithBackslash()});
+        // The folder's copy in the Directory table takes the first (costing
+        // fills it in when empty); the moved files' component is chosen by
+        // the second, which nothing but the check sets.
+        properties.push_back({L"InstallDirMovedFrom", movedFrom});
+        properties.push_back({L"InstallDirMoved", movedFrom.empty() ? L"" : L"1"});
+    }
+    // Last, once everything it vouches for is in place.
+    properties.push_back({L"InstallDirAccepted", accepted ? L"1" : L""});
+    return properties;
+}
+
+std::wstring QuotedArgument(const std::wstring& path) {
+    const std::size_t kept = path.find_last_not_of(L'\\') + 1;
+    return L"\"" + path + path.substr(kept) + L"\"";
+}
+
+bool SetProperties(const std::vector<PropertyValue>& properties,
+                   const std::function<bool(const wchar_t*, const std::wstring&)>& set) {
+    for (const PropertyValue& property : properties) {
+        if (!set(property.Name, property.Value)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+MaintenanceFolder MaintenanceDecision(const std::wstring& given, bool remembered,
+                                      const std::wstring& location, bool removal) {
+    if (location.empty()) {
+        return {given, !removal};
+    }
+    // Without the remembered folder, INSTALLDIR is whatever the command
+    // line said: the product's own location stands instead.
+    if (!remembered || removal || FolderPath(given) == FolderPath(location)) {
+        return {location, false};
+    }
+    return {given, true};
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "packaging/folder_check/folder_path.h"
+#include "packaging/folder_check/folder_plan.h"
 #include "packaging/folder_check/refusal.h"
 
 // What the machine says of a folder, and its judgement, which touches no
@@ -155,3 +157,103 @@ struct Machine {
 // Whether the folder may receive the application: an ordered list of rules,
 // the first refusal wins.
 Judgement JudgeFolder(const FolderFacts& facts, const Machine& machine, const PackageReach& reach);
+
+// Who may own and change the folders on the way: SYSTEM, Administrators
+// and their direct members, TrustedInstaller, CREATOR OWNER, OWNER RIGHTS,
+// and the installing account only when it is an administrator (a standard
+// user could later rename and replace what it owns).
+std::vector<std::wstring> TrustedTrustees(const std::wstring& administrator,
+                                          const std::vector<std::wstring>& administrators);
+
+// What the installing account's token says of it. An administrator whom
+// UAC gave a limited token holds Administrators only in its linked one.
+struct AccountToken {
+    bool System = false;
+    bool Member = false;       // Administrators, in the token itself
+    bool Limited = false;      // the limited token of a split pair
+    bool LinkedMember = false; // Administrators, in its linked (elevated) token
+};
+bool CountsAsAdministrator(const AccountToken& token);
+
+// The folder as it now is, and, unless it is a link, all it holds, each
+// read as itself.
+struct MadeFolder {
+    FileObject Itself;
+    std::vector<FileObject> Contents = {};
+};
+
+// Whether the folder made is the folder judged: no link, leading where it
+// led, trusted and closed to others' writing, holding only what is allowed,
+// each thing no link, of one name, trusted, and others' only to read and
+// run; judged for the accounts the check trusted.
+Verdict MadeFolderRefusal(const MadeFolder& made, const FolderPlan& plan);
+
+// The folders to make, from the first below the nearest existing one down
+// to the folder itself; none on an upgrade in place.
+std::vector<FolderPath> FoldersToMake(const FolderPlan& plan);
+// Where a folder to make really is: the same step of where the check said
+// the folder leads, below any link it accepted.
+FolderPath ResolvedStep(const FolderPlan& plan, const FolderPath& step);
+
+// The package's files and folders, relative to the installation folder,
+// and how far below it they reach.
+struct PackageLayout {
+    std::vector<std::wstring> Files;
+    std::vector<std::wstring> Folders;
+    PackageReach Reach = {};
+};
+
+// What the second look found, in the administrators' language.
+std::wstring Finding(const Verdict& verdict);
+
+// A folder as made: where it really is (below any link the check accepted),
+// what it is (its volume and file id), and the product whose install made it.
+struct MadeRecord {
+    FolderPath Path;
+    std::wstring Identity;
+    std::wstring Product;
+};
+
+// Whether what was found is the folder made: no link, at its own path (no
+// link above it either), and the very folder, not one made there since.
+bool IsTheMadeFolder(const FileObject& found, const MadeRecord& record);
+
+// What became of a recorded folder; its record is forgotten only where the
+// folder is removed, gone, or no longer the folder made.
+enum class Removal { Removed, Gone, NotTheFolderMade, NotEmpty, CouldNotOpen };
+bool Forgets(Removal removal);
+const wchar_t* RemovalName(Removal removal);
+
+// What the check leaves for the launch conditions and the actions after it.
+struct PropertyValue {
+    const wchar_t* Name;
+    std::wstring Value;
+};
+
+// The properties a judgement sets, the second look's data among them;
+// InstallDirRefusalArgument is the folder at fault as a command's argument;
+// InstallDirAccepted is 1 only where the folder was accepted, and
+// InstallDirRefusalShown only where a launch condition of its own shows the
+// refusal.
+// InstallDirMovedFrom is where the older version is, and InstallDirMoved 1,
+// on an upgrade that moves the application.
+std::vector<PropertyValue> CheckProperties(const Judgement& judgement, const std::wstring& plan,
+                                           const std::wstring& movedFrom = {});
+
+// A path as one argument of a typed command line: quoted, and a backslash
+// before the closing quote doubled, so that D:\ stays D:\ and not D:".
+std::wstring QuotedArgument(const std::wstring& path);
+
+// Sets every property, in order; false as soon as one cannot be set, and
+// then the install must stop.
+bool SetProperties(const std::vector<PropertyValue>& properties,
+                   const std::function<bool(const wchar_t*, const std::wstring&)>& set);
+
+// A maintenance run's folder: the product's location ("" when Windows
+// Installer cannot say); a run that would go elsewhere is refused, a removal never.
+struct MaintenanceFolder {
+    std::wstring Folder;
+    bool Refused = false;
+};
+MaintenanceFolder MaintenanceDecision(const std::wstring& given, bool remembered,
+                                      const std::wstring& location, bool removal);

@@ -3,11 +3,12 @@
 #include <windows.h>
 
 #include <aclapi.h>
+#include <sddl.h>
 
+#include <algorithm>
 #include <stdexcept>
 
-#include "packaging/folder_check/local_text.h"
-#include "packaging/folder_check/server_addresses.h"
+#include "packaging/folder_check/machine.h"
 #include "text/conversion.h"
 #include "text/unique_handle.h"
 
@@ -99,7 +100,7 @@ VolumeFacts ReadVolume(const FolderPath& volume) {
 } // namespace
 
 FolderPath FolderAsCreated(const std::wstring& text) {
-    const FolderPath full = RequiredText("GetFullPathNameW", [&text](wchar_t* buffer, DWORD size) {
+    const FolderPath full = RequiredText(L"GetFullPathNameW", [&text](wchar_t* buffer, DWORD size) {
         return GetFullPathNameW(text.c_str(), size, buffer, nullptr);
     });
     FolderPath existing = full;
@@ -110,7 +111,7 @@ FolderPath FolderAsCreated(const std::wstring& text) {
         }
     }
     const FolderPath longName =
-        RequiredText("GetLongPathNameW", [&existing](wchar_t* buffer, DWORD size) {
+        RequiredText(L"GetLongPathNameW", [&existing](wchar_t* buffer, DWORD size) {
             return GetLongPathNameW(existing.Text().c_str(), buffer, size);
         });
     return longName / full.Below(existing);
@@ -207,13 +208,11 @@ std::vector<FolderOnTheWay> WayDownTo(const FolderPath& last) {
 
 void Walk(const FolderPath& folder, const Visit& visit, const std::wstring& relative) {
     WIN32_FIND_DATAW found{};
-    const HANDLE first =
-        FindFirstFileExW(((folder / relative).WithBackslash() + L"*").c_str(), FindExInfoBasic,
-                         &found, FindExSearchNameMatch, nullptr, 0);
-    // A search that failed is never closed.
-    const UniqueSearch search(first == INVALID_HANDLE_VALUE ? nullptr : first);
+    const UniqueSearch search(FindFirstFileExW(((folder / relative).WithBackslash() + L"*").c_str(),
+                                               FindExInfoBasic, &found, FindExSearchNameMatch,
+                                               nullptr, 0));
     if (!search) {
-        throw std::runtime_error("a folder cannot be listed");
+        ThrowLastError(L"FindFirstFileExW");
     }
     do {
         const std::wstring name = found.cFileName;
@@ -229,7 +228,7 @@ void Walk(const FolderPath& folder, const Visit& visit, const std::wstring& rela
         }
     } while (FindNextFileW(search.get(), &found));
     if (GetLastError() != ERROR_NO_MORE_FILES) {
-        throw std::runtime_error("a folder cannot be listed to its end");
+        ThrowLastError(L"FindNextFileW");
     }
 }
 
@@ -237,7 +236,7 @@ FolderPath VolumePath(const FolderPath& path, VolumePathCall call) {
     // Room for any path: through a link, the volume may be longer than the path.
     std::wstring volume(32767, L'\0');
     if (!call(path.Text().c_str(), volume.data(), static_cast<DWORD>(volume.size()))) {
-        throw std::runtime_error("a volume path cannot be read");
+        ThrowLastError(L"GetVolumePathNameW");
     }
     return volume.c_str();
 }
@@ -246,9 +245,9 @@ OpenedObject OpenObject(const FolderPath& path, unsigned long access, Follow fol
     const DWORD flags =
         FILE_FLAG_BACKUP_SEMANTICS | (follow == Follow::No ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
     OpenedObject opened{
-        OwnedFile(CreateFileW(path.Text().c_str(), access | FILE_READ_ATTRIBUTES | READ_CONTROL,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, flags, nullptr)),
+        UniqueFile(CreateFileW(path.Text().c_str(), access | FILE_READ_ATTRIBUTES | READ_CONTROL,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, flags, nullptr)),
         {path}};
     FileObject& read = opened.Read;
     if (!opened.Handle) {
@@ -311,4 +310,49 @@ Security ReadDescriptor(PSECURITY_DESCRIPTOR descriptor) {
                                   (header->AceFlags & INHERITED_ACE) != 0});
     }
     return reading;
+}
+
+MadeFolder ReadMadeFolder(const FolderPath& folder) {
+    MadeFolder made = {ReadObject(folder)};
+    if (!made.Itself.Opened || made.Itself.Link) {
+        return made; // refused as it is, never listed where it leads
+    }
+    Walk(folder, [&made](const std::wstring& path, const std::wstring&, DWORD) {
+        made.Contents.push_back(ReadObject(path));
+    });
+    return made;
+}
+
+std::vector<std::wstring> AllowedContents(const FolderPath& folder, const PackageLayout& layout) {
+    std::vector<std::wstring> allowed = layout.Folders;
+    Walk(folder, [&](const std::wstring&, const std::wstring& relative, DWORD) {
+        if (std::none_of(allowed.begin(), allowed.end(), [&relative](const std::wstring& item) {
+                return SameName(item, relative);
+            })) {
+            allowed.push_back(relative);
+        }
+    });
+    return allowed;
+}
+
+std::wstring SidText(PSID sid) {
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(sid, &text)) {
+        return {};
+    }
+    const LocalPointer<wchar_t> owned(text);
+    return text;
+}
+
+LocalPointer<void> DescriptorFromText(const std::wstring& sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                              &descriptor, nullptr)) {
+        return nullptr;
+    }
+    return LocalPointer<void>(descriptor);
+}
+
+void ThrowLastError(const wchar_t* call) {
+    throw CallFailed{call, GetLastError()};
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "packaging/folder_check/folder_judgement.h"
+#include "text/grown_text.h"
 #include "text/unique_handle.h"
 
 // What the machine says of a folder, read once and judged elsewhere.
@@ -33,12 +34,21 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
 // for a removal through the handle that was read).
 enum class Follow { No, Yes };
 struct OpenedObject {
-    UniqueHandle Handle; // null where it could not be opened
+    UniqueFile Handle; // invalid where it could not be opened
     FileObject Read;
 };
 OpenedObject OpenObject(const FolderPath& path, unsigned long access = 0,
                         Follow follow = Follow::No);
 FileObject ReadObject(const FolderPath& path, Follow follow = Follow::No);
+
+// The folder as it now is, and, unless it is a link, all it holds.
+MadeFolder ReadMadeFolder(const FolderPath& folder);
+
+// What may stand in the folder on an upgrade in place, each judged as a
+// file: the package's folders, and all the folder holds now: the older
+// version's files (which one in use keeps there) and what an administrator
+// added.
+std::vector<std::wstring> AllowedContents(const FolderPath& folder, const PackageLayout& layout);
 
 // The folders from the volume's root down to this existing one, each with
 // its descriptor, and a link's own too.
@@ -54,6 +64,32 @@ FolderPath VolumePath(const FolderPath& path, VolumePathCall call = GetVolumePat
 // attributes); thrown where a folder cannot be listed to its end.
 using Visit = std::function<void(const std::wstring&, const std::wstring&, DWORD)>;
 void Walk(const FolderPath& folder, const Visit& visit, const std::wstring& relative = {});
+
+// A SID as text (S-1-5-18), or empty when it cannot be written.
+std::wstring SidText(PSID sid);
+
+// A descriptor from its text (the lock's, at the make); null when it cannot
+// be read.
+LocalPointer<void> DescriptorFromText(const std::wstring& sddl);
+
+// A Windows or installer call that failed, by name and error code: the one
+// failure the actions throw, never taken for an empty answer, and logged
+// with its code.
+struct CallFailed {
+    const wchar_t* Call;
+    unsigned long Code;
+};
+// The calling thread's last error, thrown as the call's failure.
+[[noreturn]] void ThrowLastError(const wchar_t* call);
+
+// Text a call writes (GrownText) where it must be had: a failure is thrown.
+template <typename Call> std::wstring RequiredText(const wchar_t* what, Call call) {
+    std::optional<std::wstring> text = GrownText(call);
+    if (!text) {
+        ThrowLastError(what);
+    }
+    return *text;
+}
 
 // A security descriptor's owner and what it allows, generic rights mapped;
 // nothing when it cannot be read.

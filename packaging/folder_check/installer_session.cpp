@@ -12,7 +12,7 @@ namespace {
 
 void Check(const wchar_t* call, UINT result) {
     if (result != ERROR_SUCCESS) {
-        throw InstallerCallFailed{call, result};
+        throw CallFailed{call, result};
     }
 }
 
@@ -43,7 +43,7 @@ using Row = std::map<std::wstring, std::wstring>;
 std::vector<Row> Rows(MSIHANDLE install, const wchar_t* query) {
     PMSIHANDLE database = MsiGetActiveDatabase(install);
     if (database == 0) {
-        throw InstallerCallFailed{L"MsiGetActiveDatabase", ERROR_INVALID_HANDLE};
+        throw CallFailed{L"MsiGetActiveDatabase", ERROR_INVALID_HANDLE};
     }
     PMSIHANDLE view;
     Check(L"MsiDatabaseOpenViewW", MsiDatabaseOpenViewW(database, query, &view));
@@ -65,7 +65,7 @@ std::vector<Row> Rows(MSIHANDLE install, const wchar_t* query) {
         rows.push_back(row);
     }
     if (result != ERROR_NO_MORE_ITEMS) {
-        throw InstallerCallFailed{L"MsiViewFetch", result};
+        throw CallFailed{L"MsiViewFetch", result};
     }
     return rows;
 }
@@ -111,7 +111,7 @@ std::wstring MachineProductLocation(const wchar_t* product) {
             return MsiGetProductInfoExW(product, nullptr, MSIINSTALLCONTEXT_MACHINE,
                                         INSTALLPROPERTY_INSTALLLOCATION, buffer, length);
         });
-    } catch (const InstallerCallFailed& error) {
+    } catch (const CallFailed& error) {
         if (error.Code != ERROR_UNKNOWN_PRODUCT && error.Code != ERROR_UNKNOWN_PROPERTY) {
             throw;
         }
@@ -137,7 +137,7 @@ void Log(MSIHANDLE install, const std::wstring& text, bool honourCancel) {
 std::wstring CurrentFailure() {
     try {
         throw;
-    } catch (const InstallerCallFailed& failed) {
+    } catch (const CallFailed& failed) {
         return std::wstring(failed.Call) + L" failed, error " + std::to_wstring(failed.Code);
     } catch (const std::exception& failed) {
         const std::string what = failed.what();
@@ -171,7 +171,7 @@ std::vector<std::wstring> InstalledLocations(MSIHANDLE install) {
         }
     }
     if (result != ERROR_NO_MORE_ITEMS) {
-        throw InstallerCallFailed{L"MsiEnumRelatedProductsW", result};
+        throw CallFailed{L"MsiEnumRelatedProductsW", result};
     }
     return locations;
 }
@@ -180,7 +180,7 @@ std::wstring FolderLock(MSIHANDLE install) {
     const auto rows = Rows(install, L"SELECT `SDDLText` FROM `MsiLockPermissionsEx` WHERE "
                                     L"`LockObject` = 'INSTALLDIR' AND `Table` = 'CreateFolder'");
     if (rows.size() != 1 || rows[0].at(L"SDDLText").empty()) {
-        throw InstallerCallFailed{L"the lock's MsiLockPermissionsEx row", ERROR_INVALID_DATA};
+        throw CallFailed{L"the lock's MsiLockPermissionsEx row", ERROR_INVALID_DATA};
     }
     return rows[0].at(L"SDDLText");
 }

@@ -8,16 +8,8 @@
 #include <vector>
 
 #include "packaging/folder_check/folder_reading.h"
-#include "packaging/folder_check/made_folder.h"
 
 // What the custom actions ask of, and tell, the running installation.
-
-// An installer call that failed, by name and error code: thrown, never
-// taken for an empty answer.
-struct InstallerCallFailed {
-    const wchar_t* Call;
-    UINT Code;
-};
 
 std::wstring Property(MSIHANDLE install, const wchar_t* name);
 

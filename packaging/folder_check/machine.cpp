@@ -1,5 +1,9 @@
 #include "packaging/folder_check/machine.h"
 
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <iphlpapi.h>
+
 #include <windows.h>
 
 #include <lm.h>
@@ -9,15 +13,14 @@
 #include <stdexcept>
 
 #include "packaging/folder_check/folder_reading.h"
-#include "packaging/folder_check/local_text.h"
 #include "text/unique_handle.h"
 
 namespace {
 
 // Thrown unless the registry answered, or said the thing is absent.
-bool Present(LSTATUS status) {
+bool Present(const wchar_t* call, LSTATUS status) {
     if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA && status != ERROR_FILE_NOT_FOUND) {
-        throw std::runtime_error("the machine's records cannot be read");
+        throw CallFailed{call, static_cast<unsigned long>(status)};
     }
     return status != ERROR_FILE_NOT_FOUND;
 }
@@ -29,7 +32,7 @@ std::wstring Value(HKEY key, const wchar_t* name) {
     for (LSTATUS status = ERROR_MORE_DATA; status != ERROR_SUCCESS;) {
         DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
         status = RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, text.data(), &bytes);
-        if (!Present(status)) {
+        if (!Present(L"RegGetValueW", status)) {
             return {};
         }
         text.resize(std::max<std::size_t>(text.size(), bytes / sizeof(wchar_t) + 1));
@@ -41,7 +44,8 @@ std::wstring Value(HKEY key, const wchar_t* name) {
 // A key of the machine's own (64-bit) registry; null where it is absent.
 UniqueKey OpenMachineKey(HKEY parent, const wchar_t* path) {
     HKEY opened = nullptr;
-    return Present(RegOpenKeyExW(parent, path, 0, KEY_READ | KEY_WOW64_64KEY, &opened))
+    return Present(L"RegOpenKeyExW",
+                   RegOpenKeyExW(parent, path, 0, KEY_READ | KEY_WOW64_64KEY, &opened))
                ? UniqueKey(opened)
                : nullptr;
 }
@@ -74,7 +78,7 @@ std::vector<ProtectedFolder> RecordedFolders() {
         }
     }
     if (status != ERROR_NO_MORE_ITEMS) {
-        throw std::runtime_error("the machine's profiles cannot be listed");
+        throw CallFailed{L"RegEnumKeyExW", static_cast<unsigned long>(status)};
     }
     if (const UniqueKey key =
             OpenMachineKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion")) {
@@ -92,7 +96,7 @@ UniqueHandle OpenToken() {
     const DWORD access = TOKEN_QUERY | TOKEN_DUPLICATE;
     if (!OpenThreadToken(GetCurrentThread(), access, TRUE, &token) &&
         !OpenProcessToken(GetCurrentProcess(), access, &token)) {
-        throw std::runtime_error("no token");
+        ThrowLastError(L"OpenProcessToken");
     }
     return UniqueHandle(token);
 }
@@ -105,7 +109,7 @@ std::wstring TokenAccount(HANDLE token) {
                                  ? SidText(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid)
                                  : L"";
     if (sid.empty()) {
-        throw std::runtime_error("the installing account is unknown");
+        ThrowLastError(L"GetTokenInformation(TokenUser)");
     }
     return sid;
 }
@@ -127,7 +131,7 @@ bool HoldsAdministrators(HANDLE token) {
     if (!asked ||
         !CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) ||
         !CheckTokenMembership(duplicate != nullptr ? duplicate : token, administrators, &member)) {
-        throw std::runtime_error("Administrators membership unknown");
+        ThrowLastError(L"CheckTokenMembership");
     }
     return member != FALSE;
 }
@@ -141,13 +145,13 @@ AccountToken ReadAccountToken(HANDLE token) {
     TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
     DWORD bytes = 0;
     if (!GetTokenInformation(token, TokenElevationType, &type, sizeof type, &bytes)) {
-        throw std::runtime_error("elevation type unknown");
+        ThrowLastError(L"GetTokenInformation(TokenElevationType)");
     }
     read.Limited = type == TokenElevationTypeLimited;
     if (read.Limited) {
         TOKEN_LINKED_TOKEN linked{};
         if (!GetTokenInformation(token, TokenLinkedToken, &linked, sizeof linked, &bytes)) {
-            throw std::runtime_error("linked token unknown");
+            ThrowLastError(L"GetTokenInformation(TokenLinkedToken)");
         }
         const UniqueHandle ownedLinked(linked.LinkedToken);
         read.LinkedMember = HoldsAdministrators(linked.LinkedToken);
@@ -160,11 +164,11 @@ Machine ReadMachine(const InstallerFolders& given) {
     const std::wstring windows =
         !given.Windows.empty()
             ? given.Windows
-            : RequiredText("GetSystemWindowsDirectoryW", [](wchar_t* buffer, DWORD size) {
+            : RequiredText(L"GetSystemWindowsDirectoryW", [](wchar_t* buffer, DWORD size) {
                   return GetSystemWindowsDirectoryW(buffer, size);
               });
     const std::wstring temp = RequiredText(
-        "GetTempPathW", [](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); });
+        L"GetTempPathW", [](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); });
     machine.Protected = {{windows, Refusal::System, true},
                          {given.ProgramFiles, Refusal::System, false},
                          {given.ProgramFiles64, Refusal::System, false},
@@ -183,7 +187,7 @@ Machine ReadMachine(const InstallerFolders& given) {
           ComputerNamePhysicalNetBIOS, ComputerNamePhysicalDnsHostname,
           ComputerNamePhysicalDnsFullyQualified}) {
         machine.OwnNames.push_back(
-            RequiredText("GetComputerNameExW", [format](wchar_t* buffer, DWORD size) {
+            RequiredText(L"GetComputerNameExW", [format](wchar_t* buffer, DWORD size) {
                 DWORD length = size;
                 if (GetComputerNameExW(format, buffer, &length)) {
                     return length;
@@ -199,22 +203,6 @@ Machine ReadMachine(const InstallerFolders& given) {
     return machine;
 }
 
-std::vector<std::wstring> TrustedTrustees(const std::wstring& administrator,
-                                          const std::vector<std::wstring>& administrators) {
-    std::vector<std::wstring> trusted = {
-        L"S-1-5-18", L"S-1-5-32-544",
-        L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", L"S-1-3-0", L"S-1-3-4"};
-    trusted.insert(trusted.end(), administrators.begin(), administrators.end());
-    if (!administrator.empty()) {
-        trusted.push_back(administrator);
-    }
-    return trusted;
-}
-
-bool CountsAsAdministrator(const AccountToken& token) {
-    return token.System || token.Member || (token.Limited && token.LinkedMember);
-}
-
 std::vector<std::wstring> LocalAdministrators() {
     // The group by its SID: its name is the system language's.
     unsigned char sid[SECURITY_MAX_SID_SIZE] = {};
@@ -226,7 +214,7 @@ std::vector<std::wstring> LocalAdministrators() {
     SID_NAME_USE use{};
     if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size) ||
         !LookupAccountSidW(nullptr, sid, name, &nameLength, domain, &domainLength, &use)) {
-        throw std::runtime_error("the Administrators group has no name");
+        ThrowLastError(L"LookupAccountSidW");
     }
     std::vector<std::wstring> members;
     DWORD_PTR resume = 0;
@@ -238,15 +226,123 @@ std::vector<std::wstring> LocalAdministrators() {
                                          &total, &resume);
         const Owned<BYTE, NetApiBufferFree> owned(buffer);
         if (status != NERR_Success && status != ERROR_MORE_DATA) {
-            throw std::runtime_error("the Administrators group's members cannot be read");
+            throw CallFailed{L"NetLocalGroupGetMembers", status};
         }
         const auto* entries = reinterpret_cast<const LOCALGROUP_MEMBERS_INFO_0*>(buffer);
         for (DWORD i = 0; i < read; ++i) {
             members.push_back(SidText(entries[i].lgrmi0_sid));
             if (members.back().empty()) {
-                throw std::runtime_error("an administrator's SID cannot be written");
+                ThrowLastError(L"ConvertSidToStringSidW");
             }
         }
     }
     return members;
+}
+
+namespace {
+
+struct SocketsCleanup {
+    void operator()(WSADATA*) const { WSACleanup(); }
+};
+
+// An address as text: an IPv4 address mapped into IPv6 (::ffff:10.1.2.3,
+// ::ffff:a01:203) is written as that IPv4 address, so that one address
+// has one text.
+std::wstring Text(int family, const void* raw) {
+    const auto* v6 = static_cast<const in6_addr*>(raw);
+    if (family == AF_INET6 && IN6_IS_ADDR_V4MAPPED(v6)) {
+        return Text(AF_INET, v6->s6_addr + 12);
+    }
+    wchar_t text[INET6_ADDRSTRLEN] = {};
+    return InetNtopW(family, raw, text, INET6_ADDRSTRLEN) == nullptr ? L"" : text;
+}
+
+std::wstring Text(const sockaddr* address) {
+    return address->sa_family == AF_INET6
+               ? Text(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr)
+               : Text(AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr);
+}
+
+} // namespace
+
+std::wstring CanonicalAddress(std::wstring address) {
+    std::transform(address.begin(), address.end(), address.begin(),
+                   [](wchar_t c) { return static_cast<wchar_t>(towlower(c)); });
+    in6_addr parsed{};
+    return InetPtonW(AF_INET6, address.c_str(), &parsed) == 1 ? Text(AF_INET6, &parsed) : address;
+}
+
+namespace {
+
+// The address a name of the documented UNC form of IPv6 spells:
+// 0--1.ipv6-literal.net is ::1 ('-' for ':', 's' for the zone's '%').
+std::wstring LiteralAddress(const std::wstring& server) {
+    const std::wstring suffix = L".ipv6-literal.net";
+    std::wstring literal = CanonicalAddress(server);
+    if (literal.size() <= suffix.size() ||
+        literal.compare(literal.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        return {};
+    }
+    literal.resize(literal.size() - suffix.size());
+    std::replace(literal.begin(), literal.end(), L'-', L':');
+    literal = literal.substr(0, literal.find(L's')); // the zone says nothing of the host
+    in6_addr parsed{};
+    return InetPtonW(AF_INET6, literal.c_str(), &parsed) == 1 ? Text(AF_INET6, &parsed) : L"";
+}
+
+} // namespace
+
+std::vector<std::wstring> ServerAddresses(const std::wstring& server) {
+    std::vector<std::wstring> addresses;
+    if (const std::wstring literal = LiteralAddress(server); !literal.empty()) {
+        addresses.push_back(literal);
+    }
+    WSADATA data{};
+    if (const int error = WSAStartup(MAKEWORD(2, 2), &data); error != 0) {
+        throw CallFailed{L"WSAStartup", static_cast<unsigned long>(error)};
+    }
+    const std::unique_ptr<WSADATA, SocketsCleanup> started(&data);
+    ADDRINFOW hints{};
+    hints.ai_family = AF_UNSPEC;
+    ADDRINFOW* found = nullptr;
+    // A name that does not resolve is left to Windows.
+    if (GetAddrInfoW(server.c_str(), nullptr, &hints, &found) != 0) {
+        return addresses;
+    }
+    const Owned<ADDRINFOW, FreeAddrInfoW> owned(found);
+    for (const ADDRINFOW* info = found; info != nullptr; info = info->ai_next) {
+        if (info->ai_addr != nullptr &&
+            (info->ai_family == AF_INET || info->ai_family == AF_INET6)) {
+            addresses.push_back(Text(info->ai_addr));
+        }
+    }
+    return addresses;
+}
+
+std::vector<std::wstring> OwnAddresses() {
+    ULONG bytes = 16384;
+    std::vector<unsigned char> buffer;
+    ULONG result = ERROR_BUFFER_OVERFLOW;
+    for (int attempt = 0; attempt < 3 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
+        buffer.resize(bytes);
+        result = GetAdaptersAddresses(
+            AF_UNSPEC, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
+            nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &bytes);
+    }
+    // No adapter is no address; any other failure leaves this machine unknown.
+    if (result == ERROR_NO_DATA) {
+        return {};
+    }
+    if (result != NO_ERROR) {
+        throw CallFailed{L"GetAdaptersAddresses", result};
+    }
+    std::vector<std::wstring> own;
+    for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter != nullptr;
+         adapter = adapter->Next) {
+        for (auto* unicast = adapter->FirstUnicastAddress; unicast != nullptr;
+             unicast = unicast->Next) {
+            own.push_back(Text(unicast->Address.lpSockaddr));
+        }
+    }
+    return own;
 }

@@ -1,10 +1,8 @@
 #include "packaging/folder_check/made_record.h"
 
 #include <algorithm>
-#include <stdexcept>
 
 #include "packaging/folder_check/folder_reading.h"
-#include "packaging/folder_check/local_text.h"
 
 namespace {
 
@@ -12,9 +10,9 @@ namespace {
 constexpr wchar_t RecordKey[] = L"Software\\Velmora\\Tarnix Cadastro 2018\\MadeFolders";
 constexpr REGSAM View = KEY_WOW64_32KEY;
 
-void Checked(LSTATUS status, const char* what) {
+void Checked(LSTATUS status, const wchar_t* call) {
     if (status != ERROR_SUCCESS) {
-        throw std::runtime_error(std::string(what) + " failed, error " + std::to_string(status));
+        throw CallFailed{call, static_cast<unsigned long>(status)};
     }
 }
 
@@ -29,7 +27,7 @@ UniqueKey RecordKeyOpened(bool make) {
     if (!make && status == ERROR_FILE_NOT_FOUND) {
         return nullptr;
     }
-    Checked(status, "opening the record of made folders");
+    Checked(status, make ? L"RegCreateKeyExW" : L"RegOpenKeyExW");
     return UniqueKey(key);
 }
 
@@ -45,7 +43,7 @@ void RemoveIfEmpty(const std::wstring& path) {
     DWORD values = 0;
     Checked(RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &keys, nullptr, nullptr, &values,
                              nullptr, nullptr, nullptr, nullptr),
-            "reading the record's key");
+            L"RegQueryInfoKeyW");
     if (keys == 0 && values == 0) {
         RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), View, 0);
     }
@@ -89,7 +87,7 @@ MadeRecords ReadMadeRecords() {
         }
     }
     if (status != ERROR_SUCCESS && status != ERROR_NO_MORE_ITEMS) {
-        Checked(status, "reading the record of made folders");
+        Checked(status, L"RegEnumValueW");
     }
     // Deepest first: a folder is removed before the one that holds it.
     std::sort(read.Records.begin(), read.Records.end(),
@@ -102,18 +100,18 @@ MadeRecords ReadMadeRecords() {
 void KeepMadeRecord(const FolderPath& path, const FolderPath& where, const std::wstring& product) {
     const OpenedObject made = OpenObject(path, DELETE);
     if (!made.Handle) {
-        throw std::runtime_error("a made folder cannot be opened");
+        throw CallFailed{L"CreateFileW", made.Read.Error};
     }
     try {
         const std::wstring& identity = made.Read.Identity;
         if (identity.empty()) {
-            throw std::runtime_error("a made folder cannot be told");
+            throw CallFailed{L"GetFileInformationByHandle", ERROR_INVALID_DATA};
         }
         const std::wstring data = identity + L" " + product;
         Checked(RegSetValueExW(RecordKeyOpened(true).get(), where.Text().c_str(), 0, REG_SZ,
                                reinterpret_cast<const BYTE*>(data.c_str()),
                                static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))),
-                "recording a made folder");
+                L"RegSetValueExW");
     } catch (...) {
         Disposed(made.Handle.get());
         throw;
@@ -124,7 +122,7 @@ void ForgetMadeRecord(const FolderPath& path) {
     if (const UniqueKey key = RecordKeyOpened(false)) {
         const LSTATUS status = RegDeleteValueW(key.get(), path.Text().c_str());
         if (status != ERROR_FILE_NOT_FOUND) {
-            Checked(status, "forgetting a made folder");
+            Checked(status, L"RegDeleteValueW");
         }
     }
     // The record's key, the package's and the vendor's go with their last
@@ -133,35 +131,6 @@ void ForgetMadeRecord(const FolderPath& path) {
          key.resize(key.rfind(L'\\'))) {
         RemoveIfEmpty(key);
     }
-}
-
-bool IsTheMadeFolder(const FileObject& found, const MadeRecord& record) {
-    // A record written before the 128-bit id carries the file index.
-    const std::wstring& identity =
-        record.Identity.size() == found.IndexIdentity.size() ? found.IndexIdentity : found.Identity;
-    return !found.Link && !found.Where.Empty() && found.Where == record.Path && !identity.empty() &&
-           identity == record.Identity;
-}
-
-bool Forgets(Removal removal) {
-    return removal == Removal::Removed || removal == Removal::Gone ||
-           removal == Removal::NotTheFolderMade;
-}
-
-const wchar_t* RemovalName(Removal removal) {
-    switch (removal) {
-    case Removal::Removed:
-        return L"removed";
-    case Removal::Gone:
-        return L"gone";
-    case Removal::NotTheFolderMade:
-        return L"not the folder made";
-    case Removal::NotEmpty:
-        return L"not empty";
-    case Removal::CouldNotOpen:
-        break;
-    }
-    return L"could not open";
 }
 
 Removal RemoveMadeFolder(const MadeRecord& record, const std::function<void()>& judged) {

@@ -13,14 +13,6 @@
 // a rollback or a removal tells a folder the package made from whatever
 // stands at its path since (a link, or a folder of another's).
 
-// A folder as made: where it really is (below any link the check accepted),
-// what it is (its volume and file id), and the product whose install made it.
-struct MadeRecord {
-    FolderPath Path;
-    std::wstring Identity;
-    std::wstring Product;
-};
-
 // Every folder made, deepest first, and the names of the values that cannot
 // be read (another version's format), which are kept and stop nothing else;
 // thrown where the record itself cannot be read.
@@ -36,16 +28,6 @@ MadeRecords ReadMadeRecords();
 void KeepMadeRecord(const FolderPath& path, const FolderPath& where, const std::wstring& product);
 // The folder's record gone, and the keys above it with the last one.
 void ForgetMadeRecord(const FolderPath& path);
-
-// Whether what was found is the folder made: no link, at its own path (no
-// link above it either), and the very folder, not one made there since.
-bool IsTheMadeFolder(const FileObject& found, const MadeRecord& record);
-
-// What became of a recorded folder; its record is forgotten only where the
-// folder is removed, gone, or no longer the folder made.
-enum class Removal { Removed, Gone, NotTheFolderMade, NotEmpty, CouldNotOpen };
-bool Forgets(Removal removal);
-const wchar_t* RemovalName(Removal removal);
 
 // Removes the folder recorded where it is still the one made and empty,
 // through the handle it was judged by; judged() runs between the two (a

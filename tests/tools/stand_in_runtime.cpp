@@ -44,11 +44,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     directory.resize(GetCurrentDirectoryW(32767, directory.data()));
 
     const std::wstring heldPath = Variable(HeldFileVariable);
-    const UniqueHandle held =
-        OwnedFile(heldPath.empty() ? INVALID_HANDLE_VALUE
-                                   : CreateFileW(heldPath.c_str(), GENERIC_READ,
-                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const UniqueFile held(heldPath.empty()
+                              ? INVALID_HANDLE_VALUE
+                              : CreateFileW(heldPath.c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 
     std::wstring record;
     AddLine(record, CommandLineKey, GetCommandLineW());

@@ -15,14 +15,12 @@
 #include <stdexcept>
 #include <vector>
 
-#include "packaging/folder_check/check_outcome.h"
+#include "packaging/folder_check/folder_judgement.h"
+#include "packaging/folder_check/folder_plan.h"
 #include "packaging/folder_check/folder_reading.h"
 #include "packaging/folder_check/java_look.h"
-#include "packaging/folder_check/local_text.h"
 #include "packaging/folder_check/machine.h"
-#include "packaging/folder_check/made_folder.h"
 #include "packaging/folder_check/made_record.h"
-#include "packaging/folder_check/server_addresses.h"
 #include "tests/support/case_name.h"
 #include "tests/support/code_page.h"
 #include "tests/support/scratch_folder.h"
@@ -680,7 +678,7 @@ BOOL WINAPI VolumePathOf(LPCWSTR path, LPWSTR buffer, DWORD size) {
 
 TEST(VolumePath, IsReadWholeOrRefusedNeverGuessed) {
     // The drive's root instead would judge a mounted volume by the drive's flags.
-    EXPECT_THROW(VolumePath(L"C:\\Dados", VolumePathOf), std::runtime_error);
+    EXPECT_THROW(VolumePath(L"C:\\Dados", VolumePathOf), CallFailed);
     EXPECT_EQ(VolumePath(L"C:\\Link", VolumePathOf), L"C:\\" + std::wstring(300, L'v'));
 }
 
