@@ -36,14 +36,24 @@ def files_with_folders(msi):
     return header, files, {row[0]: component_folder[row[1]] for row in files}
 
 
-def file_paths(msi, files, file_folder):
-    """Each File row's path below INSTALLDIR, by its key."""
-    parent = {row[0]: (row[1], long_name(row[2])) for row in export_table(msi, "Directory")[1]}
+def folder_paths(msi):
+    """Each Directory row's path below INSTALLDIR, by its key; those not
+    below it left out."""
+    parent = {row[0]: (row[1], long_name(row[2].split(":")[0])) for row in export_table(msi, "Directory")[1]}
 
     def path_of(directory):
         if directory == "INSTALLDIR":
             return pathlib.PurePosixPath()
+        if directory not in parent:
+            return None
         up, name = parent[directory]
-        return path_of(up) / name
+        above = path_of(up)
+        return None if above is None else above / name
 
-    return {row[0]: path_of(file_folder[row[0]]) / long_name(row[2]) for row in files}
+    return {key: path for key in parent if (path := path_of(key)) is not None}
+
+
+def file_paths(msi, files, file_folder):
+    """Each File row's path below INSTALLDIR, by its key."""
+    below = folder_paths(msi)
+    return {row[0]: below[file_folder[row[0]]] / long_name(row[2]) for row in files}

@@ -1,11 +1,12 @@
 """What wixl leaves out or gets wrong, applied in one rewrite of the built
 database."""
 import os
+import re
 import subprocess
 import tempfile
 import time
 
-from database import export_table, file_paths, files_with_folders, write_table
+from database import export_table, file_paths, files_with_folders, folder_paths, write_table
 from file_versions import version_of
 from moved import HEADER as MOVED_HEADER, moved_files
 from short_names import ShortNames
@@ -86,15 +87,43 @@ def summary(msi, folder, timestamp, package_code):
                        [[key, values[key]] for key in sorted(values, key=int)])
 
 
+def package_layout(msi, folder):
+    """The package's folders below INSTALLDIR and how far it reaches (its
+    longest file's and deepest folder's paths' lengths), as the folder check
+    reads them at install: worked out here, once, from the tables it is
+    laid out by. '|', which no name holds, between the folders."""
+    _, files, file_folder = files_with_folders(msi)
+    windows = lambda path: str(path).replace("/", "\\")
+    folders = sorted({windows(path) for path in folder_paths(msi).values() if str(path) != "."})
+    longest = max(len(windows(path)) for path in file_paths(msi, files, file_folder).values())
+    header, rows = export_table(msi, "Property")
+    # A property is never empty: a package without folders writes none.
+    rows += [["PackageReach", f"{longest} {max((len(path) for path in folders), default=0)}"]]
+    rows += [["PackageFolders", "|".join(folders)]] if folders else []
+    return write_table(folder, "Property", header, rows)
+
+
+# The bits of a custom action's type, as Microsoft's msidbCustomActionType names them.
+ACTION_TYPE_BITS = {"Dll": 0x1, "TextData": 0x3, "SourceProperty": 0x30, "Continue": 0x40, "Rollback": 0x100,
+                    "Commit": 0x200, "InScript": 0x400, "NoImpersonate": 0x800}
+
+
+def with_action_types(statement):
+    """The statement with each {Bit|Bit} written as the type those bits make."""
+    return re.sub(r"\{([A-Za-z|]+)\}", lambda bits: str(sum(ACTION_TYPE_BITS[bit] for bit in bits[1].split("|"))),
+                  statement)
+
+
 def finish(msi, statements, stage, timestamp, package_code):
     """The statements of a file (one a line, -- comments), short names and
     file versions, same-version upgrades, the summary and the code page."""
     msi = os.path.abspath(msi)
     with open(statements, encoding="utf-8") as stream:
-        queries = [line.strip() for line in stream if line.strip() and not line.startswith("--")]
+        queries = [with_action_types(line.strip()) for line in stream if line.strip() and not line.startswith("--")]
     with tempfile.TemporaryDirectory() as folder:
         options = write_short_names_and_versions(msi, folder, stage)
         options += allow_same_version_upgrades(msi, folder)
+        options += package_layout(msi, folder)
         options += summary(msi, folder, timestamp, package_code)
         # The texts are Windows-1252: said so, not left to the system's locale.
         options += write_table(folder, "_ForceCodepage", ["", "", "1252\t_ForceCodepage"], [])

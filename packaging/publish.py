@@ -7,8 +7,8 @@ import shutil
 
 from database import export_table
 from failure import fail, progress
-from runtime_source import codes_of
-from runtime_tree import staged_names
+from product_codes import codes_of
+from staging import staged_names
 
 LIST = "SHA256SUMS"
 

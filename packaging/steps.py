@@ -22,8 +22,9 @@ from failure import fail
 from finish import finish
 from icon import check_icon
 from publish import check_unpublished, publish
-from runtime_source import codes, runtime_wxs
-from runtime_tree import checked_runtime, stage
+from product_codes import codes
+from runtime_source import runtime_wxs
+from staging import checked_runtime, stage
 
 
 def main(command, *rest):

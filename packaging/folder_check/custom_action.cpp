@@ -89,9 +89,11 @@ UINT Refused(MSIHANDLE install, const wchar_t* action, const FolderPath& folder,
     return ERROR_INSTALL_FAILURE;
 }
 
-// The folder as it now is, judged as the second look judges it.
-Verdict InPlaceRefusal(MSIHANDLE install, const wchar_t* action, const FolderPlan& plan) {
-    const MadeFolder made = ReadMadeFolder(plan.Folder);
+// The folder as it was read (now, unless given), judged as the second look
+// judges it.
+Verdict InPlaceRefusal(MSIHANDLE install, const wchar_t* action, const FolderPlan& plan,
+                       const std::optional<MadeFolder>& read = std::nullopt) {
+    const MadeFolder made = read ? *read : ReadMadeFolder(plan.Folder);
     Log(install, std::wstring(action) + L": " + plan.Folder.WithBackslash() + L" leads to " +
                      made.Itself.Where.Text() + L", owned by " +
                      (made.Itself.Descriptor ? made.Itself.Descriptor->Owner : L"") +
@@ -119,17 +121,6 @@ void TakeAwayMadeFolders(MSIHANDLE install, const wchar_t* action,
             }
         }
     }
-}
-
-// Where Windows Installer has the older version, on an upgrade that moves
-// the application elsewhere; empty for one in place or a first install.
-std::wstring MovedFrom(const std::vector<std::wstring>& installed, const FolderPath& folder) {
-    for (const std::wstring& location : installed) {
-        if (FolderPath(location) == folder) {
-            return {};
-        }
-    }
-    return installed.empty() ? L"" : FolderPath(installed.front()).WithBackslash();
 }
 
 } // namespace
@@ -168,15 +159,15 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
                                      judgement.Nearest,
                                      L"O:BA" + FolderLock(install),
                                      machine.Trusted,
-                                     judgement.Existed ? AllowedContents(judgement.Folder, layout)
-                                                       : layout.Folders};
+                                     AllowedContents(judgement, layout)};
             std::wstring allowed;
             for (const std::wstring& path : data.Allowed) {
                 allowed += (allowed.empty() ? L"" : L"; ") + path;
             }
             Log(install, L"CheckInstallFolder: it may hold, when made: " + allowed);
             if (judgement.Existed) {
-                judgement.Result = InPlaceRefusal(install, L"CheckInstallFolder", data);
+                judgement.Result =
+                    InPlaceRefusal(install, L"CheckInstallFolder", data, judgement.Found);
             }
             plan = PlanData(data);
         }

@@ -413,6 +413,7 @@ Judgement JudgeFolder(const FolderFacts& facts, const Machine& machine, const Pa
         judgement.Resolved = ResolvedFolder(facts);
         judgement.Existed = facts.Nearest == facts.Folder;
         judgement.Nearest = facts.Nearest;
+        judgement.Found = judgement.Existed ? facts.Found : MadeFolder{};
     }
     return judgement;
 }
@@ -485,6 +486,17 @@ Verdict MadeFolderRefusal(const MadeFolder& made, const FolderPlan& plan) {
         }
     }
     return {};
+}
+
+std::vector<std::wstring> AllowedContents(const Judgement& judgement, const PackageLayout& layout) {
+    std::vector<std::wstring> allowed = layout.Folders;
+    for (const FileObject& entry : judgement.Found.Contents) {
+        const std::wstring relative = entry.Path.Below(judgement.Folder);
+        if (!Listed(allowed, relative)) {
+            allowed.push_back(relative);
+        }
+    }
+    return allowed;
 }
 
 std::wstring Finding(const Verdict& verdict) {
@@ -591,4 +603,13 @@ MaintenanceFolder MaintenanceDecision(const std::wstring& given, bool remembered
         return {location, false};
     }
     return {given, true};
+}
+
+std::wstring MovedFrom(const std::vector<std::wstring>& installed, const FolderPath& folder) {
+    for (const std::wstring& location : installed) {
+        if (FolderPath(location) == folder) {
+            return {};
+        }
+    }
+    return installed.empty() ? L"" : FolderPath(installed.front()).WithBackslash();
 }

@@ -101,6 +101,13 @@ struct VolumeFacts {
     unsigned long Flags = 0; // GetVolumeInformation's file-system flags; 0: unreadable
 };
 
+// The folder as it now is, and, unless it is a link, all it holds, each
+// read as itself.
+struct MadeFolder {
+    FileObject Itself;
+    std::vector<FileObject> Contents = {};
+};
+
 struct FolderFacts {
     std::wstring Text;            // as given
     FolderPath Folder;            // as Windows will create it; empty: it cannot be told
@@ -114,10 +121,12 @@ struct FolderFacts {
     bool NearestIsFolder = true; // false: a file stands there
     std::optional<FolderPath> FinalNearest; // where Nearest leads; nothing: it cannot be opened
     VolumeFacts ResolvedVolume;             // the volume where the folder's links lead
-    // Both: the folder itself, where it exists.
+    // Both: the folder itself, where it exists, and what it holds, each
+    // thing read once (a link is never listed).
     bool Exists = false;
     bool Empty = false;
     Security Descriptor;
+    MadeFolder Found = {};
     std::vector<FolderPath>
         InstalledAt; // where the product is installed, as Windows will create it
     // The way from the volume's root down to Nearest, and to where it leads.
@@ -133,10 +142,11 @@ std::vector<std::wstring> FactLines(const FolderFacts& facts);
 
 struct Judgement {
     Verdict Result;
-    FolderPath Folder;    // as Windows will create it
-    FolderPath Resolved;  // where that is, every link followed
-    bool Existed = false; // the folder existed as it was judged: an upgrade in place
-    FolderPath Nearest;   // the nearest folder that existed, the folder itself included
+    FolderPath Folder;     // as Windows will create it
+    FolderPath Resolved;   // where that is, every link followed
+    bool Existed = false;  // the folder existed as it was judged: an upgrade in place
+    FolderPath Nearest;    // the nearest folder that existed, the folder itself included
+    MadeFolder Found = {}; // on an upgrade in place, the folder and all it held when judged
 };
 
 // How far below the installation folder the package reaches: its longest
@@ -175,13 +185,6 @@ struct AccountToken {
 };
 bool CountsAsAdministrator(const AccountToken& token);
 
-// The folder as it now is, and, unless it is a link, all it holds, each
-// read as itself.
-struct MadeFolder {
-    FileObject Itself;
-    std::vector<FileObject> Contents = {};
-};
-
 // Whether the folder made is the folder judged: no link, leading where it
 // led, trusted and closed to others' writing, holding only what is allowed,
 // each thing no link, of one name, trusted, and others' only to read and
@@ -195,13 +198,18 @@ std::vector<FolderPath> FoldersToMake(const FolderPlan& plan);
 // the folder leads, below any link it accepted.
 FolderPath ResolvedStep(const FolderPlan& plan, const FolderPath& step);
 
-// The package's files and folders, relative to the installation folder,
-// and how far below it they reach.
+// The package's folders, relative to the installation folder, and how far
+// below it it reaches.
 struct PackageLayout {
-    std::vector<std::wstring> Files;
     std::vector<std::wstring> Folders;
     PackageReach Reach = {};
 };
+
+// What may stand in the folder when made: the package's folders, and on an
+// upgrade in place all it held when judged (the older version's files,
+// which one in use keeps there, and what an administrator added), each
+// judged as a file.
+std::vector<std::wstring> AllowedContents(const Judgement& judgement, const PackageLayout& layout);
 
 // What the second look found, in the administrators' language.
 std::wstring Finding(const Verdict& verdict);
@@ -223,6 +231,10 @@ bool IsTheMadeFolder(const FileObject& found, const MadeRecord& record);
 enum class Removal { Removed, Gone, NotTheFolderMade, NotEmpty, CouldNotOpen };
 bool Forgets(Removal removal);
 const wchar_t* RemovalName(Removal removal);
+
+// Where Windows Installer has the older version, on an upgrade that moves
+// the application elsewhere; empty for one in place or a first install.
+std::wstring MovedFrom(const std::vector<std::wstring>& installed, const FolderPath& folder);
 
 // What the check leaves for the launch conditions and the actions after it.
 struct PropertyValue {

@@ -161,9 +161,14 @@ FolderFacts ReadFolderFacts(const std::wstring& text,
     facts.FinalNearest = leads;
     facts.ResolvedVolume = ReadVolume(VolumePath(ResolvedFolder(facts)));
     if (facts.Exists) {
-        facts.Empty = true;
-        Walk(facts.Folder,
-             [&facts](const std::wstring&, const std::wstring&, DWORD) { facts.Empty = false; });
+        facts.Found = ReadMadeFolder(facts.Folder, folder);
+        facts.Empty = facts.Found.Contents.empty();
+        if (folder.Link) {
+            // Never listed as what it holds; empty or not where it leads.
+            Walk(facts.Folder, [&facts](const std::wstring&, const std::wstring&, DWORD) {
+                facts.Empty = false;
+            });
+        }
         facts.Descriptor =
             folder.Link ? ReadObject(facts.Folder, Follow::Yes).Descriptor : folder.Descriptor;
     }
@@ -312,8 +317,8 @@ Security ReadDescriptor(PSECURITY_DESCRIPTOR descriptor) {
     return reading;
 }
 
-MadeFolder ReadMadeFolder(const FolderPath& folder) {
-    MadeFolder made = {ReadObject(folder)};
+MadeFolder ReadMadeFolder(const FolderPath& folder, std::optional<FileObject> itself) {
+    MadeFolder made = {itself ? *std::move(itself) : ReadObject(folder)};
     if (!made.Itself.Opened || made.Itself.Link) {
         return made; // refused as it is, never listed where it leads
     }
@@ -321,18 +326,6 @@ MadeFolder ReadMadeFolder(const FolderPath& folder) {
         made.Contents.push_back(ReadObject(path));
     });
     return made;
-}
-
-std::vector<std::wstring> AllowedContents(const FolderPath& folder, const PackageLayout& layout) {
-    std::vector<std::wstring> allowed = layout.Folders;
-    Walk(folder, [&](const std::wstring&, const std::wstring& relative, DWORD) {
-        if (std::none_of(allowed.begin(), allowed.end(), [&relative](const std::wstring& item) {
-                return SameName(item, relative);
-            })) {
-            allowed.push_back(relative);
-        }
-    });
-    return allowed;
 }
 
 std::wstring SidText(PSID sid) {

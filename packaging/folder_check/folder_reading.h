@@ -41,14 +41,10 @@ OpenedObject OpenObject(const FolderPath& path, unsigned long access = 0,
                         Follow follow = Follow::No);
 FileObject ReadObject(const FolderPath& path, Follow follow = Follow::No);
 
-// The folder as it now is, and, unless it is a link, all it holds.
-MadeFolder ReadMadeFolder(const FolderPath& folder);
-
-// What may stand in the folder on an upgrade in place, each judged as a
-// file: the package's folders, and all the folder holds now: the older
-// version's files (which one in use keeps there) and what an administrator
-// added.
-std::vector<std::wstring> AllowedContents(const FolderPath& folder, const PackageLayout& layout);
+// The folder as it now is (itself, where already read), and, unless it is
+// a link, all it holds.
+MadeFolder ReadMadeFolder(const FolderPath& folder,
+                          std::optional<FileObject> itself = std::nullopt);
 
 // The folders from the volume's root down to this existing one, each with
 // its descriptor, and a link's own too.

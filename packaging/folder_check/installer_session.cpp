@@ -3,6 +3,7 @@
 #include <msiquery.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <exception>
 #include <map>
 
@@ -68,14 +69,6 @@ std::vector<Row> Rows(MSIHANDLE install, const wchar_t* query) {
         throw CallFailed{L"MsiViewFetch", result};
     }
     return rows;
-}
-
-// The long name of a Directory or File name column (short|long, and a
-// directory's target:source).
-std::wstring LongName(std::wstring name) {
-    name = name.substr(0, name.find(L':'));
-    const size_t bar = name.find(L'|');
-    return bar == std::wstring::npos ? name : name.substr(bar + 1);
 }
 
 // Text that formatting gives back as it is. A field's value is formatted
@@ -186,38 +179,19 @@ std::wstring FolderLock(MSIHANDLE install) {
 }
 
 PackageLayout ReadPackageLayout(MSIHANDLE install) {
-    const auto folders =
-        Rows(install, L"SELECT `Directory`, `Directory_Parent`, `DefaultDir` FROM `Directory`");
-    // Each folder's path below INSTALLDIR: a folder lies there once its
-    // parent does, so as many passes as there are folders find them all.
-    std::map<std::wstring, std::wstring> below = {{L"INSTALLDIR", L""}};
-    for (size_t pass = 0; pass < folders.size(); ++pass) {
-        for (const Row& row : folders) {
-            const auto parent = below.find(row.at(L"Directory_Parent"));
-            const std::wstring name = LongName(row.at(L"DefaultDir"));
-            if (parent != below.end() && below.count(row.at(L"Directory")) == 0) {
-                below[row.at(L"Directory")] = parent->second.empty() || name == L"."
-                                                  ? (name == L"." ? parent->second : name)
-                                                  : parent->second + L"\\" + name;
-            }
-        }
-    }
+    const std::vector<std::wstring> reach = Split(Property(install, L"PackageReach"), L' ');
+    const auto number = [](const std::wstring& text, std::size_t& value) {
+        wchar_t* end = nullptr;
+        value = std::wcstoul(text.c_str(), &end, 10);
+        return !text.empty() && *end == L'\0';
+    };
     PackageLayout layout;
-    for (const auto& [folder, path] : below) {
-        if (!path.empty()) {
-            layout.Folders.push_back(path);
-            layout.Reach.DeepestFolder = std::max(layout.Reach.DeepestFolder, path.size());
-        }
+    if (reach.size() != 2 || !number(reach[0], layout.Reach.LongestFile) ||
+        !number(reach[1], layout.Reach.DeepestFolder) || layout.Reach.LongestFile == 0) {
+        throw CallFailed{L"the package's PackageReach", ERROR_INVALID_DATA};
     }
-    for (const Row& row : Rows(install, L"SELECT `File`.`FileName`, `Component`.`Directory_` FROM "
-                                        L"`File`, `Component` WHERE `File`.`Component_` = "
-                                        L"`Component`.`Component`")) {
-        const std::wstring name = LongName(row.at(L"FileName"));
-        if (const auto folder = below.find(row.at(L"Directory_")); folder != below.end()) {
-            layout.Files.push_back(folder->second.empty() ? name : folder->second + L"\\" + name);
-            layout.Reach.LongestFile =
-                std::max(layout.Reach.LongestFile, layout.Files.back().size());
-        }
+    if (const std::wstring folders = Property(install, L"PackageFolders"); !folders.empty()) {
+        layout.Folders = Split(folders, L'|');
     }
     return layout;
 }

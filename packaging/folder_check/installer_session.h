@@ -36,5 +36,6 @@ std::wstring ProductLocation(MSIHANDLE install);
 // MsiLockPermissionsEx row: the one place it is written.
 std::wstring FolderLock(MSIHANDLE install);
 
-// The package's own files and folders below INSTALLDIR, from its tables.
+// The package's folders below INSTALLDIR and how far it reaches, as its
+// build wrote them (PackageFolders, PackageReach).
 PackageLayout ReadPackageLayout(MSIHANDLE install);

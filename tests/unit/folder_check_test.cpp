@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -527,6 +528,36 @@ TEST_P(FactsTest, JudgesWhatTheMachineSaid) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, FactsTest, testing::ValuesIn(FactsCases), CaseName());
+
+// What the package build refuses too, from the one table both tests read:
+// device names in any folder, and the longest path Windows Installer installs.
+TEST(SharedRules, AreThePackageBuildsToo) {
+    std::ifstream table(std::string("Z:") + TARNIX_SOURCE_DIR "/tests/support/shared_rules.tsv");
+    ASSERT_TRUE(table.is_open());
+    const Machine machine = {{}, {}, TrustedTrustees(Installer, MachineAdministrators), {}};
+    int rows = 0;
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream fields(line);
+        std::string kind, value, refused;
+        if (line[0] == '#' || !std::getline(std::getline(fields, kind, '\t'), value, '\t') ||
+            !std::getline(fields, refused, '\t')) {
+            continue;
+        }
+        std::wstring name(value.size(), L'\0');
+        name.resize(static_cast<std::size_t>(
+            MultiByteToWideChar(CP_UTF8, 0, value.data(), static_cast<int>(value.size()),
+                                name.data(), static_cast<int>(name.size()))));
+        const FolderFacts facts = Plain(); // the file's path: the folder, a backslash, the file
+        const bool refusedHere =
+            kind == "name" ? FormRefusal(L"C:\\Tarnix\\" + name) == Refusal::DeviceName
+                           : JudgeFolder(facts, machine,
+                                         {std::stoul(value) - facts.Folder.Text().size() - 1, 0})
+                                     .Result.Reason == Refusal::TooLong;
+        EXPECT_EQ(refusedHere, refused == "yes") << line;
+        ++rows;
+    }
+    EXPECT_EQ(rows, 8);
+}
 
 // A folder the launcher could never start from, by the launcher's own rule
 // in the code page the test runs under.
@@ -1201,16 +1232,13 @@ TEST(FoldersToMake, AreTheMissingOnesFromTheTopDown) {
 // An upgrade in place may find the older version's files (in use) beside
 // what an administrator added, each once.
 TEST(AllowedContents, AreThePackagesFoldersAndAllTheFolderHolds) {
-    const fs::path folder = L"C:\\TarnixPermitido";
-    fs::create_directories(folder / L"Java\\bin");
-    for (const wchar_t* file :
-         {L"tarnix2018.exe", L"notas.txt", L"Java\\bin\\Javaw.exe", L"Java\\bin\\extra.dll"}) {
-        std::ofstream(folder / file) << "x";
+    Judgement judgement;
+    judgement.Folder = L"C:\\TarnixPermitido";
+    for (const wchar_t* held : {L"Java", L"Java\\bin", L"tarnix2018.exe", L"notas.txt",
+                                L"Java\\bin\\Javaw.exe", L"Java\\bin\\extra.dll"}) {
+        judgement.Found.Contents.push_back({judgement.Folder / held, true});
     }
-    std::vector<std::wstring> allowed =
-        AllowedContents(folder.wstring() + L"\\",
-                        {{L"tarnix2018.exe", L"JAVA\\bin\\javaw.exe"}, {L"Java", L"Java\\bin"}});
-    fs::remove_all(folder);
+    std::vector<std::wstring> allowed = AllowedContents(judgement, {{L"Java", L"Java\\bin"}});
     std::sort(allowed.begin(), allowed.end());
     EXPECT_EQ(allowed, (std::vector<std::wstring>{L"Java", L"Java\\bin", L"Java\\bin\\Javaw.exe",
                                                   L"Java\\bin\\extra.dll", L"notas.txt",
