@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include "packaging/folder_check/java_look.h"
+
+#include "tests/support/case_name.h"
+#include "tests/support/folder_facts.h"
+#include "tests/support/scratch_registry.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The installed runtime's key in each view (nothing: no key; a value that is
+// not text where asked), against homes of C:\JavaOlhar: jre holds
+// bin\Javaw.exe, lower bin\javaw.exe, vazio nothing.
+struct JavaLookCase {
+    const char* Name;
+    const wchar_t* Home64;
+    const wchar_t* Home32;
+    bool Usable;
+    const wchar_t* Line;
+    bool NotText64 = false;
+};
+TABLE_CASE_PRINTER(JavaLookCase)
+
+#define JAVA_KEY L"HKLM\\Software\\JavaSoft\\Java Runtime Environment\\1.8"
+#define NO_JAVA L"no Java the launcher can start: "
+const JavaLookCase JavaLookCases[] = {
+    {"None", nullptr, nullptr, false,
+     NO_JAVA JAVA_KEY L" is in neither the 64-bit nor the 32-bit view"},
+    {"Usable64", L"C:\\JavaOlhar\\jre", nullptr, true,
+     JAVA_KEY L" (64-bit view), JavaHome C:\\JavaOlhar\\jre: the launcher will start "
+              L"C:\\JavaOlhar\\jre\\bin\\Javaw.exe"},
+    {"Only32", nullptr, L"C:\\JavaOlhar\\jre", true,
+     JAVA_KEY L" (32-bit view), JavaHome C:\\JavaOlhar\\jre: the launcher will start "
+              L"C:\\JavaOlhar\\jre\\bin\\Javaw.exe"},
+    // The launcher takes the 64-bit key whatever the 32-bit one holds.
+    {"EmptyHome64BesideAGood32", L"", L"C:\\JavaOlhar\\jre", false,
+     NO_JAVA JAVA_KEY L" (64-bit view), JavaHome is empty"},
+    {"Home64WithoutTheRuntime", L"C:\\JavaOlhar\\vazio", L"C:\\JavaOlhar\\jre", false,
+     NO_JAVA JAVA_KEY L" (64-bit view), JavaHome C:\\JavaOlhar\\vazio holds no "
+                      L"C:\\JavaOlhar\\vazio\\bin\\Javaw.exe"},
+    {"JavawInLowerCase", L"C:\\JavaOlhar\\lower", nullptr, true,
+     JAVA_KEY L" (64-bit view), JavaHome C:\\JavaOlhar\\lower: the launcher will start "
+              L"C:\\JavaOlhar\\lower\\bin\\Javaw.exe"},
+    {"NotText", L"", nullptr, false, NO_JAVA JAVA_KEY L" (64-bit view), JavaHome is not text",
+     true},
+    {"AHomeNarrowedToAnotherName", L"C:\\JavaOlhar\\\uff4aava", nullptr, false,
+     NO_JAVA JAVA_KEY L" (64-bit view), JavaHome C:\\JavaOlhar\\\uff4aava holds characters the "
+                      L"code page cannot hold (the launcher shows 1113)"},
+};
+
+class JavaLookTest : public testing::TestWithParam<JavaLookCase> {};
+
+TEST_P(JavaLookTest, LooksWhereTheLauncherLooks) {
+    const JavaLookCase& c = GetParam();
+    const fs::path homes = L"C:\\JavaOlhar";
+    fs::remove_all(homes);
+    fs::create_directories(homes / L"jre\\bin");
+    fs::create_directories(homes / L"lower\\bin");
+    fs::create_directories(homes / L"vazio");
+    std::ofstream(homes / L"jre\\bin\\Javaw.exe") << "x";
+    std::ofstream(homes / L"lower\\bin\\javaw.exe") << "x";
+    const wchar_t* key = L"Software\\JavaSoft\\Java Runtime Environment\\1.8";
+    DeleteMachineKey(KEY_WOW64_64KEY, key);
+    DeleteMachineKey(KEY_WOW64_32KEY, key);
+    std::vector<std::unique_ptr<ScratchKey>> keys;
+    for (const auto& [view, home] :
+         {std::pair{KEY_WOW64_64KEY, c.Home64}, {KEY_WOW64_32KEY, c.Home32}}) {
+        if (home != nullptr) {
+            keys.push_back(std::make_unique<ScratchKey>(view, key));
+            const DWORD number = 1;
+            if (c.NotText64 && view == KEY_WOW64_64KEY) {
+                keys.back()->SetRaw(L"JavaHome", REG_DWORD, &number, sizeof number);
+            } else {
+                keys.back()->SetText(L"JavaHome", home);
+            }
+        }
+    }
+    const JavaLook look = LookForInstalledJava();
+    EXPECT_EQ(look.Usable, c.Usable);
+    EXPECT_EQ(look.Line, c.Line);
+    keys.clear();
+    fs::remove_all(homes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, JavaLookTest, testing::ValuesIn(JavaLookCases), CaseName());
+} // namespace
