@@ -176,8 +176,7 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
         } else {
             Log(install, L"CheckInstallFolder: " + Refusing(verdict));
         }
-        return Concluded(install,
-                         CheckProperties(judgement, plan, MovedFrom(installed, judgement.Folder)));
+        return Concluded(install, CheckProperties(judgement, plan));
     } catch (const InstallCancelled&) {
         return ERROR_INSTALL_USEREXIT;
     } catch (...) {

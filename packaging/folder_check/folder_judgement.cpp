@@ -415,6 +415,13 @@ Judgement JudgeFolder(const FolderFacts& facts, const Machine& machine, const Pa
         judgement.Nearest = facts.Nearest;
         judgement.Found = judgement.Existed ? facts.Found : MadeFolder{};
     }
+    // A move only where the product is installed elsewhere than the folder,
+    // by the check's own test: named another way (a link, an 8.3 name),
+    // it is the folder itself.
+    if (!judgement.Result && !facts.InstalledAt.empty() &&
+        !InstalledThere(facts, judgement.Resolved)) {
+        judgement.MovedFrom = facts.InstalledAt.front();
+    }
     return judgement;
 }
 
@@ -544,8 +551,7 @@ const wchar_t* RemovalName(Removal removal) {
     return L"could not open";
 }
 
-std::vector<PropertyValue> CheckProperties(const Judgement& judgement, const std::wstring& plan,
-                                           const std::wstring& movedFrom) {
+std::vector<PropertyValue> CheckProperties(const Judgement& judgement, const std::wstring& plan) {
     const Verdict& verdict = judgement.Result;
     const bool accepted = !verdict;
     // Only a refusal with a launch condition of its own may stand in for
@@ -569,8 +575,9 @@ std::vector<PropertyValue> CheckProperties(const Judgement& judgement, const std
         // The folder's copy in the Directory table takes the first (costing
         // fills it in when empty); the moved files' component is chosen by
         // the second, which nothing but the check sets.
-        properties.push_back({L"InstallDirMovedFrom", movedFrom});
-        properties.push_back({L"InstallDirMoved", movedFrom.empty() ? L"" : L"1"});
+        const FolderPath& moved = judgement.MovedFrom;
+        properties.push_back({L"InstallDirMovedFrom", moved.Empty() ? L"" : moved.WithBackslash()});
+        properties.push_back({L"InstallDirMoved", moved.Empty() ? L"" : L"1"});
     }
     // Last, once everything it vouches for is in place.
     properties.push_back({L"InstallDirAccepted", accepted ? L"1" : L""});
@@ -603,13 +610,4 @@ MaintenanceFolder MaintenanceDecision(const std::wstring& given, bool remembered
         return {location, false};
     }
     return {given, true};
-}
-
-std::wstring MovedFrom(const std::vector<std::wstring>& installed, const FolderPath& folder) {
-    for (const std::wstring& location : installed) {
-        if (FolderPath(location) == folder) {
-            return {};
-        }
-    }
-    return installed.empty() ? L"" : FolderPath(installed.front()).WithBackslash();
 }

@@ -142,11 +142,12 @@ std::vector<std::wstring> FactLines(const FolderFacts& facts);
 
 struct Judgement {
     Verdict Result;
-    FolderPath Folder;     // as Windows will create it
-    FolderPath Resolved;   // where that is, every link followed
-    bool Existed = false;  // the folder existed as it was judged: an upgrade in place
-    FolderPath Nearest;    // the nearest folder that existed, the folder itself included
-    MadeFolder Found = {}; // on an upgrade in place, the folder and all it held when judged
+    FolderPath Folder;         // as Windows will create it
+    FolderPath Resolved;       // where that is, every link followed
+    bool Existed = false;      // the folder existed as it was judged: an upgrade in place
+    FolderPath Nearest;        // the nearest folder that existed, the folder itself included
+    MadeFolder Found = {};     // on an upgrade in place, the folder and all it held when judged
+    FolderPath MovedFrom = {}; // where Windows Installer has the older version, on a move
 };
 
 // How far below the installation folder the package reaches: its longest
@@ -232,10 +233,6 @@ enum class Removal { Removed, Gone, NotTheFolderMade, NotEmpty, CouldNotOpen };
 bool Forgets(Removal removal);
 const wchar_t* RemovalName(Removal removal);
 
-// Where Windows Installer has the older version, on an upgrade that moves
-// the application elsewhere; empty for one in place or a first install.
-std::wstring MovedFrom(const std::vector<std::wstring>& installed, const FolderPath& folder);
-
 // What the check leaves for the launch conditions and the actions after it.
 struct PropertyValue {
     const wchar_t* Name;
@@ -249,8 +246,7 @@ struct PropertyValue {
 // refusal.
 // InstallDirMovedFrom is where the older version is, and InstallDirMoved 1,
 // on an upgrade that moves the application.
-std::vector<PropertyValue> CheckProperties(const Judgement& judgement, const std::wstring& plan,
-                                           const std::wstring& movedFrom = {});
+std::vector<PropertyValue> CheckProperties(const Judgement& judgement, const std::wstring& plan);
 
 // A path as one argument of a typed command line: quoted, and a backslash
 // before the closing quote doubled, so that D:\ stays D:\ and not D:".

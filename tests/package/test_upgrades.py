@@ -202,7 +202,9 @@ IN_PLACE = ["an upgrade keeps a runtime placed by hand in its folder",
             "nor the vendor's key",
             "a made folder left while not empty goes with a later removal once empty; a record that cannot be read "
             "is logged and kept, and stops nothing",
-            "folders made below a link the check accepted are taken away by the removal, where the link leads"]
+            "folders made below a link the check accepted are taken away by the removal, where the link leads",
+            "an upgrade in place named through that link is no move: it ends 0 with 1.1.0, nothing of its folder "
+            "removed"]
 
 
 @scenario(IN_PLACE)
@@ -297,6 +299,11 @@ def in_place(wine):
     seen += [wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixElo\\Nivel\\App") == 0
              and (c / "TarnixEloAlvo/Nivel/App/tarnix2018.exe").is_file() and wine.msiexec("/x", b["old"]) == 0
              and not (c / "TarnixEloAlvo/Nivel").exists() and (c / "TarnixEloAlvo").is_dir()]
+    wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixEloAlvo\\App")
+    seen += [wine.msiexec("/i", b["new"], "INSTALLDIR=C:\\TarnixElo\\App") == 0 and "File: Moved" not in wine.logged()
+             and wine.entry(b["new"], "DisplayVersion") == "1.1.0"
+             and same(c / "TarnixEloAlvo/App/tarnix2018.jar", HOME / "new.jar")]
+    wine.uninstall([b["new"], b["old"]])
     remove(c / "TarnixElo")
     remove(c / "TarnixEloAlvo")
     return seen

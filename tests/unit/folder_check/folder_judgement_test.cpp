@@ -270,6 +270,7 @@ struct FactsCase {
     void (*Change)(FolderFacts&);
     Refusal Expected;
     const wchar_t* At;
+    const wchar_t* MovedFrom = L""; // where an upgrade takes the older version's files from
 };
 TABLE_CASE_PRINTER(FactsCase)
 
@@ -361,6 +362,17 @@ const FactsCase FactsCases[] = {
      [](FolderFacts& f) { EmptyFolder(f, AdministratorsOnly); }, Refusal::None, L""},
     {"AnEmptyFolderUsersMayModify", [](FolderFacts& f) { EmptyFolder(f, InheritsUsersModify); },
      Refusal::Existing, L"C:\\Tarnix"},
+    // An upgrade moves only where the product is elsewhere: not where the
+    // folder is named through a link to where it is installed.
+    {"AnUpgradeElsewhereIsAMove", [](FolderFacts& f) { f.InstalledAt = {L"C:\\Antiga"}; },
+     Refusal::None, L"", L"C:\\Antiga"},
+    {"AnUpgradeInPlaceNamedThroughALinkIsNoMove",
+     [](FolderFacts& f) {
+         EmptyFolder(f, AdministratorsOnly);
+         f.Folder = f.Nearest = f.Text = L"C:\\Elo"; // leading to C:\Tarnix
+         f.InstalledAt = {L"C:\\Tarnix"};
+     },
+     Refusal::None, L""},
 };
 
 class FactsTest : public testing::TestWithParam<FactsCase> {};
@@ -369,9 +381,10 @@ TEST_P(FactsTest, JudgesWhatTheMachineSaid) {
     FolderFacts facts = Plain();
     GetParam().Change(facts);
     const Machine machine = {{}, {}, TrustedTrustees(Installer, MachineAdministrators), {}};
-    const Verdict verdict = JudgeFolder(facts, machine, SmallPackage).Result;
-    EXPECT_STREQ(RefusalName(verdict.Reason), RefusalName(GetParam().Expected));
-    EXPECT_EQ(verdict.Folder, GetParam().At);
+    const Judgement judgement = JudgeFolder(facts, machine, SmallPackage);
+    EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(GetParam().Expected));
+    EXPECT_EQ(judgement.Result.Folder, GetParam().At);
+    EXPECT_EQ(judgement.MovedFrom.Text(), GetParam().MovedFrom);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, FactsTest, testing::ValuesIn(FactsCases), CaseName());
