@@ -295,20 +295,20 @@ extern "C" __declspec(dllexport) UINT __stdcall VerifyInstallFolder(MSIHANDLE in
 }
 
 // A package without a private runtime: whether the launcher will find the
-// installed Java, said in the log; JavaRuntimeUsable is 1 only where it
-// will, for the launch condition that JAVA_REQUIRED=1 turns on. The install
-// goes on whatever the look finds or fails on.
+// installed Java, and what of it others may change, said in the log and in
+// the properties of the launch conditions that JAVA_REQUIRED=1 turns on.
+// The install goes on whatever the look finds or fails on.
 extern "C" __declspec(dllexport) UINT __stdcall FindJava(MSIHANDLE install) {
     return Guarded(install, L"FindJava", [install]() -> UINT {
         JavaLook look;
         try {
-            look = LookForInstalledJava();
+            look = LookForInstalledJava(ReadMachine({}).Trusted);
         } catch (const InstallCancelled&) {
             throw;
         } catch (...) {
-            look.Line = L"no Java the launcher can start: the look failed: " + CurrentFailure();
+            look = {false, L"no Java the launcher can start: the look failed: " + CurrentFailure()};
         }
         Log(install, L"FindJava: " + look.Line);
-        return Concluded(install, {{L"JavaRuntimeUsable", look.Usable ? L"1" : L""}});
+        return Concluded(install, JavaProperties(look));
     });
 }

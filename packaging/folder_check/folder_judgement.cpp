@@ -458,6 +458,21 @@ FolderPath ResolvedStep(const FolderPlan& plan, const FolderPath& step) {
     return resolved;
 }
 
+namespace {
+
+// A thing an installation folder holds, judged as a file: of one name (a
+// second name carries its file's owner and descriptor: that file may be
+// anyone's, anywhere on the volume), and others' only to read and run.
+Verdict HeldThingRefusal(const FileObject& entry, const std::vector<std::wstring>& trusted) {
+    const std::wstring& path = entry.Path.Text();
+    if (entry.Names != 1) {
+        return {entry.Names == 0 ? Refusal::Unverifiable : Refusal::HardLink, path};
+    }
+    return DescriptorRefusal(path, entry.Descriptor, trusted, MoreThanReadAndRun);
+}
+
+} // namespace
+
 Verdict MadeFolderRefusal(const MadeFolder& made, const FolderPlan& plan) {
     const std::vector<std::wstring>& trusted = plan.Trusted;
     const std::wstring& folder = plan.Folder.Text();
@@ -476,20 +491,36 @@ Verdict MadeFolderRefusal(const MadeFolder& made, const FolderPlan& plan) {
         return own;
     }
     for (const FileObject& entry : made.Contents) {
-        const std::wstring& path = entry.Path.Text();
         if (entry.Link) {
-            return {Refusal::Reparse, path};
+            return {Refusal::Reparse, entry.Path.Text()};
         }
         if (!Listed(plan.Allowed, entry.Path.Below(plan.Folder))) {
-            return {Refusal::Planted, path, entry.Descriptor ? entry.Descriptor->Owner : L""};
+            return {Refusal::Planted, entry.Path.Text(),
+                    entry.Descriptor ? entry.Descriptor->Owner : L""};
         }
-        // A second name carries its file's owner and descriptor: that file
-        // may be anyone's, anywhere on the volume.
-        if (entry.Names != 1) {
-            return {entry.Names == 0 ? Refusal::Unverifiable : Refusal::HardLink, path};
-        }
-        if (Verdict own = DescriptorRefusal(path, entry.Descriptor, trusted, MoreThanReadAndRun)) {
+        if (Verdict own = HeldThingRefusal(entry, trusted)) {
             return own;
+        }
+    }
+    return {};
+}
+
+Verdict JavaRefusal(const std::vector<FolderOnTheWay>& way, const MadeFolder& home,
+                    const std::vector<std::wstring>& trusted) {
+    if (Verdict verdict = WayRefusal(way, trusted)) {
+        return verdict;
+    }
+    const std::wstring& folder = home.Itself.Path.Text();
+    if (!home.Itself.Opened || home.Itself.Link) {
+        return {home.Itself.Opened ? Refusal::Reparse : Refusal::Unverifiable, folder};
+    }
+    if (Verdict own = DescriptorRefusal(folder, home.Itself.Descriptor, trusted, AddsOrWrites)) {
+        return own;
+    }
+    for (const FileObject& entry : home.Contents) {
+        if (Verdict verdict = entry.Link ? Verdict{Refusal::Reparse, entry.Path.Text()}
+                                         : HeldThingRefusal(entry, trusted)) {
+            return verdict;
         }
     }
     return {};
@@ -582,6 +613,17 @@ std::vector<PropertyValue> CheckProperties(const Judgement& judgement, const std
     // Last, once everything it vouches for is in place.
     properties.push_back({L"InstallDirAccepted", accepted ? L"1" : L""});
     return properties;
+}
+
+std::vector<PropertyValue> JavaProperties(const JavaLook& look) {
+    const Verdict& changeable = look.Changeable;
+    const FolderPath at = changeable.Folder;
+    const std::wstring fixed = at.IsAtOrBelow(look.Home) ? look.Home : at.Text();
+    return {{L"JavaRuntimeUsable", look.Usable ? L"1" : L""},
+            {L"JavaRuntimeChangeable", changeable ? RefusalName(changeable.Reason) : L""},
+            {L"JavaRuntimeChangeableFolder", changeable.Folder},
+            {L"JavaRuntimeChangeableTrustee", changeable.Trustee},
+            {L"JavaRuntimeChangeableArgument", changeable ? QuotedArgument(fixed) : L""}};
 }
 
 std::wstring QuotedArgument(const std::wstring& path) {

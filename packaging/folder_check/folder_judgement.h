@@ -7,6 +7,7 @@
 
 #include "packaging/folder_check/folder_path.h"
 #include "packaging/folder_check/folder_plan.h"
+#include "packaging/folder_check/java_look.h"
 #include "packaging/folder_check/refusal.h"
 
 // What the machine says of a folder, and its judgement, which touches no
@@ -192,6 +193,13 @@ bool CountsAsAdministrator(const AccountToken& token);
 // run; judged for the accounts the check trusted.
 Verdict MadeFolderRefusal(const MadeFolder& made, const FolderPlan& plan);
 
+// Whether others may change the Java the launcher will start for every
+// user: the way down to its home (links by their own descriptors), the
+// home, and all it holds, each by the rules an upgraded installation
+// folder and what it holds are judged by.
+Verdict JavaRefusal(const std::vector<FolderOnTheWay>& way, const MadeFolder& home,
+                    const std::vector<std::wstring>& trusted);
+
 // The folders to make, from the first below the nearest existing one down
 // to the folder itself; none on an upgrade in place.
 std::vector<FolderPath> FoldersToMake(const FolderPlan& plan);
@@ -247,6 +255,13 @@ struct PropertyValue {
 // InstallDirMovedFrom is where the older version is, and InstallDirMoved 1,
 // on an upgrade that moves the application.
 std::vector<PropertyValue> CheckProperties(const Judgement& judgement, const std::wstring& plan);
+
+// What the Java look leaves for its launch conditions: JavaRuntimeUsable 1
+// only where the launcher will start a runtime, and, where others may
+// change it, JavaRuntimeChangeable (the reason's keyword), its folder,
+// trustee, and the folder a command makes the administrators' alone, as a
+// command's argument (the home, or the folder above it at fault).
+std::vector<PropertyValue> JavaProperties(const JavaLook& look);
 
 // A path as one argument of a typed command line: quoted, and a backslash
 // before the closing quote doubled, so that D:\ stays D:\ and not D:".

@@ -55,22 +55,32 @@ FolderPath WhereOpened(HANDLE opened) {
     return read->rfind(L"\\\\?\\", 0) == 0 ? read->substr(4) : *read;
 }
 
-// What an opened thing is: its kind and names, its identity, by the 128-bit
-// file id where Windows has it (the index is not unique on ReFS) and by
-// the older index; a kind that cannot be told counts as a link.
+// What an opened thing is: its kind and names; a kind that cannot be told
+// counts as a link.
 void ReadKind(HANDLE opened, Follow follow, FileObject& read) {
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (!GetFileInformationByHandle(opened, &information)) {
+    FILE_STANDARD_INFO standard{};
+    FILE_BASIC_INFO basic{};
+    if (!GetFileInformationByHandleEx(opened, FileStandardInfo, &standard, sizeof standard) ||
+        !GetFileInformationByHandleEx(opened, FileBasicInfo, &basic, sizeof basic)) {
         read.Link = true;
         return;
     }
-    read.Folder = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    read.Folder = standard.Directory != FALSE;
+    read.Names = standard.NumberOfLinks;
     // Read as itself, asked by the name too, where Wine alone tells a link
     // (its handle is the target's): either saying so, or the name not
     // answering, makes a link.
     const DWORD named = follow == Follow::No ? Attributes(read.Path) : 0;
-    read.Link = ((information.dwFileAttributes | named) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    read.Names = information.nNumberOfLinks;
+    read.Link = ((basic.FileAttributes | named) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// Which thing it is: its volume and 128-bit file id where Windows has it
+// (the index is not unique on ReFS), and its volume and older file index.
+void ReadIdentity(HANDLE opened, FileObject& read) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(opened, &information)) {
+        return;
+    }
     wchar_t index[32] = {};
     swprintf(index, 32, L"%08lx-%08lx%08lx", information.dwVolumeSerialNumber,
              information.nFileIndexHigh, information.nFileIndexLow);
@@ -84,6 +94,37 @@ void ReadKind(HANDLE opened, Follow follow, FileObject& read) {
         }
         read.Identity = text;
     }
+}
+
+// Opened and read as OpenObject says; its identity only where asked (it
+// costs a look at the volume each time).
+OpenedObject Open(const FolderPath& path, unsigned long access, Follow follow, bool identity) {
+    const DWORD flags =
+        FILE_FLAG_BACKUP_SEMANTICS | (follow == Follow::No ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+    OpenedObject opened{
+        UniqueFile(CreateFileW(path.Text().c_str(), access | FILE_READ_ATTRIBUTES | READ_CONTROL,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, flags, nullptr)),
+        {path}};
+    FileObject& read = opened.Read;
+    if (!opened.Handle) {
+        read.Error = GetLastError();
+        return opened;
+    }
+    read.Opened = true;
+    ReadKind(opened.Handle.get(), follow, read);
+    if (identity) {
+        ReadIdentity(opened.Handle.get(), read);
+    }
+    read.Where = WhereOpened(opened.Handle.get());
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(opened.Handle.get(), SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                        nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
+        const LocalPointer<void> owned(descriptor);
+        read.Descriptor = ReadDescriptor(descriptor);
+    }
+    return opened;
 }
 
 // A volume's drive type and flags; no flags where they cannot be read.
@@ -247,33 +288,11 @@ FolderPath VolumePath(const FolderPath& path, VolumePathCall call) {
 }
 
 OpenedObject OpenObject(const FolderPath& path, unsigned long access, Follow follow) {
-    const DWORD flags =
-        FILE_FLAG_BACKUP_SEMANTICS | (follow == Follow::No ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-    OpenedObject opened{
-        UniqueFile(CreateFileW(path.Text().c_str(), access | FILE_READ_ATTRIBUTES | READ_CONTROL,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, flags, nullptr)),
-        {path}};
-    FileObject& read = opened.Read;
-    if (!opened.Handle) {
-        read.Error = GetLastError();
-        return opened;
-    }
-    read.Opened = true;
-    ReadKind(opened.Handle.get(), follow, read);
-    read.Where = WhereOpened(opened.Handle.get());
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetSecurityInfo(opened.Handle.get(), SE_FILE_OBJECT,
-                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                        nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
-        const LocalPointer<void> owned(descriptor);
-        read.Descriptor = ReadDescriptor(descriptor);
-    }
-    return opened;
+    return Open(path, access, follow, true);
 }
 
 FileObject ReadObject(const FolderPath& path, Follow follow) {
-    return OpenObject(path, 0, follow).Read;
+    return Open(path, 0, follow, false).Read;
 }
 
 Security ReadDescriptor(PSECURITY_DESCRIPTOR descriptor) {

@@ -31,7 +31,8 @@ Judgement JudgeInstallFolder(const std::wstring& text, const Machine& machine,
 
 // The one way anything is opened: as itself, a link never followed, or,
 // where asked, where it leads; access adds to what reading needs (DELETE
-// for a removal through the handle that was read).
+// for a removal through the handle that was read). Opened, it is read with
+// its identity too; read alone, without (left empty).
 enum class Follow { No, Yes };
 struct OpenedObject {
     UniqueFile Handle; // invalid where it could not be opened

@@ -1,5 +1,6 @@
 #include "packaging/folder_check/java_look.h"
 
+#include "packaging/folder_check/folder_judgement.h"
 #include "packaging/folder_check/folder_reading.h"
 #include "registry/installed_runtime.h"
 #include "registry/registry_exception.h"
@@ -13,7 +14,7 @@ JavaLook Unusable(const std::wstring& why) {
 
 } // namespace
 
-JavaLook LookForInstalledJava() {
+JavaLook LookForInstalledJava(const std::vector<std::wstring>& trusted) {
     TRegistry view64 = MachineReader(RegistryView::View64);
     TRegistry viewDefault = MachineReader(RegistryView::ViewDefault);
     const std::wstring key = std::wstring(L"HKLM\\") + InstalledRuntimeKey;
@@ -42,5 +43,13 @@ JavaLook LookForInstalledJava() {
     if (!found.Opened || found.Folder) {
         return Unusable(where + L" " + home + L" holds no " + program);
     }
-    return {true, where + L" " + home + L": the launcher will start " + program};
+    JavaLook look = {true, where + L" " + home + L": the launcher will start " + program};
+    look.Home = FolderPath(home).Text();
+    look.Changeable = JavaRefusal(WayDownTo(look.Home), ReadMadeFolder(look.Home), trusted);
+    if (look.Changeable) {
+        look.Line += std::wstring(L"; others may change it: refused (") +
+                     RefusalName(look.Changeable.Reason) + L"): " + look.Changeable.Folder +
+                     (look.Changeable.Trustee.empty() ? L"" : L" for " + look.Changeable.Trustee);
+    }
+    return look;
 }

@@ -402,6 +402,8 @@ FINDS_JAVA = ["a bare package given JAVA_REQUIRED=1 where no Java is registered 
               "an upgrade given JAVA_REQUIRED=1 is refused and leaves the older version installed",
               "a removal given JAVA_REQUIRED=1 is never refused",
               "with a Java 1.8 registered, JAVA_REQUIRED=1 installs, the log naming the Javaw.exe the launcher will start",
+              "with that Java's bin folder open to everyone, JAVA_REQUIRED=1 is refused, the log naming the folder and "
+              "who may change it; without it the install goes on, saying so",
               "a package with a runtime of its own does not look: JAVA_REQUIRED=1 installs it"]
 
 
@@ -420,9 +422,16 @@ def finds_java(wine):
     shutil.copy(STAND_IN, home / "bin" / "javaw.exe")  # as runtimes ship it
     wine.run("reg", "add", JAVA + "\\Java Runtime Environment\\1.8", "/v", "JavaHome", "/d", "C:\\JavaTeste", "/f",
              "/reg:64")
-    seen += [wine.msiexec("/i", b["bare"], "JAVA_REQUIRED=1") == 0
-             and "FindJava: HKLM\\Software\\JavaSoft\\Java Runtime Environment\\1.8 (64-bit view), JavaHome "
-                 "C:\\JavaTeste: the launcher will start C:\\JavaTeste\\bin\\Javaw.exe" in wine.logged()]
+    found = ("FindJava: HKLM\\Software\\JavaSoft\\Java Runtime Environment\\1.8 (64-bit view), JavaHome "
+             "C:\\JavaTeste: the launcher will start C:\\JavaTeste\\bin\\Javaw.exe")
+    seen += [wine.msiexec("/i", b["bare"], "JAVA_REQUIRED=1") == 0 and found in wine.logged()
+             and "others may change it" not in wine.logged()]
+    wine.uninstall([b["bare"]])
+    os.chmod(home / "bin", 0o777)
+    changeable = found + "; others may change it: refused (writable): C:\\JavaTeste\\bin for S-1-1-0"
+    seen += [wine.msiexec("/i", b["bare"], "JAVA_REQUIRED=1") == 1603 & 0xFF and changeable in wine.logged()
+             and wine.entry(b["bare"], "DisplayName") == ""
+             and wine.msiexec("/i", b["bare"]) == 0 and changeable in wine.logged()]
     wine.uninstall([b["bare"]])
     wine.run("reg", "delete", JAVA, "/f", "/reg:64")
     remove(home)

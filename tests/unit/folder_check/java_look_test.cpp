@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -52,6 +54,21 @@ const JavaLookCase JavaLookCases[] = {
               L"C:\\JavaOlhar\\lower\\bin\\Javaw.exe"},
     {"NotText", L"", nullptr, false, NO_JAVA JAVA_KEY L" (64-bit view), JavaHome is not text",
      true},
+    // A sound Java is named as above; one that others may change is named
+    // with what they may change, and who.
+    {"AHomeEveryoneMayChange", L"C:\\JavaOlhar\\aberta", nullptr, true,
+     JAVA_KEY L" (64-bit view), JavaHome C:\\JavaOlhar\\aberta: the launcher will start "
+              L"C:\\JavaOlhar\\aberta\\bin\\Javaw.exe; others may change it: refused (writable): "
+              L"C:\\JavaOlhar\\aberta for S-1-1-0"},
+    {"AFileEveryoneMayWrite", L"C:\\JavaOlhar\\arquivo", nullptr, true,
+     JAVA_KEY L" (64-bit view), JavaHome C:\\JavaOlhar\\arquivo: the launcher will start "
+              L"C:\\JavaOlhar\\arquivo\\bin\\Javaw.exe; others may change it: refused (writable): "
+              L"C:\\JavaOlhar\\arquivo\\bin\\Javaw.exe for S-1-1-0"},
+    {"AFolderAboveEveryoneMayChange", L"C:\\JavaOlhar\\acima\\jre", nullptr, true,
+     JAVA_KEY L" (64-bit view), JavaHome C:\\JavaOlhar\\acima\\jre: the launcher will start "
+              L"C:\\JavaOlhar\\acima\\jre\\bin\\Javaw.exe; others may change it: refused "
+              L"(writable): "
+              L"C:\\JavaOlhar\\acima for S-1-1-0"},
     {"AHomeNarrowedToAnotherName", L"C:\\JavaOlhar\\\uff4aava", nullptr, false,
      NO_JAVA JAVA_KEY L" (64-bit view), JavaHome C:\\JavaOlhar\\\uff4aava holds characters the "
                       L"code page cannot hold (the launcher shows 1113)"},
@@ -68,6 +85,21 @@ TEST_P(JavaLookTest, LooksWhereTheLauncherLooks) {
     fs::create_directories(homes / L"vazio");
     std::ofstream(homes / L"jre\\bin\\Javaw.exe") << "x";
     std::ofstream(homes / L"lower\\bin\\javaw.exe") << "x";
+    // Opened to Everyone's full control (Wine: mode 0777, 0666 for a file).
+    const LocalPointer<void> open = DescriptorFromText(L"D:(A;;FA;;;WD)");
+    PACL everyone = nullptr;
+    BOOL present = FALSE, defaulted = FALSE;
+    GetSecurityDescriptorDacl(open.get(), &present, &everyone, &defaulted);
+    for (const wchar_t* home : {L"aberta", L"arquivo", L"acima\\jre"}) {
+        fs::create_directories(homes / home / L"bin");
+        std::ofstream(homes / home / L"bin\\Javaw.exe") << "x";
+    }
+    for (const wchar_t* opened : {L"aberta", L"arquivo\\bin\\Javaw.exe", L"acima"}) {
+        std::wstring path = (homes / opened).wstring();
+        ASSERT_EQ(SetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                        nullptr, nullptr, everyone, nullptr),
+                  static_cast<DWORD>(ERROR_SUCCESS));
+    }
     const wchar_t* key = L"Software\\JavaSoft\\Java Runtime Environment\\1.8";
     DeleteMachineKey(KEY_WOW64_64KEY, key);
     DeleteMachineKey(KEY_WOW64_32KEY, key);
@@ -84,7 +116,7 @@ TEST_P(JavaLookTest, LooksWhereTheLauncherLooks) {
             }
         }
     }
-    const JavaLook look = LookForInstalledJava();
+    const JavaLook look = LookForInstalledJava(ReadMachine({}).Trusted);
     EXPECT_EQ(look.Usable, c.Usable);
     EXPECT_EQ(look.Line, c.Line);
     keys.clear();

@@ -56,7 +56,7 @@ TEST_P(RemovedTest, GoesThroughTheHandleTheFolderWasJudgedBy) {
     }
     fs::create_directory(made);
     MadeRecord record = {made.wstring(), L"", L"{P}"};
-    record.Identity = ReadObject(made.wstring()).Identity;
+    record.Identity = OpenObject(made.wstring()).Read.Identity;
     GetParam().Before(made);
     const Removal removal = RemoveMadeFolder(record, [&made] { GetParam().Judged(made); });
     EXPECT_STREQ(RemovalName(removal), RemovalName(GetParam().Expected));
