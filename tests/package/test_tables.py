@@ -153,6 +153,10 @@ def test_a_versioned_dll_has_its_version_and_language_and_no_hash(msi):
                  id="every property the administrators' page documents reaches the elevated install"),
     pytest.param("ARPNOMODIFY", "1", id="Programs and Features offers no Change"),
     pytest.param("ARPNOREPAIR", "1", id="Programs and Features offers no Repair"),
+    pytest.param("REINSTALLMODE", "amus", id="every file is the newer build's whatever the copy in place claims "
+                 "(Wine copies every file in either mode: only the table shows it)"),
+    pytest.param("PackageFolders", "Java|Java\\bin", id="the package's folders, as the folder check reads them"),
+    pytest.param("PackageReach", "18 8", id="its longest file and deepest folder, as the folder check reads them"),
 ])
 def test_package_property(msi, name, value):
     assert property_of(msi["old"], name) == value

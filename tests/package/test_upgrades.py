@@ -398,7 +398,7 @@ def races(wine):
 
 FINDS_JAVA = ["a bare package given JAVA_REQUIRED=1 where no Java is registered is refused, its log saying what is "
               "missing, nothing installed",
-              "without it, the bare package installs, the same line in its log",
+              "without it, or given JAVA_REQUIRED=0, the bare package installs, the same line in its log",
               "an upgrade given JAVA_REQUIRED=1 is refused and leaves the older version installed",
               "a removal given JAVA_REQUIRED=1 is never refused",
               "with a Java 1.8 registered, JAVA_REQUIRED=1 installs, the log naming the Javaw.exe the launcher will start",
@@ -414,7 +414,8 @@ def finds_java(wine):
                "is in neither the 64-bit nor the 32-bit view")
     seen = [wine.msiexec("/i", b["bare"], "JAVA_REQUIRED=1") == 1603 & 0xFF and missing in wine.logged()
             and wine.entry(b["bare"], "DisplayName") == ""]
-    seen += [wine.msiexec("/i", b["bare"]) == 0 and missing in wine.logged()]
+    seen += [wine.msiexec("/i", b["bare"], "JAVA_REQUIRED=0") == 0 and wine.msiexec("/x", b["bare"]) == 0
+             and wine.msiexec("/i", b["bare"]) == 0 and missing in wine.logged()]
     seen += [wine.msiexec("/i", b["bare-new"], "JAVA_REQUIRED=1") == 1603 & 0xFF
              and wine.entry(b["bare"], "DisplayVersion") == "1.0.0" and wine.entry(b["bare-new"], "DisplayName") == ""]
     seen += [wine.msiexec("/x", b["bare"], "JAVA_REQUIRED=1") == 0 and wine.entry(b["bare"], "DisplayName") == ""]

@@ -49,6 +49,10 @@ const JavaLookCase JavaLookCases[] = {
     {"Home64WithoutTheRuntime", L"C:\\JavaOlhar\\vazio", L"C:\\JavaOlhar\\jre", false,
      NO_JAVA JAVA_KEY L" (64-bit view), JavaHome C:\\JavaOlhar\\vazio holds no "
                       L"C:\\JavaOlhar\\vazio\\bin\\Javaw.exe"},
+    // Half a runtime taken away: a folder where the program was.
+    {"AFolderNamedJavaw", L"C:\\JavaOlhar\\pasta", nullptr, false,
+     NO_JAVA JAVA_KEY L" (64-bit view), JavaHome C:\\JavaOlhar\\pasta holds no "
+                      L"C:\\JavaOlhar\\pasta\\bin\\Javaw.exe"},
     {"JavawInLowerCase", L"C:\\JavaOlhar\\lower", nullptr, true,
      JAVA_KEY L" (64-bit view), JavaHome C:\\JavaOlhar\\lower: the launcher will start "
               L"C:\\JavaOlhar\\lower\\bin\\Javaw.exe"},
@@ -83,6 +87,7 @@ TEST_P(JavaLookTest, LooksWhereTheLauncherLooks) {
     fs::create_directories(homes / L"jre\\bin");
     fs::create_directories(homes / L"lower\\bin");
     fs::create_directories(homes / L"vazio");
+    fs::create_directories(homes / L"pasta\\bin\\Javaw.exe");
     std::ofstream(homes / L"jre\\bin\\Javaw.exe") << "x";
     std::ofstream(homes / L"lower\\bin\\javaw.exe") << "x";
     // Opened to Everyone's full control (Wine: mode 0777, 0666 for a file).
