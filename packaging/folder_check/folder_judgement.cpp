@@ -561,6 +561,18 @@ bool IsTheMadeFolder(const FileObject& found, const MadeRecord& record) {
            identity == record.Identity;
 }
 
+Removal RemovalBefore(const FileObject& found, const MadeRecord& record) {
+    if (!found.Opened) {
+        return found.Error == ERROR_FILE_NOT_FOUND || found.Error == ERROR_PATH_NOT_FOUND
+                   ? Removal::Gone
+                   : Removal::CouldNotOpen;
+    }
+    if (found.Where.Empty() || found.Identity.empty()) {
+        return Removal::CouldNotOpen;
+    }
+    return IsTheMadeFolder(found, record) ? Removal::Removed : Removal::NotTheFolderMade;
+}
+
 bool Forgets(Removal removal) {
     return removal == Removal::Removed || removal == Removal::Gone ||
            removal == Removal::NotTheFolderMade;

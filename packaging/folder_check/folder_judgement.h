@@ -238,6 +238,11 @@ bool IsTheMadeFolder(const FileObject& found, const MadeRecord& record);
 // What became of a recorded folder; its record is forgotten only where the
 // folder is removed, gone, or no longer the folder made.
 enum class Removal { Removed, Gone, NotTheFolderMade, NotEmpty, CouldNotOpen };
+// What a recorded folder's reading says before its removal: gone only where
+// nothing is there; not to be opened, or where or what it is not to be
+// told, kept for a later look; not the folder made; else Removed: the
+// folder made, to be taken away through that handle once empty.
+Removal RemovalBefore(const FileObject& found, const MadeRecord& record);
 bool Forgets(Removal removal);
 const wchar_t* RemovalName(Removal removal);
 

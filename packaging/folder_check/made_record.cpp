@@ -135,17 +135,8 @@ void ForgetMadeRecord(const FolderPath& path) {
 
 Removal RemoveMadeFolder(const MadeRecord& record, const std::function<void()>& judged) {
     const OpenedObject folder = OpenObject(record.Path, DELETE);
-    const FileObject& found = folder.Read;
-    if (!folder.Handle) {
-        return found.Error == ERROR_FILE_NOT_FOUND || found.Error == ERROR_PATH_NOT_FOUND
-                   ? Removal::Gone
-                   : Removal::CouldNotOpen;
-    }
-    if (found.Where.Empty() || found.Identity.empty()) {
-        return Removal::CouldNotOpen; // where or what it is cannot be told: kept for a later look
-    }
-    if (!IsTheMadeFolder(found, record)) {
-        return Removal::NotTheFolderMade;
+    if (const Removal before = RemovalBefore(folder.Read, record); before != Removal::Removed) {
+        return before;
     }
     judged();
     if (Disposed(folder.Handle.get())) {

@@ -627,39 +627,48 @@ struct Seen {
     FolderPath Where;
     std::wstring Identity;
     std::wstring IndexIdentity = {};
+    unsigned long Error = 0; // why it could not be opened; 0: opened
 };
 struct RemovalCase {
     const char* Name;
     Seen Found;
-    bool Removed;
+    Removal Expected;
     const wchar_t* Identity = Recorded.Identity.c_str();
 };
 TABLE_CASE_PRINTER(RemovalCase)
 
 const RemovalCase RemovalCases[] = {
-    {"TheFolderMade", {false, L"C:\\Nivel1\\Nivel2", Recorded.Identity}, true},
-    {"ALinkInItsPlace", {true, L"C:\\Nivel1\\Nivel2", Recorded.Identity}, false},
-    {"ReachedThroughALinkAbove", {false, L"C:\\Alvo\\Nivel2", Recorded.Identity}, false},
+    {"TheFolderMade", {false, L"C:\\Nivel1\\Nivel2", Recorded.Identity}, Removal::Removed},
+    {"ALinkInItsPlace",
+     {true, L"C:\\Nivel1\\Nivel2", Recorded.Identity},
+     Removal::NotTheFolderMade},
+    {"ReachedThroughALinkAbove",
+     {false, L"C:\\Alvo\\Nivel2", Recorded.Identity},
+     Removal::NotTheFolderMade},
     {"AnotherVolume",
      {false, L"C:\\Nivel1\\Nivel2", L"000000000000abce-0000000000000001ffffffff00000002"},
-     false},
+     Removal::NotTheFolderMade},
     {"AnotherFileIdsHighHalf",
      {false, L"C:\\Nivel1\\Nivel2", L"000000000000abcd-0000000000000002ffffffff00000002"},
-     false},
+     Removal::NotTheFolderMade},
     {"AnotherFileIdsLowHalf",
      {false, L"C:\\Nivel1\\Nivel2", L"000000000000abcd-0000000000000001ffffffff00000003"},
-     false},
-    {"WhereItIsCannotBeTold", {false, L"", Recorded.Identity}, false},
-    {"WhatItIsCannotBeTold", {false, L"C:\\Nivel1\\Nivel2", L""}, false},
+     Removal::NotTheFolderMade},
+    {"WhereItIsCannotBeTold", {false, L"", Recorded.Identity}, Removal::CouldNotOpen},
+    {"WhatItIsCannotBeTold", {false, L"C:\\Nivel1\\Nivel2", L""}, Removal::CouldNotOpen},
     // Written before the 128-bit id: the file index it holds still tells it.
     {"AnOlderRecordsIndex",
      {false, L"C:\\Nivel1\\Nivel2", Recorded.Identity, L"0000abcd-0000000100000002"},
-     true,
+     Removal::Removed,
      L"0000abcd-0000000100000002"},
     {"AnOlderRecordOfAnotherIndex",
      {false, L"C:\\Nivel1\\Nivel2", Recorded.Identity, L"0000abcd-0000000100000003"},
-     false,
+     Removal::NotTheFolderMade,
      L"0000abcd-0000000100000002"},
+    // Not to be opened: gone only where nothing is there; there but held
+    // (a program that lets no one delete it), kept for a later removal.
+    {"Gone", {false, L"", L"", L"", ERROR_PATH_NOT_FOUND}, Removal::Gone},
+    {"HeldOpenByAProgram", {false, L"", L"", L"", ERROR_SHARING_VIOLATION}, Removal::CouldNotOpen},
 };
 
 class RemovalTest : public testing::TestWithParam<RemovalCase> {};
@@ -667,13 +676,13 @@ class RemovalTest : public testing::TestWithParam<RemovalCase> {};
 TEST_P(RemovalTest, TakesAwayOnlyTheFolderMade) {
     const MadeRecord record = {Recorded.Path, GetParam().Identity, Recorded.Product};
     const Seen& seen = GetParam().Found;
-    FileObject found = {Recorded.Path, true};
+    FileObject found = {Recorded.Path, seen.Error == 0, seen.Error};
     found.Folder = true;
     found.Link = seen.Link;
     found.Where = seen.Where;
     found.Identity = seen.Identity;
     found.IndexIdentity = seen.IndexIdentity;
-    EXPECT_EQ(IsTheMadeFolder(found, record), GetParam().Removed);
+    EXPECT_STREQ(RemovalName(RemovalBefore(found, record)), RemovalName(GetParam().Expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RemovalTest, testing::ValuesIn(RemovalCases), CaseName());
