@@ -14,6 +14,7 @@ import pytest
 
 from conftest import (BUILD, archive, built, certificate, command, environment, listed, package, runtime,
                       work_folder, wrappers)
+from publish import publish  # noqa: E402  (the product's own last step)
 
 
 @pytest.fixture(scope="module")
@@ -130,6 +131,17 @@ def test_a_second_build_of_one_version_with_other_contents_is_refused(work, list
 
 def test_an_identical_rebuild_of_that_version_passes(work, listing):
     built(work / "old.jar", "--version", "1.0.0", "--output", listing)
+
+
+def test_publishing_itself_never_replaces_a_package_of_other_bytes(work):
+    """What a signed build, which no early check refuses, meets last: the package in place stays."""
+    output = work / "replaced"
+    output.mkdir()
+    (output / "tarnix2018-1.0.0.msi").write_bytes(b"the first build")
+    (work / "other.msi").write_bytes(b"another build")
+    with pytest.raises(SystemExit):
+        publish(str(output), str(work / "other.msi"), "tarnix2018-1.0.0.msi", "token")
+    assert (output / "tarnix2018-1.0.0.msi").read_bytes() == b"the first build"
 
 
 @pytest.fixture(scope="module")
