@@ -147,19 +147,12 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
             [install](const std::wstring& line) { Log(install, L"CheckInstallFolder: " + line); });
         const Verdict& verdict = judgement.Result;
         std::wstring plan;
-        if (!verdict && judgement.Folder.IsNetwork()) {
-            plan = PlanData({judgement.Folder, true});
-        } else if (!verdict) {
+        if (!verdict) {
             // What an upgrade finds in its folder may stay, each thing judged
             // here, before anything is removed; a folder that was not there
             // holds nothing of anyone's when made.
-            const FolderPlan data = {judgement.Folder,
-                                     false,
-                                     judgement.Resolved,
-                                     judgement.Nearest,
-                                     L"O:BA" + FolderLock(install),
-                                     machine.Trusted,
-                                     AllowedContents(judgement, layout)};
+            const FolderPlan data =
+                PlanFor(judgement, machine, L"O:BA" + FolderLock(install), layout);
             std::wstring allowed;
             for (const std::wstring& path : data.Allowed) {
                 allowed += (allowed.empty() ? L"" : L"; ") + path;

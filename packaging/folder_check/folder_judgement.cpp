@@ -537,6 +537,20 @@ std::vector<std::wstring> AllowedContents(const Judgement& judgement, const Pack
     return allowed;
 }
 
+FolderPlan PlanFor(const Judgement& judgement, const Machine& machine, const std::wstring& lock,
+                   const PackageLayout& layout) {
+    if (judgement.Folder.IsNetwork()) {
+        return {judgement.Folder, true};
+    }
+    return {judgement.Folder,
+            false,
+            judgement.Resolved,
+            judgement.Nearest,
+            lock,
+            machine.Trusted,
+            AllowedContents(judgement, layout)};
+}
+
 std::wstring Finding(const Verdict& verdict) {
     const wchar_t* text = TextOf(verdict.Reason).Finding;
     // One pass over the template: what is filled in is never read again, so
@@ -553,6 +567,10 @@ std::wstring Finding(const Verdict& verdict) {
     return filled;
 }
 
+namespace {
+
+// Whether what was found is the folder made: no link, at its own path (no
+// link above it either), and the very folder, not one made there since.
 bool IsTheMadeFolder(const FileObject& found, const MadeRecord& record) {
     // A record written before the 128-bit id carries the file index.
     const std::wstring& identity =
@@ -560,6 +578,8 @@ bool IsTheMadeFolder(const FileObject& found, const MadeRecord& record) {
     return !found.Link && !found.Where.Empty() && found.Where == record.Path && !identity.empty() &&
            identity == record.Identity;
 }
+
+} // namespace
 
 Removal RemovalBefore(const FileObject& found, const MadeRecord& record) {
     if (!found.Opened) {

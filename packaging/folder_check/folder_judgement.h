@@ -220,6 +220,13 @@ struct PackageLayout {
 // judged as a file.
 std::vector<std::wstring> AllowedContents(const Judgement& judgement, const PackageLayout& layout);
 
+// What the deferred actions are handed for an accepted folder: a network
+// folder alone, its share's own permissions governing it; else where it
+// leads, the nearest folder that existed, the lock, the accounts the check
+// trusted, and what may stand in it.
+FolderPlan PlanFor(const Judgement& judgement, const Machine& machine, const std::wstring& lock,
+                   const PackageLayout& layout);
+
 // What the second look found, in the administrators' language.
 std::wstring Finding(const Verdict& verdict);
 
@@ -230,10 +237,6 @@ struct MadeRecord {
     std::wstring Identity;
     std::wstring Product;
 };
-
-// Whether what was found is the folder made: no link, at its own path (no
-// link above it either), and the very folder, not one made there since.
-bool IsTheMadeFolder(const FileObject& found, const MadeRecord& record);
 
 // What became of a recorded folder; its record is forgotten only where the
 // folder is removed, gone, or no longer the folder made.

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <stdexcept>
 
 #include "packaging/folder_check/folder_reading.h"
 #include "text/unique_handle.h"
@@ -136,6 +135,44 @@ bool HoldsAdministrators(HANDLE token) {
     return member != FALSE;
 }
 
+struct SocketsCleanup {
+    void operator()(WSADATA*) const { WSACleanup(); }
+};
+
+// An address as text: an IPv4 address mapped into IPv6 (::ffff:10.1.2.3,
+// ::ffff:a01:203) is written as that IPv4 address, so that one address
+// has one text.
+std::wstring Text(int family, const void* raw) {
+    const auto* v6 = static_cast<const in6_addr*>(raw);
+    if (family == AF_INET6 && IN6_IS_ADDR_V4MAPPED(v6)) {
+        return Text(AF_INET, v6->s6_addr + 12);
+    }
+    wchar_t text[INET6_ADDRSTRLEN] = {};
+    return InetNtopW(family, raw, text, INET6_ADDRSTRLEN) == nullptr ? L"" : text;
+}
+
+std::wstring Text(const sockaddr* address) {
+    return address->sa_family == AF_INET6
+               ? Text(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr)
+               : Text(AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr);
+}
+
+// The address a name of the documented UNC form of IPv6 spells:
+// 0--1.ipv6-literal.net is ::1 ('-' for ':', 's' for the zone's '%').
+std::wstring LiteralAddress(const std::wstring& server) {
+    const std::wstring suffix = L".ipv6-literal.net";
+    std::wstring literal = CanonicalAddress(server);
+    if (literal.size() <= suffix.size() ||
+        literal.compare(literal.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        return {};
+    }
+    literal.resize(literal.size() - suffix.size());
+    std::replace(literal.begin(), literal.end(), L'-', L':');
+    literal = literal.substr(0, literal.find(L's')); // the zone says nothing of the host
+    in6_addr parsed{};
+    return InetPtonW(AF_INET6, literal.c_str(), &parsed) == 1 ? Text(AF_INET6, &parsed) : L"";
+}
+
 } // namespace
 
 AccountToken ReadAccountToken(HANDLE token) {
@@ -239,58 +276,12 @@ std::vector<std::wstring> LocalAdministrators() {
     return members;
 }
 
-namespace {
-
-struct SocketsCleanup {
-    void operator()(WSADATA*) const { WSACleanup(); }
-};
-
-// An address as text: an IPv4 address mapped into IPv6 (::ffff:10.1.2.3,
-// ::ffff:a01:203) is written as that IPv4 address, so that one address
-// has one text.
-std::wstring Text(int family, const void* raw) {
-    const auto* v6 = static_cast<const in6_addr*>(raw);
-    if (family == AF_INET6 && IN6_IS_ADDR_V4MAPPED(v6)) {
-        return Text(AF_INET, v6->s6_addr + 12);
-    }
-    wchar_t text[INET6_ADDRSTRLEN] = {};
-    return InetNtopW(family, raw, text, INET6_ADDRSTRLEN) == nullptr ? L"" : text;
-}
-
-std::wstring Text(const sockaddr* address) {
-    return address->sa_family == AF_INET6
-               ? Text(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr)
-               : Text(AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr);
-}
-
-} // namespace
-
 std::wstring CanonicalAddress(std::wstring address) {
     std::transform(address.begin(), address.end(), address.begin(),
                    [](wchar_t c) { return static_cast<wchar_t>(towlower(c)); });
     in6_addr parsed{};
     return InetPtonW(AF_INET6, address.c_str(), &parsed) == 1 ? Text(AF_INET6, &parsed) : address;
 }
-
-namespace {
-
-// The address a name of the documented UNC form of IPv6 spells:
-// 0--1.ipv6-literal.net is ::1 ('-' for ':', 's' for the zone's '%').
-std::wstring LiteralAddress(const std::wstring& server) {
-    const std::wstring suffix = L".ipv6-literal.net";
-    std::wstring literal = CanonicalAddress(server);
-    if (literal.size() <= suffix.size() ||
-        literal.compare(literal.size() - suffix.size(), suffix.size(), suffix) != 0) {
-        return {};
-    }
-    literal.resize(literal.size() - suffix.size());
-    std::replace(literal.begin(), literal.end(), L'-', L':');
-    literal = literal.substr(0, literal.find(L's')); // the zone says nothing of the host
-    in6_addr parsed{};
-    return InetPtonW(AF_INET6, literal.c_str(), &parsed) == 1 ? Text(AF_INET6, &parsed) : L"";
-}
-
-} // namespace
 
 std::vector<std::wstring> ServerAddresses(const std::wstring& server) {
     std::vector<std::wstring> addresses;

@@ -31,13 +31,12 @@ foreach(line IN LISTS suites)
     string(REGEX REPLACE "^.*/" "" bare "${suite}")
     list(FIND free_suites "${bare}" free)
     list(REMOVE_ITEM unlisted "${bare}")
+    set(lock RESOURCE_LOCK registry COST 100)
     if(free GREATER -1)
-        set_tests_properties("${name}" PROPERTIES WORKING_DIRECTORY "${work_folder}"
-                             FIXTURES_REQUIRED wine COST 20)
-    else()
-        set_tests_properties("${name}" PROPERTIES WORKING_DIRECTORY "${work_folder}"
-                             FIXTURES_REQUIRED wine RESOURCE_LOCK registry COST 100)
+        set(lock COST 20)
     endif()
+    set_tests_properties("${name}" PROPERTIES WORKING_DIRECTORY "${work_folder}"
+                         FIXTURES_REQUIRED wine ${lock})
 endforeach()
 # A suite renamed or gone would leave its name here, freeing nothing.
 if(unlisted)

@@ -476,138 +476,126 @@ const FolderPlan Judged = {
     {L"Java", L"Java\\bin"}};
 constexpr wchar_t AUser[] = L"S-1-5-21-1-2-3-1001";
 
-// The folder as the tables write it: owners, and descriptors as SDDL where
-// the row gives one (else the owner's locked one).
-struct WrittenEntry {
-    std::wstring Path;
-    bool ReparsePoint = false;
-    std::wstring Owner;
-    unsigned long Links = 1;
-    std::optional<std::wstring> Sddl = std::nullopt;
-};
-struct WrittenMade {
-    bool Opened = false;
-    bool ReparsePoint = false;
-    FolderPath FinalPath;
-    std::wstring Owner;
-    std::vector<WrittenEntry> Contents;
-    std::optional<std::wstring> Sddl = std::nullopt;
+// A thing the folder holds as the rows write it: its path below the
+// folder, its owner, its names, and its own descriptor as SDDL where the
+// row gives one (else its owner's locked one).
+struct Held {
+    const wchar_t* Path;
+    const wchar_t* Owner = L"S-1-5-32-544";
+    unsigned long Names = 1;
+    const wchar_t* Sddl = nullptr;
+    bool Link = false;
 };
 
+// C:\Tarnix as the second look reads it: its owner (null: it could not be
+// opened) and what it holds; its own descriptor, a link, where it leads,
+// where the row says otherwise.
 struct MadeCase {
     const char* Name;
-    WrittenMade Made;
+    const wchar_t* Owner;
+    std::vector<Held> Contents;
     Refusal Expected;
     const wchar_t* At;
+    const wchar_t* Sddl = nullptr;
+    bool Link = false;
+    const wchar_t* Where = L"C:\\Tarnix";
 };
 TABLE_CASE_PRINTER(MadeCase)
 
+constexpr wchar_t Administrators[] = L"S-1-5-32-544";
 const MadeCase MadeCases[] = {
-    {"EmptyAndOwnedByAdministrators",
-     {true, false, L"C:\\Tarnix", L"S-1-5-32-544", {}},
-     Refusal::None,
-     L""},
-    {"OwnedByTheInstallingAdministrator",
-     {true, false, L"C:\\Tarnix", Installer, {}},
-     Refusal::None,
-     L""},
+    {"EmptyAndOwnedByAdministrators", Administrators, {}, Refusal::None, L""},
+    {"OwnedByTheInstallingAdministrator", Installer, {}, Refusal::None, L""},
     {"HoldingThePackagesFolders",
-     {true,
-      false,
-      L"C:\\Tarnix",
-      L"S-1-5-18",
-      {{L"Java", false, L"S-1-5-18"}, {L"java\\BIN", false, L"S-1-5-32-544"}}},
+     L"S-1-5-18",
+     {{L"Java", L"S-1-5-18"}, {L"java\\BIN"}},
      Refusal::None,
      L""},
-    {"Gone", {false, false, L"", L"", {}}, Refusal::Unverifiable, L"C:\\Tarnix"},
-    {"MadeByAUser", {true, false, L"C:\\Tarnix", AUser, {}}, Refusal::Owner, L"C:\\Tarnix"},
-    {"ALinkInItsPlace",
-     {true, true, L"C:\\Tarnix", L"S-1-5-32-544", {}},
-     Refusal::Reparse,
-     L"C:\\Tarnix"},
+    {"Gone", nullptr, {}, Refusal::Unverifiable, L"C:\\Tarnix"},
+    {"MadeByAUser", AUser, {}, Refusal::Owner, L"C:\\Tarnix"},
+    {"ALinkInItsPlace", Administrators, {}, Refusal::Reparse, L"C:\\Tarnix", nullptr, true},
     {"LeadingElsewhere",
-     {true, false, L"D:\\Tarnix", L"S-1-5-32-544", {}},
+     Administrators,
+     {},
      Refusal::Moved,
+     L"D:\\Tarnix",
+     nullptr,
+     false,
      L"D:\\Tarnix"},
     {"HoldingAPlantedFile",
-     {true,
-      false,
-      L"C:\\Tarnix",
-      L"S-1-5-32-544",
-      {{L"Java", false, L"S-1-5-32-544"},
-       {L"Java\\bin", false, L"S-1-5-32-544"},
-       {L"Java\\bin\\jli.dll", false, L"S-1-5-32-544"}}},
+     Administrators,
+     {{L"Java"}, {L"Java\\bin"}, {L"Java\\bin\\jli.dll"}},
      Refusal::Planted,
      L"C:\\Tarnix\\Java\\bin\\jli.dll"},
     {"HoldingAFolderOfAUser",
-     {true, false, L"C:\\Tarnix", L"S-1-5-32-544", {{L"Java", false, AUser}}},
+     Administrators,
+     {{L"Java", AUser}},
      Refusal::Owner,
      L"C:\\Tarnix\\Java"},
     {"HoldingALink",
-     {true, false, L"C:\\Tarnix", L"S-1-5-32-544", {{L"Java", true, L"S-1-5-32-544"}}},
+     Administrators,
+     {{L"Java", Administrators, 1, nullptr, true}},
      Refusal::Reparse,
      L"C:\\Tarnix\\Java"},
     // What an upgrade finds is judged as files: a second name of a file
     // that may lie anywhere, or one that others may change.
     {"HoldingAHardLink",
-     {true, false, L"C:\\Tarnix", L"S-1-5-32-544", {{L"Java\\bin", false, L"S-1-5-32-544", 2}}},
+     Administrators,
+     {{L"Java\\bin", Administrators, 2}},
      Refusal::HardLink,
      L"C:\\Tarnix\\Java\\bin"},
     {"HoldingAJavaFolderUsersMayModify",
-     {true,
-      false,
-      L"C:\\Tarnix",
-      L"S-1-5-32-544",
-      {{L"Java", false, L"S-1-5-32-544", 1, L"O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)"}}},
+     Administrators,
+     {{L"Java", Administrators, 1, L"O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)"}},
      Refusal::Writable,
      L"C:\\Tarnix\\Java"},
     // One bit each: create files in a folder of an upgraded installation,
     // and create folders in the installation folder itself (a Java folder
     // where the package has none), as a data drive's root grants it.
     {"HoldingAFolderUsersMayCreateFilesIn",
-     {true,
-      false,
-      L"C:\\Tarnix",
-      L"S-1-5-32-544",
-      {{L"Java", false, L"S-1-5-32-544", 1, L"O:BAD:PAI(A;OICI;FA;;;BA)(A;;0x1200ab;;;BU)"}}},
+     Administrators,
+     {{L"Java", Administrators, 1, L"O:BAD:PAI(A;OICI;FA;;;BA)(A;;0x1200ab;;;BU)"}},
      Refusal::Writable,
      L"C:\\Tarnix\\Java"},
     {"AuthenticatedUsersMayMakeFoldersInIt",
-     {true, false, L"C:\\Tarnix", L"S-1-5-32-544", {}, L"O:BAD:PAI(A;OICI;FA;;;BA)(A;;LC;;;AU)"},
+     Administrators,
+     {},
      Refusal::Writable,
-     L"C:\\Tarnix"},
+     L"C:\\Tarnix",
+     L"O:BAD:PAI(A;OICI;FA;;;BA)(A;;LC;;;AU)"},
     {"UsersMayAddFilesToIt",
-     {true,
-      false,
-      L"C:\\Tarnix",
-      L"S-1-5-32-544",
-      {},
-      L"O:BAD:PAI(A;OICI;FA;;;BA)(A;;0x1200ab;;;BU)"},
+     Administrators,
+     {},
      Refusal::Writable,
-     L"C:\\Tarnix"},
+     L"C:\\Tarnix",
+     L"O:BAD:PAI(A;OICI;FA;;;BA)(A;;0x1200ab;;;BU)"},
 };
 
 // A descriptor owned by owner with the lock's grants: Users read and run.
-std::wstring Locked(const std::wstring& owner) {
-    return L"O:" + owner + L"D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+Security Locked(const wchar_t* owner, const wchar_t* sddl) {
+    return Parsed(sddl != nullptr
+                      ? sddl
+                      : L"O:" + std::wstring(owner) +
+                            L"D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)");
 }
 
 class MadeFolderTest : public testing::TestWithParam<MadeCase> {};
 
 TEST_P(MadeFolderTest, AdoptsOnlyTheFolderThatWasJudged) {
     const MadeCase& c = GetParam();
-    // Each thing read with its owner's locked descriptor, unless the row gives one.
-    MadeFolder made = {{Judged.Folder, c.Made.Opened}};
-    made.Itself.Folder = true;
-    made.Itself.Link = c.Made.ReparsePoint;
-    made.Itself.Where = c.Made.FinalPath;
-    made.Itself.Descriptor = Parsed(c.Made.Sddl.value_or(Locked(c.Made.Owner)));
-    for (const WrittenEntry& entry : c.Made.Contents) {
-        FileObject read = {Judged.Folder / entry.Path, true};
-        read.Link = entry.ReparsePoint;
-        read.Names = entry.Links;
-        read.Descriptor = Parsed(entry.Sddl.value_or(Locked(entry.Owner)));
-        made.Contents.push_back(read);
+    MadeFolder made = {{Judged.Folder, c.Owner != nullptr}};
+    if (c.Owner != nullptr) {
+        made.Itself = {Judged.Folder, true, 0, true, c.Link, c.Where, Locked(c.Owner, c.Sddl)};
+    }
+    for (const Held& held : c.Contents) {
+        made.Contents.push_back({Judged.Folder / held.Path,
+                                 true,
+                                 0,
+                                 false,
+                                 held.Link,
+                                 {},
+                                 Locked(held.Owner, held.Sddl),
+                                 held.Names});
     }
     const Verdict verdict = MadeFolderRefusal(made, Judged);
     EXPECT_STREQ(RefusalName(verdict.Reason), RefusalName(c.Expected));
