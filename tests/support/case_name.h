@@ -19,3 +19,9 @@ struct CaseName {
     [[maybe_unused]] void PrintTo(const Case& tableCase, std::ostream* stream) {                   \
         *stream << tableCase.Name;                                                                 \
     }
+
+// A table's test fixture, instantiated over its cases, each test named
+// after its case (the cases defined before it).
+#define TABLE_TEST(Test, Case, Cases)                                                              \
+    class Test : public testing::TestWithParam<Case> {};                                           \
+    INSTANTIATE_TEST_SUITE_P(Table, Test, testing::ValuesIn(Cases), CaseName())

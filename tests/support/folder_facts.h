@@ -1,20 +1,31 @@
 #pragma once
 
-// What the folder check's tests share: the accounts and descriptors of the
-// tables, written as SDDL and read as the reader reads them, and a whole
-// judgement on this machine.
+// What the folder check's tests share: what they include, the accounts and
+// descriptors of the tables, written as SDDL and read as the reader reads
+// them, and a whole judgement on this machine.
 #include <gtest/gtest.h>
 
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "packaging/folder_check/folder_judgement.h"
+#include "packaging/folder_check/folder_plan.h"
 #include "packaging/folder_check/folder_reading.h"
+#include "packaging/folder_check/java_look.h"
 #include "packaging/folder_check/machine.h"
+#include "packaging/folder_check/made_record.h"
+#include "tests/support/case_name.h"
+#include "tests/support/scratch_registry.h"
+
+namespace fs = std::filesystem;
 
 inline void PrintTo(const FolderPath& path, std::ostream* stream) {
     *stream << testing::PrintToString(path.Text());

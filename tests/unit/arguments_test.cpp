@@ -64,7 +64,7 @@ const CommandLineCase CommandLineCases[] = {
     {"NoBreakSpaceInsideArgument", L"tarnix2018.exe SIS\u00a0x", 1, L"SIS\u00a0x", Unknown},
 };
 
-class CommandLineTest : public testing::TestWithParam<CommandLineCase> {};
+TABLE_TEST(CommandLineTest, CommandLineCase, CommandLineCases);
 
 TEST_P(CommandLineTest, CountsReadsAndRoutes) {
     const CommandLineCase& c = GetParam();
@@ -72,8 +72,6 @@ TEST_P(CommandLineTest, CountsReadsAndRoutes) {
     EXPECT_EQ(ArgumentAt(c.CommandLine, 1), c.FirstArgument);
     EXPECT_EQ(RouteFromArguments(c.CommandLine), c.Route);
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, CommandLineTest, testing::ValuesIn(CommandLineCases), CaseName());
 
 TEST(ArgumentAt, ReadsEachArgumentAndEmptyPastTheLast) {
     const wchar_t* commandLine = L"\"C:\\A B\\t.exe\" one \"two three\" four";

@@ -52,7 +52,7 @@ const ValueCase ValueCases[] = {
     {"MultiText", REG_MULTI_SZ, Bytes(L"a\0b\0", 10), nullptr, "Invalid data type for 'MultiText'"},
 };
 
-class ReadStringTest : public testing::TestWithParam<ValueCase> {};
+TABLE_TEST(ReadStringTest, ValueCase, ValueCases);
 
 TEST_P(ReadStringTest, ReadsTextOrRaises) {
     const ValueCase& c = GetParam();
@@ -75,8 +75,6 @@ TEST_P(ReadStringTest, ReadsTextOrRaises) {
         EXPECT_STREQ(error.what(), c.Message);
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, ReadStringTest, testing::ValuesIn(ValueCases), CaseName());
 
 TEST(ReadString, IsEmptyForAMissingValueOrWithNoKeyOpen) {
     ScratchKey key(KEY_WOW64_64KEY, TestKey);
@@ -159,7 +157,7 @@ const SecurityCase SecurityCases[] = {
     {"RefusesEnumeratingSubkeys", KEY_ENUMERATE_SUB_KEYS, false, false},
 };
 
-class KeySecurityTest : public testing::TestWithParam<SecurityCase> {};
+TABLE_TEST(KeySecurityTest, SecurityCase, SecurityCases);
 
 TEST_P(KeySecurityTest, KeyExistsAsksForLessThanOpenKey) {
     const SecurityCase& c = GetParam();
@@ -174,8 +172,6 @@ TEST_P(KeySecurityTest, KeyExistsAsksForLessThanOpenKey) {
     EXPECT_EQ(reader.CurrentKey(), nullptr);
     EXPECT_EQ(reader.ReadString(L"Value"), L"");
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, KeySecurityTest, testing::ValuesIn(SecurityCases), CaseName());
 
 TEST(OpenKey, ResolvesRelativePathsFromTheOpenKeyAndAbsoluteOnesFromTheRoot) {
     ScratchKey child(KEY_WOW64_64KEY, TestKey + L"\\Child");

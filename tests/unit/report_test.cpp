@@ -30,7 +30,7 @@ const BoxCase BoxCases[] = {
      L"Abnormal program termination"},
 };
 
-class BoxTest : public testing::TestWithParam<BoxCase> {};
+TABLE_TEST(BoxTest, BoxCase, BoxCases);
 
 // Shown on a thread of this process, so that its icon handle can be compared
 // with the system's own error icon, which the process shares.
@@ -61,8 +61,6 @@ TEST_P(BoxTest, ShowsTheTextWithTheErrorIconAndOneOkButton) {
     EXPECT_EQ(content.Buttons, L"OK");
     EXPECT_EQ(content.Icon, LoadIconW(nullptr, IDI_ERROR));
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, BoxTest, testing::ValuesIn(BoxCases), CaseName());
 
 // A module name of exactly MAX_PATH units, given as GetModuleFileNameW gives
 // one: cut to the buffer, the buffer's size returned.

@@ -203,7 +203,7 @@ const ExactCase ExactCases[] = {
     {"LoneSurrogate", L"C:\\\xd800", {{AnyCodePage, nullptr}}},
 };
 
-class ExactConversionTest : public testing::TestWithParam<ExactCase> {};
+TABLE_TEST(ExactConversionTest, ExactCase, ExactCases);
 
 std::string Shown(const std::optional<AnsiString>& narrow) {
     return narrow ? "\"" + *narrow + "\"" : "refused";
@@ -226,8 +226,6 @@ TEST_P(ExactConversionTest, GivesTheTextOnlyWhenItRoundTrips) {
             << "code page " << GetACP() << ": " << Shown(ToNarrowExact(c.Wide));
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, ExactConversionTest, testing::ValuesIn(ExactCases), CaseName());
 
 TEST(CodePageRecord, WritesWhatTheCodePageLacksAsCodePoints) {
     const ByCodePage<const wchar_t*> written = {
@@ -344,7 +342,7 @@ const FallbackCase FallbackCases[] = {
     {"AccessDenied", FailingFirstAttempt<ERROR_ACCESS_DENIED>, nullptr},
 };
 
-class SystemLibraryFallbackTest : public testing::TestWithParam<FallbackCase> {};
+TABLE_TEST(SystemLibraryFallbackTest, FallbackCase, FallbackCases);
 
 TEST_P(SystemLibraryFallbackTest, LoadsByFullPathOnlyWhenTheSearchFlagIsUnknown) {
     const FallbackCase& test = GetParam();
@@ -359,8 +357,5 @@ TEST_P(SystemLibraryFallbackTest, LoadsByFullPathOnlyWhenTheSearchFlagIsUnknown)
     EXPECT_EQ(CompareStringOrdinal(path.c_str(), -1, test.LoadedFrom, -1, TRUE), CSTR_EQUAL)
         << ToNarrow(path);
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, SystemLibraryFallbackTest, testing::ValuesIn(FallbackCases),
-                         CaseName());
 
 } // namespace

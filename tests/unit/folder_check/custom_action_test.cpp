@@ -1,19 +1,9 @@
-#include <gtest/gtest.h>
-
-#include <windows.h>
+#include "tests/support/folder_facts.h"
 
 #include <msiquery.h>
 #include <propidl.h>
 
-#include <filesystem>
-
-#include "packaging/folder_check/made_record.h"
-
-#include "tests/support/case_name.h"
-#include "tests/support/folder_facts.h"
 #include "tests/support/scratch_folder.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -84,7 +74,7 @@ const SessionCase SessionCases[] = {
     {"CheckThatFailsUnexpectedly", "CheckInstallFolder", L"C:\\T\\", 0, L"unverifiable"},
 };
 
-class SessionTest : public testing::TestWithParam<SessionCase> {};
+TABLE_TEST(SessionTest, SessionCase, SessionCases);
 
 TEST_P(SessionTest, NeverGoesOnWhereItCannotDoItsWork) {
     const SessionCase& c = GetParam();
@@ -94,8 +84,6 @@ TEST_P(SessionTest, NeverGoesOnWhereItCannotDoItsWork) {
     EXPECT_EQ(session.Property(L"InstallDirRefusal"), c.Refusal);
     EXPECT_EQ(session.Property(L"InstallDirAccepted"), L"");
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, SessionTest, testing::ValuesIn(SessionCases), CaseName());
 
 // Two empty folders recorded as made, by this install's product and by
 // another's: the rollback takes this install's alone, a removal every one.

@@ -1,21 +1,8 @@
-#include <gtest/gtest.h>
-
-#include <windows.h>
+#include "tests/support/folder_facts.h"
 
 #include <aclapi.h>
 
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <vector>
-
-#include "packaging/folder_check/java_look.h"
-
-#include "tests/support/case_name.h"
-#include "tests/support/folder_facts.h"
-#include "tests/support/scratch_registry.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -78,7 +65,7 @@ const JavaLookCase JavaLookCases[] = {
                       L"code page cannot hold (the launcher shows 1113)"},
 };
 
-class JavaLookTest : public testing::TestWithParam<JavaLookCase> {};
+TABLE_TEST(JavaLookTest, JavaLookCase, JavaLookCases);
 
 TEST_P(JavaLookTest, LooksWhereTheLauncherLooks) {
     const JavaLookCase& c = GetParam();
@@ -128,5 +115,4 @@ TEST_P(JavaLookTest, LooksWhereTheLauncherLooks) {
     fs::remove_all(homes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, JavaLookTest, testing::ValuesIn(JavaLookCases), CaseName());
 } // namespace

@@ -1,11 +1,6 @@
-#include <gtest/gtest.h>
-
-#include <windows.h>
+#include "tests/support/folder_facts.h"
 
 #include "text/unique_handle.h"
-
-#include "tests/support/case_name.h"
-#include "tests/support/folder_facts.h"
 
 namespace {
 

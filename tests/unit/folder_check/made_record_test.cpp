@@ -1,16 +1,4 @@
-#include <gtest/gtest.h>
-
-#include <windows.h>
-
-#include <filesystem>
-#include <fstream>
-
-#include "packaging/folder_check/made_record.h"
-
-#include "tests/support/case_name.h"
 #include "tests/support/folder_facts.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -46,7 +34,7 @@ const RemovedCase RemovedCases[] = {
     {"SwappedOnceJudged", Nothing, Swapped, Removal::Removed, true, true},
 };
 
-class RemovedTest : public testing::TestWithParam<RemovedCase> {};
+TABLE_TEST(RemovedTest, RemovedCase, RemovedCases);
 
 TEST_P(RemovedTest, GoesThroughTheHandleTheFolderWasJudgedBy) {
     const fs::path made = L"C:\\TarnixFeita";
@@ -66,5 +54,4 @@ TEST_P(RemovedTest, GoesThroughTheHandleTheFolderWasJudgedBy) {
     fs::remove_all(made.wstring() + L"Antiga");
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, RemovedTest, testing::ValuesIn(RemovedCases), CaseName());
 } // namespace
