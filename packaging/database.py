@@ -53,7 +53,8 @@ def folder_paths(msi):
     return {key: path for key in parent if (path := path_of(key)) is not None}
 
 
-def file_paths(msi, files, file_folder):
-    """Each File row's path below INSTALLDIR, by its key."""
-    below = folder_paths(msi)
+def file_paths(msi, files, file_folder, below=None):
+    """Each File row's path below INSTALLDIR, by its key (below: the
+    folders' paths, where already read)."""
+    below = below or folder_paths(msi)
     return {row[0]: below[file_folder[row[0]]] / long_name(row[2]) for row in files}

@@ -1,6 +1,7 @@
 """What wixl leaves out or gets wrong, applied in one rewrite of the built
 database."""
 import os
+import pathlib
 import re
 import subprocess
 import tempfile
@@ -93,9 +94,9 @@ def package_layout(msi, folder):
     reads them at install: worked out here, once, from the tables it is
     laid out by. '|', which no name holds, between the folders."""
     _, files, file_folder = files_with_folders(msi)
-    windows = lambda path: str(path).replace("/", "\\")
-    folders = sorted({windows(path) for path in folder_paths(msi).values() if str(path) != "."})
-    longest = max(len(windows(path)) for path in file_paths(msi, files, file_folder).values())
+    below = folder_paths(msi)
+    folders = sorted({str(pathlib.PureWindowsPath(path)) for path in below.values() if str(path) != "."})
+    longest = max(len(str(path)) for path in file_paths(msi, files, file_folder, below).values())
     header, rows = export_table(msi, "Property")
     # A property is never empty: a package without folders writes none.
     rows += [["PackageReach", f"{longest} {max((len(path) for path in folders), default=0)}"]]
