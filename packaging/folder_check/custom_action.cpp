@@ -131,13 +131,15 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
     Judgement refused;
     refused.Result = {Refusal::Unverifiable, L"INSTALLDIR"};
     try {
-        const std::wstring given = Property(install, L"INSTALLDIR");
+        const std::vector<std::wstring> installed = InstalledLocations(install);
+        const std::wstring given =
+            FolderToJudge(Property(install, L"INSTALLDIR"),
+                          !Property(install, L"INSTALLDIRGIVEN").empty(), installed);
         refused.Result.Folder = given;
         const Machine machine = ReadMachine(
             {Property(install, L"WindowsFolder"), Property(install, L"ProgramFilesFolder"),
              Property(install, L"ProgramFiles64Folder"), Property(install, L"CommonAppDataFolder"),
              Property(install, L"TempFolder")});
-        const std::vector<std::wstring> installed = InstalledLocations(install);
         const PackageLayout layout = ReadPackageLayout(install);
         for (const std::wstring& location : installed) {
             Log(install, L"CheckInstallFolder: installed in " + location);
@@ -186,8 +188,7 @@ extern "C" __declspec(dllexport) UINT __stdcall KeepInstalledFolder(MSIHANDLE in
         const std::wstring given = Property(install, L"INSTALLDIR");
         const std::wstring location = ProductLocation(install);
         const MaintenanceFolder decision =
-            MaintenanceDecision(given, !Property(install, L"REMEMBEREDINSTALLDIR").empty(),
-                                location, SameName(Property(install, L"REMOVE"), L"ALL"));
+            MaintenanceDecision(given, location, SameName(Property(install, L"REMOVE"), L"ALL"));
         Log(install, L"KeepInstalledFolder: installed in " + location + L", INSTALLDIR " + given +
                          (decision.Refused ? L": refused (maintenance)" : L": " + decision.Folder));
         return Concluded(install,

@@ -243,7 +243,22 @@ Verdict Way(const Context& c) {
     return {};
 }
 
-constexpr Rule Common[] = {Form, FolderLength, CodePage, DriveRoot};
+// An upgrade replaces one older version: two in two folders would leave
+// one registered in a folder emptied, or one never taken away.
+Verdict OneInstallation(const Context& c) {
+    std::vector<FolderPath> folders;
+    std::wstring named;
+    for (const FolderPath& location : c.Facts.InstalledAt) {
+        if (!location.Empty() &&
+            std::find(folders.begin(), folders.end(), location) == folders.end()) {
+            folders.push_back(location);
+            named += (named.empty() ? L"" : L" e ") + location.WithBackslash();
+        }
+    }
+    return folders.size() > 1 ? Verdict{Refusal::Related, named} : Verdict{};
+}
+
+constexpr Rule Common[] = {OneInstallation, Form, FolderLength, CodePage, DriveRoot};
 // The share's own permissions govern a network folder.
 constexpr Rule Network[] = {Share, ThisMachine, NetworkExisting};
 constexpr Rule Local[] = {GivenVolume,    Unreadable,       FileOnTheWay, Unfollowed, ResolvedRoot,
@@ -673,15 +688,13 @@ bool SetProperties(const std::vector<PropertyValue>& properties,
     return true;
 }
 
-MaintenanceFolder MaintenanceDecision(const std::wstring& given, bool remembered,
-                                      const std::wstring& location, bool removal) {
-    if (location.empty()) {
-        return {given, !removal};
-    }
-    // Without the remembered folder, INSTALLDIR is whatever the command
-    // line said: the product's own location stands instead.
-    if (!remembered || removal || FolderPath(given) == FolderPath(location)) {
-        return {location, false};
-    }
-    return {given, true};
+MaintenanceFolder MaintenanceDecision(const std::wstring& given, const std::wstring& location,
+                                      bool removal) {
+    return location.empty() ? MaintenanceFolder{given, !removal}
+                            : MaintenanceFolder{location, false};
+}
+
+std::wstring FolderToJudge(const std::wstring& given, bool named,
+                           const std::vector<std::wstring>& installed) {
+    return named || installed.empty() ? given : installed.front();
 }

@@ -280,11 +280,18 @@ std::wstring QuotedArgument(const std::wstring& path);
 bool SetProperties(const std::vector<PropertyValue>& properties,
                    const std::function<bool(const wchar_t*, const std::wstring&)>& set);
 
-// A maintenance run's folder: the product's location ("" when Windows
-// Installer cannot say); a run that would go elsewhere is refused, a removal never.
+// A maintenance run's folder: the product's location, whatever INSTALLDIR
+// says; where Windows Installer cannot say ("") it is refused, a removal never.
 struct MaintenanceFolder {
     std::wstring Folder;
     bool Refused = false;
 };
-MaintenanceFolder MaintenanceDecision(const std::wstring& given, bool remembered,
-                                      const std::wstring& location, bool removal);
+MaintenanceFolder MaintenanceDecision(const std::wstring& given, const std::wstring& location,
+                                      bool removal);
+
+// The folder an install judges: the one INSTALLDIR names (named: given on
+// the command line or by the UI), or, for an upgrade that names none, the
+// one Windows Installer has the older version in, its one record of where
+// the product is.
+std::wstring FolderToJudge(const std::wstring& given, bool named,
+                           const std::vector<std::wstring>& installed);

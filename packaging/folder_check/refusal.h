@@ -31,6 +31,7 @@ enum class Refusal {
     NotAFolder,    // a file where a folder of the way should be
     TooLong,       // a path, with the longest file the package installs, past MAX_PATH
     Maintenance,   // a repair or reinstall that would put the product elsewhere
+    Related,       // the product installed in two folders, of which an upgrade replaces one
     // Found as the folder is made, after it was judged:
     Moved,    // it leads elsewhere than the folder judged
     Planted,  // it holds what the installer did not make
@@ -83,6 +84,7 @@ constexpr RefusalText RefusalTexts[] = {
     {Refusal::NotAFolder, L"notafolder", Said::LaunchCondition, Unverified},
     {Refusal::TooLong, L"toolong", Said::LaunchCondition, Unverified},
     {Refusal::Maintenance, L"maintenance", Said::MaintenanceCondition, Unverified},
+    {Refusal::Related, L"related", Said::LaunchCondition, Unverified},
     {Refusal::Moved, L"moved", Said::Error, L"ela agora leva a [F], não à pasta verificada"},
     {Refusal::Planted, L"planted", Said::Error, L"ela contém [F], que o instalador não criou"},
     {Refusal::HardLink, L"hardlink", Said::LaunchCondition,

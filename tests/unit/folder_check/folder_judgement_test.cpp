@@ -348,6 +348,12 @@ const FactsCase FactsCases[] = {
          f.InstalledAt = {L"C:\\Tarnix"};
      },
      Refusal::None, L""},
+    // An upgrade replaces one installation: two are named, whatever the folder.
+    {"TwoInstallationsInTwoFolders",
+     [](FolderFacts& f) {
+         f.InstalledAt = {L"C:\\A", L"c:\\a\\", L"D:\\B"};
+     },
+     Refusal::Related, L"C:\\A\\ e D:\\B\\"},
 };
 
 TABLE_TEST(FactsTest, FactsCase, FactsCases);
@@ -432,10 +438,11 @@ TEST(RefusalName, IsEachReasonsOwnKeyword) {
     for (std::size_t i = 0; i <= static_cast<std::size_t>(Refusal::Appeared); ++i) {
         keywords += RefusalName(static_cast<Refusal>(i)) + std::wstring(L" ");
     }
-    EXPECT_EQ(keywords, L" relative slash dot percent device loopback mapped noacls root system "
-                        L"shared profile existing owner writable inherited reparse unverifiable "
-                        L"codepage reserved devicename server notafolder toolong maintenance moved "
-                        L"planted hardlink appeared ");
+    EXPECT_EQ(keywords,
+              L" relative slash dot percent device loopback mapped noacls root system "
+              L"shared profile existing owner writable inherited reparse unverifiable "
+              L"codepage reserved devicename server notafolder toolong maintenance related moved "
+              L"planted hardlink appeared ");
 }
 
 // The folder as the second look finds it, against the data the first check
@@ -698,7 +705,6 @@ TEST_P(OutcomeTest, GoesOnOnlyWhereTheCheckAcceptedAndSaidSo) {
 struct MaintenanceCase {
     const char* Name;
     const wchar_t* Given;
-    bool Remembered;
     const wchar_t* Location;
     bool Removal;
     MaintenanceFolder Expected;
@@ -709,21 +715,25 @@ TABLE_CASE_PRINTER(MaintenanceCase)
 constexpr wchar_t Here[] = L"C:\\TarnixM\\";
 constexpr wchar_t There[] = L"C:\\Outra\\";
 const MaintenanceCase MaintenanceCases[] = {
-    {"WhereItIs", L"c:\\tarnixm\\", true, Here, false, {Here, false}},
-    {"NothingRememberedTakesTheProducts", There, false, Here, false, {Here, false}},
-    {"ElsewhereIsRefused", There, true, Here, false, {There, true}},
-    {"ARemovalNever", There, true, Here, true, {Here, false}},
-    {"NoKnownLocationIsRefused", There, false, L"", false, {There, true}},
+    {"WhereItIs", L"c:\\tarnixm\\", Here, false, {Here, false}},
+    {"ElsewhereStaysWhereItIs", There, Here, false, {Here, false}},
+    {"NoKnownLocationIsRefused", There, L"", false, {There, true}},
+    {"ARemovalNever", There, L"", true, {There, false}},
 };
 
 TABLE_TEST(MaintenanceTest, MaintenanceCase, MaintenanceCases);
 
 TEST_P(MaintenanceTest, NeverMovesTheProduct) {
     const MaintenanceCase& c = GetParam();
-    const MaintenanceFolder decision =
-        MaintenanceDecision(c.Given, c.Remembered, c.Location, c.Removal);
+    const MaintenanceFolder decision = MaintenanceDecision(c.Given, c.Location, c.Removal);
     EXPECT_EQ(decision.Folder, c.Expected.Folder);
     EXPECT_EQ(decision.Refused, c.Expected.Refused);
+}
+
+TEST(FolderToJudge, IsTheOneNamedOrForAnUpgradeNamingNoneTheInstalledOne) {
+    EXPECT_EQ(FolderToJudge(There, true, {Here}), There); // a move
+    EXPECT_EQ(FolderToJudge(There, false, {Here}), Here); // There: the default
+    EXPECT_EQ(FolderToJudge(There, false, {}), There);    // a first install
 }
 
 TEST(PlanData, CarriesEveryFieldToTheDeferredActions) {
