@@ -210,8 +210,7 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE inst
             return ERROR_SUCCESS;
         }
         const FolderPath& folder = plan.Folder;
-        const std::vector<FolderPath> folders = FoldersToMake(plan);
-        if (folders.empty()) {
+        if (plan.Nearest == folder) {
             // There when judged: an upgrade in place, whose older version
             // stays until the newer is installed. What changed since is refused.
             const Verdict verdict = InPlaceRefusal(install, L"MakeInstallFolder", plan);
@@ -219,7 +218,6 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE inst
                 return Refused(install, L"MakeInstallFolder", plan.Folder, verdict);
             }
             Log(install, L"MakeInstallFolder: kept " + folder.WithBackslash());
-            return ERROR_SUCCESS;
         }
         // Each with the lock's descriptor, Administrators its owner,
         // protected: nothing a folder above passes down reaches it.
@@ -229,7 +227,7 @@ extern "C" __declspec(dllexport) UINT __stdcall MakeInstallFolder(MSIHANDLE inst
         }
         SECURITY_ATTRIBUTES locked{sizeof locked, lock.get(), FALSE};
         const std::wstring product = Property(install, L"ProductCode");
-        for (const FolderPath& path : folders) {
+        for (const FolderPath& path : FoldersToMake(plan)) {
             if (!CreateDirectoryW(path.Text().c_str(), &locked)) {
                 const DWORD error = GetLastError();
                 Log(install, L"MakeInstallFolder: " + path.Text() + L" could not be made, error " +

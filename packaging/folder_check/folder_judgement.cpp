@@ -462,10 +462,18 @@ std::vector<FolderPath> FoldersToMake(const FolderPlan& plan) {
          step = step.Parent()) {
         made.insert(made.begin(), step);
     }
+    // The package's own folders, made and recorded as the folder is, so that
+    // none is left empty once what it held goes (a move, a bare upgrade).
+    for (const std::wstring& below : plan.Layout) {
+        made.push_back(plan.Folder / below);
+    }
     return made;
 }
 
 FolderPath ResolvedStep(const FolderPlan& plan, const FolderPath& step) {
+    if (step != plan.Folder && step.IsAtOrBelow(plan.Folder)) {
+        return plan.Resolved / step.Below(plan.Folder);
+    }
     FolderPath resolved = plan.Resolved;
     for (FolderPath below = plan.Folder; below != step && !below.Empty(); below = below.Parent()) {
         resolved = resolved.Parent();
@@ -557,13 +565,23 @@ FolderPlan PlanFor(const Judgement& judgement, const Machine& machine, const std
     if (judgement.Folder.IsNetwork()) {
         return {judgement.Folder, true};
     }
+    std::vector<std::wstring> missing;
+    for (const std::wstring& folder : layout.Folders) {
+        const auto& found = judgement.Found.Contents;
+        if (std::none_of(found.begin(), found.end(), [&](const FileObject& entry) {
+                return SameName(entry.Path.Below(judgement.Folder), folder);
+            })) {
+            missing.push_back(folder);
+        }
+    }
     return {judgement.Folder,
             false,
             judgement.Resolved,
             judgement.Nearest,
             lock,
             machine.Trusted,
-            AllowedContents(judgement, layout)};
+            AllowedContents(judgement, layout),
+            missing};
 }
 
 std::wstring Finding(const Verdict& verdict) {

@@ -201,7 +201,8 @@ Verdict JavaRefusal(const std::vector<FolderOnTheWay>& way, const MadeFolder& ho
                     const std::vector<std::wstring>& trusted);
 
 // The folders to make, from the first below the nearest existing one down
-// to the folder itself; none on an upgrade in place.
+// to the folder itself (none on an upgrade in place), then the package's
+// folders below it that were not there.
 std::vector<FolderPath> FoldersToMake(const FolderPlan& plan);
 // Where a folder to make really is: the same step of where the check said
 // the folder leads, below any link it accepted.

@@ -1,14 +1,24 @@
 #include "packaging/folder_check/folder_plan.h"
 
-// One line a field, the accounts on one; the allowed paths last, a line each.
-std::wstring PlanData(const FolderPlan& plan) {
-    std::wstring trusted;
-    for (const std::wstring& account : plan.Trusted) {
-        trusted += (trusted.empty() ? L"" : L" ") + account;
+namespace {
+
+std::wstring Joined(const std::vector<std::wstring>& items, wchar_t separator) {
+    std::wstring joined;
+    for (const std::wstring& item : items) {
+        joined += (joined.empty() ? L"" : std::wstring(1, separator)) + item;
     }
+    return joined;
+}
+
+} // namespace
+
+// One line a field, the accounts on one, the folders to make on one (no
+// name holds a |); the allowed paths last, a line each.
+std::wstring PlanData(const FolderPlan& plan) {
     std::wstring data = plan.Folder.WithBackslash() + (plan.Network ? L"\nnetwork" : L"\nlocal") +
                         L"\n" + plan.Resolved.WithBackslash() + L"\n" + plan.Nearest.Text() +
-                        L"\n" + plan.Descriptor + L"\n" + trusted;
+                        L"\n" + plan.Descriptor + L"\n" + Joined(plan.Trusted, L' ') + L"\n" +
+                        Joined(plan.Layout, L'|');
     for (const std::wstring& allowed : plan.Allowed) {
         data += L"\n" + allowed;
     }
@@ -17,7 +27,7 @@ std::wstring PlanData(const FolderPlan& plan) {
 
 std::optional<FolderPlan> ParsePlanData(const std::wstring& data) {
     const std::vector<std::wstring> lines = Split(data, L'\n');
-    if (lines.size() < 6 || lines[0].empty()) {
+    if (lines.size() < 7 || lines[0].empty()) {
         return std::nullopt;
     }
     if (lines[1] == L"network") {
@@ -33,5 +43,6 @@ std::optional<FolderPlan> ParsePlanData(const std::wstring& data) {
                       lines[3],
                       lines[4],
                       Split(lines[5], L' '),
-                      {lines.begin() + 6, lines.end()}};
+                      {lines.begin() + 7, lines.end()},
+                      lines[6].empty() ? std::vector<std::wstring>{} : Split(lines[6], L'|')};
 }

@@ -10,7 +10,8 @@
 // CustomActionData: the folder; whether it is a network folder, whose
 // share's own permissions govern it (then nothing else); where it led, the
 // nearest folder that existed, the descriptor it is made with, the
-// accounts the check trusted, and what may stand in it.
+// accounts the check trusted, what may stand in it, and the package's
+// folders below it still to be made (parents first).
 struct FolderPlan {
     FolderPath Folder;
     bool Network = false;
@@ -19,6 +20,7 @@ struct FolderPlan {
     std::wstring Descriptor = {};
     std::vector<std::wstring> Trusted = {};
     std::vector<std::wstring> Allowed = {};
+    std::vector<std::wstring> Layout = {};
 };
 std::wstring PlanData(const FolderPlan& plan);
 std::optional<FolderPlan> ParsePlanData(const std::wstring& data);

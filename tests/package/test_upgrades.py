@@ -43,7 +43,7 @@ def reset(machine):
 @pytest.fixture(scope="module")
 def wine():
     machine = Wine(work_folder(PART or "upgrades"))
-    machine.built = {name: prebuilt(name) for name in ("old", "new", "rebuilt", "bare", "bare-new")}
+    machine.built = {name: prebuilt(name) for name in ("old", "new", "rebuilt", "bare", "bare-new", "lower")}
     reset(machine)  # what a run that stopped half-way left
     return machine
 
@@ -101,7 +101,10 @@ GIVEN = ["1.0.0 installs in C:\\TarnixA with a desktop shortcut",
          "1.1.0 given C:\\TarnixB and DESKTOP_SHORTCUT=0 installs over it",
          "one product, 1.1.0, in C:\\TarnixB, nothing of ours left in C:\\TarnixA, no desktop shortcut",
          "the rebuild given DESKTOP_SHORTCUT=1 alone stays in C:\\TarnixB and adds the desktop shortcut",
-         "1.1.0 without properties keeps the folder and the desktop shortcut", "it uninstalls, leaving nothing"]
+         "1.1.0 without properties keeps the folder and the desktop shortcut", "it uninstalls, leaving nothing",
+         "a move from a build whose runtime held a file the newer lacks leaves no older folder, and the newer "
+         "version's removal leaves nothing, no vendor key",
+         "a runtime package upgraded in place by a bare one leaves no Java folder"]
 
 
 @scenario(GIVEN)
@@ -116,6 +119,16 @@ def given(wine):
              and same(c / "TarnixB" / "tarnix2018.jar", HOME / "rebuilt.jar") and desktop()]
     seen += [wine.msiexec("/i", b["new"]) == 0 and same(c / "TarnixB" / "tarnix2018.jar", HOME / "new.jar") and desktop()]
     seen += [wine.msiexec("/x", b["new"]) == 0 and wine.leftovers(c / "TarnixB", b.values()) == []]
+    wine.msiexec("/i", b["lower"], "INSTALLDIR=C:\\TarnixMenos")
+    seen += [(c / "TarnixMenos/Java/bin/msvcrt.dll").is_file()
+             and wine.msiexec("/i", b["new"], "INSTALLDIR=C:\\TarnixMais") == 0 and not (c / "TarnixMenos").exists()
+             and wine.msiexec("/x", b["new"]) == 0 and wine.leftovers(c / "TarnixMais", b.values()) == []
+             and wine.run("reg", "query", VENDOR, "/reg:32") != 0]
+    wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixNu")
+    seen += [wine.msiexec("/i", b["bare-new"]) == 0 and (c / "TarnixNu/tarnix2018.exe").is_file()
+             and not (c / "TarnixNu/Java").exists()]
+    wine.uninstall([b["bare-new"], b["old"]])
+    remove(c / "TarnixNu")
     return seen
 
 
@@ -317,7 +330,9 @@ RACES = ["a first install whose folder gets a DLL after the check fails, adoptin
          "a parent opened to everyone once the folder is accepted fails the install at the second look, and its "
          "rollback takes the folders it made",
          "a link planted above the folders to make once they are accepted fails the install, and its rollback removes "
-         "nothing where the link leads"]
+         "nothing where the link leads",
+         "a move whose new folder another account makes once the check accepted it is refused at the make: the older "
+         "folder holds every file it held, 1.0.0 registered"]
 
 
 def made_before_folders(log):
@@ -392,6 +407,17 @@ def races(wine):
              and (target / "A").is_dir() and wine.entry(b["old"], "DisplayName") == ""]
     link.unlink(missing_ok=True)
     shutil.rmtree(target)
+    # A move whose new folder another account makes once it is accepted: the older folder untouched.
+    older, newer = c / "TarnixVelha", c / "TarnixNova"
+    wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixVelha")
+    planted, status = wine.raced(lambda: remove(newer), lambda: True, newer.mkdir, "/i", b["new"],
+                                 "INSTALLDIR=C:\\TarnixNova")
+    seen += [planted == "inside" and status != 0 and "MakeInstallFolder: refused (appeared): C:\\TarnixNova" in wine.logged()
+             and files_of(older) == ["Java/bin/Javaw.exe", "tarnix2018.exe", "tarnix2018.jar"]
+             and same(older / "tarnix2018.jar", HOME / "old.jar") and wine.entry(b["old"], "DisplayVersion") == "1.0.0"]
+    wine.uninstall([b["old"]])
+    remove(newer)
+    remove(older)
     return seen
 
 

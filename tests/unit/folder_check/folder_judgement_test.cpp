@@ -743,7 +743,8 @@ TEST(PlanData, CarriesEveryFieldToTheDeferredActions) {
                               L"C:\\",
                               L"O:BAD:PAI(A;;FA;;;SY)",
                               {L"S-1-5-18", L"S-1-5-21-9-9-9-500"},
-                              {L"Java", L"notas.txt"}};
+                              {L"Java", L"notas.txt"},
+                              {L"Java", L"Java\\bin"}};
     const std::optional<FolderPlan> read = ParsePlanData(PlanData(given));
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(read->Folder, given.Folder);
@@ -753,6 +754,7 @@ TEST(PlanData, CarriesEveryFieldToTheDeferredActions) {
     EXPECT_EQ(read->Descriptor, L"O:BAD:PAI(A;;FA;;;SY)");
     EXPECT_EQ(read->Trusted, given.Trusted);
     EXPECT_EQ(read->Allowed, given.Allowed);
+    EXPECT_EQ(read->Layout, given.Layout);
     // A network folder carries itself alone; no plan, or a local one missing
     // what the second look judges with, is none.
     const std::optional<FolderPlan> network =
@@ -776,6 +778,12 @@ TEST(FoldersToMake, AreTheMissingOnesFromTheTopDown) {
               (std::vector<FolderPath>{L"C:\\A", L"C:\\A\\B", L"C:\\A\\B\\C"}));
     plan.Nearest = L"C:\\A\\B\\C";
     EXPECT_TRUE(FoldersToMake(plan).empty());
+    // The package's folders not there when judged, each where the folder leads.
+    plan.Layout = {L"Java", L"Java\\bin"};
+    plan.Resolved = L"E:\\Real";
+    EXPECT_EQ(FoldersToMake(plan),
+              (std::vector<FolderPath>{L"C:\\A\\B\\C\\Java", L"C:\\A\\B\\C\\Java\\bin"}));
+    EXPECT_EQ(ResolvedStep(plan, L"C:\\A\\B\\C\\Java\\bin"), FolderPath(L"E:\\Real\\Java\\bin"));
 }
 
 // An upgrade in place may find the older version's files (in use) beside
@@ -788,10 +796,13 @@ TEST(AllowedContents, AreThePackagesFoldersAndAllTheFolderHolds) {
                                 L"Java\\bin\\Javaw.exe", L"Java\\bin\\extra.dll"}) {
         judgement.Found.Contents.push_back({judgement.Folder / held, true});
     }
-    std::vector<std::wstring> allowed = AllowedContents(judgement, {{L"Java", L"Java\\bin"}});
+    const PackageLayout layout = {{L"Java", L"Java\\bin", L"lib"}};
+    std::vector<std::wstring> allowed = AllowedContents(judgement, layout);
+    // Only the package's folders it did not hold are to be made.
+    EXPECT_EQ(PlanFor(judgement, {}, L"", layout).Layout, std::vector<std::wstring>{L"lib"});
     std::sort(allowed.begin(), allowed.end());
     EXPECT_EQ(allowed, (std::vector<std::wstring>{L"Java", L"Java\\bin", L"Java\\bin\\Javaw.exe",
-                                                  L"Java\\bin\\extra.dll", L"notas.txt",
+                                                  L"Java\\bin\\extra.dll", L"lib", L"notas.txt",
                                                   L"tarnix2018.exe"}));
 }
 
