@@ -89,11 +89,9 @@ UINT Refused(MSIHANDLE install, const wchar_t* action, const FolderPath& folder,
     return ERROR_INSTALL_FAILURE;
 }
 
-// The folder as it was read (now, unless given), judged as the second look
-// judges it.
-Verdict InPlaceRefusal(MSIHANDLE install, const wchar_t* action, const FolderPlan& plan,
-                       const std::optional<MadeFolder>& read = std::nullopt) {
-    const MadeFolder made = read ? *read : ReadMadeFolder(plan.Folder);
+// The folder as it is now, judged as the second look judges it.
+Verdict InPlaceRefusal(MSIHANDLE install, const wchar_t* action, const FolderPlan& plan) {
+    const MadeFolder made = ReadMadeFolder(plan.Folder);
     Log(install, std::wstring(action) + L": " + plan.Folder.WithBackslash() + L" leads to " +
                      made.Itself.Where.Text() + L", owned by " +
                      (made.Itself.Descriptor ? made.Itself.Descriptor->Owner : L"") +
@@ -160,10 +158,14 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
                 allowed += (allowed.empty() ? L"" : L"; ") + path;
             }
             Log(install, L"CheckInstallFolder: it may hold, when made: " + allowed);
-            if (judgement.Existed) {
-                judgement.Result =
-                    InPlaceRefusal(install, L"CheckInstallFolder", data, judgement.Found);
+            MadeFolder older;
+            if (!judgement.MovedFrom.Empty()) {
+                older = ReadMadeFolder(judgement.MovedFrom);
+                Log(install, L"CheckInstallFolder: moving from " + judgement.MovedFrom.Text() +
+                                 L", holding " + std::to_wstring(older.Contents.size()) +
+                                 L" things");
             }
+            judgement.Result = FoundFolderRefusal(judgement, data, older);
             plan = PlanData(data);
         }
         if (!verdict) {

@@ -549,6 +549,17 @@ Verdict JavaRefusal(const std::vector<FolderOnTheWay>& way, const MadeFolder& ho
     return {};
 }
 
+Verdict FoundFolderRefusal(const Judgement& judgement, const FolderPlan& plan,
+                           const MadeFolder& older) {
+    if (Verdict own = judgement.Existed ? MadeFolderRefusal(judgement.Found, plan) : Verdict{}) {
+        return own;
+    }
+    const unsigned long error = older.Itself.Error;
+    const bool gone =
+        !older.Itself.Opened && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
+    return judgement.MovedFrom.Empty() || gone ? Verdict{} : JavaRefusal({}, older, plan.Trusted);
+}
+
 std::vector<std::wstring> AllowedContents(const Judgement& judgement, const PackageLayout& layout) {
     std::vector<std::wstring> allowed = layout.Folders;
     for (const FileObject& entry : judgement.Found.Contents) {

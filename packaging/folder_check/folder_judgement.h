@@ -193,6 +193,14 @@ bool CountsAsAdministrator(const AccountToken& token);
 // run; judged for the accounts the check trusted.
 Verdict MadeFolderRefusal(const MadeFolder& made, const FolderPlan& plan);
 
+// What the check finds in folders it did not make, before anything is made
+// or removed: an upgrade's own folder (all it may keep), and, on a move,
+// the older version's folder (older), judged as a Java home is: SYSTEM
+// deletes there by path, through any link in it. An older folder that is
+// gone holds nothing to delete.
+Verdict FoundFolderRefusal(const Judgement& judgement, const FolderPlan& plan,
+                           const MadeFolder& older);
+
 // Whether others may change the Java the launcher will start for every
 // user: the way down to its home (links by their own descriptors), the
 // home, and all it holds, each by the rules an upgraded installation

@@ -24,7 +24,9 @@ DEFAULT = "Program Files (x86)/Velmora/Tarnix Cadastro 2018"
 LEFT_BY_A_STOPPED_RUN = ["Program Files (x86)/Velmora", "TarnixA", "TarnixB", "TarnixM", "Outra", "OutraPasta",
                          "Existente", "TarnixUp", "TarnixMovida", "Ocupada Outra", "TarnixManual", "Forjada",
                          "TarnixLacuna", "TarnixCorrida", "TarnixJuncao", "TarnixAlvo", "TarnixSobe", "TarnixNivel",
-                         "TarnixRB", "TarnixRBAlvo", "TarnixElo", "TarnixEloAlvo", "JavaTeste", "holder.txt"]
+                         "TarnixRB", "TarnixRBAlvo", "TarnixElo", "TarnixEloAlvo", "JavaTeste", "holder.txt",
+                         "TarnixMenos", "TarnixMais", "TarnixNu", "TarnixVelha", "TarnixNova",
+                         "TarnixAlheia"]
 VENDOR = "HKLM\\Software\\Velmora"
 RECORD = KEY + "\\MadeFolders"
 JAVA = "HKLM\\Software\\JavaSoft"
@@ -332,7 +334,8 @@ RACES = ["a first install whose folder gets a DLL after the check fails, adoptin
          "a link planted above the folders to make once they are accepted fails the install, and its rollback removes "
          "nothing where the link leads",
          "a move whose new folder another account makes once the check accepted it is refused at the make: the older "
-         "folder holds every file it held, 1.0.0 registered"]
+         "folder holds every file it held, 1.0.0 registered",
+         "a link planted in the older folder of a move is refused by the check, what it leads to untouched"]
 
 
 def made_before_folders(log):
@@ -416,8 +419,18 @@ def races(wine):
              and files_of(older) == ["Java/bin/Javaw.exe", "tarnix2018.exe", "tarnix2018.jar"]
              and same(older / "tarnix2018.jar", HOME / "old.jar") and wine.entry(b["old"], "DisplayVersion") == "1.0.0"]
     wine.uninstall([b["old"]])
-    remove(newer)
-    remove(older)
+    # A link put in the older folder: the check refuses the move, what it leads to untouched.
+    wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixVelha")
+    elsewhere = foreign(c / "TarnixAlheia", "bin/Javaw.exe")
+    shutil.rmtree(older / "Java/bin")
+    (older / "Java/bin").symlink_to("../../TarnixAlheia/bin")
+    seen += [wine.msiexec("/i", b["new"], "INSTALLDIR=C:\\TarnixNova") != 0
+             and "CheckInstallFolder: refused (reparse): C:\\TarnixVelha\\Java\\bin" in wine.logged()
+             and same(elsewhere / "bin/Javaw.exe", STAND_IN) and wine.entry(b["old"], "DisplayVersion") == "1.0.0"]
+    (older / "Java/bin").unlink()
+    wine.uninstall([b["old"]])
+    for folder in (newer, older, elsewhere):
+        remove(folder)
     return seen
 
 

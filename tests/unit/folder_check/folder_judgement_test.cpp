@@ -580,6 +580,23 @@ TEST_P(MadeFolderTest, AdoptsOnlyTheFolderThatWasJudged) {
     EXPECT_EQ(verdict.Folder, c.At);
 }
 
+// On a move, the older version's folder is judged before anything is
+// removed from it, where it is there.
+TEST(FoundFolderRefusal, JudgesTheOlderFolderOfAMoveWhereItIsThere) {
+    Judgement moving;
+    moving.MovedFrom = L"C:\\Antiga";
+    MadeFolder older = {{L"C:\\Antiga", true, 0, true, false, {}, Locked(Administrators, nullptr)}};
+    older.Contents.push_back(
+        {L"C:\\Antiga\\Java\\bin", true, 0, true, true, {}, Locked(Administrators, nullptr), 1});
+    EXPECT_EQ(FoundFolderRefusal(moving, Judged, older).Folder, L"C:\\Antiga\\Java\\bin");
+    EXPECT_FALSE(FoundFolderRefusal(Judgement{}, Judged, older)); // no move
+    EXPECT_FALSE(
+        FoundFolderRefusal(moving, Judged, {{L"C:\\Antiga", false, ERROR_PATH_NOT_FOUND}}));
+    EXPECT_EQ(
+        FoundFolderRefusal(moving, Judged, {{L"C:\\Antiga", false, ERROR_ACCESS_DENIED}}).Reason,
+        Refusal::Unverifiable);
+}
+
 // What a rollback or a removal finds at a recorded folder's path: the
 // identity is the volume serial and the 128-bit file id, each part compared.
 const MadeRecord Recorded = {L"C:\\Nivel1\\Nivel2",
