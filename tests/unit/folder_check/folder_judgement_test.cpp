@@ -690,6 +690,7 @@ TABLE_CASE_PRINTER(OutcomeCase)
 const OutcomeCase OutcomeCases[] = {
     {"AcceptedSaysSo", Refusal::None, nullptr, L"1"},
     {"RefusedIsNeverAccepted", Refusal::Writable, nullptr, L"", L"1"},
+    {"AHardLinkShowsItsOwnBox", Refusal::HardLink, nullptr, L"", L"1"},
     // A root's backslash doubled, or the quote after it would be taken as text.
     {"RefusedAtARoot", Refusal::Writable, nullptr, L"", L"1", L"D:\\", L"\"D:\\\\\""},
     // No launch condition of its own on a first install: the closing one stops it.
