@@ -6,6 +6,9 @@ UPDATE `Component` SET `Condition` = 'DESKTOP_SHORTCUT = 1 OR REMOVE = "ALL"' WH
 -- The older version is removed once the newer one is installed, in the same transaction: its folder is never emptied nor absent, so no other account can make it in between, and a failed upgrade leaves the older version where it was. The component codes are stable, as that placement needs.
 INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('InstallExecute', 6500)
 UPDATE `InstallExecuteSequence` SET `Sequence` = 6550 WHERE `Action` = 'RemoveExistingProducts'
+-- An upgrade that moves the application touches the older folder only once the newer one is made (MakeInstallFolder, 3490) and looked at again (VerifyInstallFolder, 3750): RemoveFiles, and RemoveFolders after it, before InstallFiles (4000), as their sequence restrictions allow.
+UPDATE `InstallExecuteSequence` SET `Sequence` = 3800 WHERE `Action` = 'RemoveFiles'
+UPDATE `InstallExecuteSequence` SET `Sequence` = 3850 WHERE `Action` = 'RemoveFolders'
 -- So every installed file is the newer build's, whatever the version or hash of the older copy in place (a rebuild of the same version, in either order): the package's files are its own, in its own folder.
 INSERT INTO `Property` (`Property`, `Value`) VALUES ('REINSTALLMODE', 'amus')
 -- The older version's folder emptied of the package's files only on an upgrade that moves the application (the check sets InstallDirMoved, and InstallDirMovedFrom from Windows Installer's own record of where it is: costing fills in the latter, a folder, whatever the check says); transitive (64), so that a repair, which runs no check, takes the component away instead of running its removals again.

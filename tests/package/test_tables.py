@@ -160,8 +160,8 @@ def test_a_versioned_dll_has_its_version_and_language_and_no_hash(msi):
     pytest.param("Property", "PackageFolders", 1, "Java|Java\\bin", id="the package's folders, as the folder check reads them"),
     pytest.param("Property", "PackageReach", 1, "18 8",
                  id="its longest file and deepest folder, as the folder check reads them"),
-    pytest.param("InstallExecuteSequence", "MakeInstallFolder", 2, "3490",
-                 id="the make before RemoveFiles (3500): a move touches the older folder only once the newer is made"),
+    pytest.param("InstallExecuteSequence", "RemoveFiles", 2, "3800", id="RemoveFiles after the make (3490) and the "
+                 "second look (3750): a move touches the older folder only once the newer is made and judged again"),
     pytest.param("InstallExecuteSequence", "RemoveMadeFolders", 1,
                  '(REMOVE ~= "ALL" AND NOT UPGRADINGPRODUCTCODE) OR (WIX_UPGRADE_DETECTED AND NOT Installed)',
                  id="a succeeded upgrade takes the older version's made folders at its commit (Wine runs the older's "

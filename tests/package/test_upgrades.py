@@ -326,8 +326,8 @@ RACES = ["a first install whose folder gets a DLL after the check fails, adoptin
          "rollback takes the folders it made",
          "a link planted above the folders to make once they are accepted fails the install, and its rollback removes "
          "nothing where the link leads",
-         "a move whose new folder another account makes once the check accepted it is refused at the make: the older "
-         "folder holds every file it held, 1.0.0 registered",
+         "a move refused once the check accepted it, as its new folder is made (another account made it) or at the "
+         "second look (its parent opened to everyone): the older folder holds every file it held, 1.0.0 registered",
          "a link planted in the older folder of a move is refused by the check, what it leads to untouched"]
 
 
@@ -403,15 +403,23 @@ def races(wine):
              and (target / "A").is_dir() and wine.entry(b["old"], "DisplayName") == ""]
     link.unlink(missing_ok=True)
     shutil.rmtree(target)
-    # A move whose new folder another account makes once it is accepted: the older folder untouched.
+    # A move refused once accepted, as its folder is made (another account made it) or at the second look (its
+    # parent opened to everyone): the older folder untouched.
     older, newer = c / "TarnixVelha", c / "TarnixNova"
-    wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixVelha")
-    planted, status = wine.raced(lambda: remove(newer), lambda: True, newer.mkdir, "/i", b["new"],
-                                 "INSTALLDIR=C:\\TarnixNova")
-    seen += [planted == "inside" and status != 0 and "MakeInstallFolder: refused (appeared): C:\\TarnixNova" in wine.logged()
-             and files_of(older) == ["Java/bin/Javaw.exe", "tarnix2018.exe", "tarnix2018.jar"]
-             and same(older / "tarnix2018.jar", HOME / "old.jar") and wine.entry(b["old"], "DisplayVersion") == "1.0.0"]
-    wine.uninstall([b["old"]])
+    untouched = []
+    for folder, renew, plant, refusal in (
+            ("", lambda: remove(newer), newer.mkdir, "MakeInstallFolder: refused (appeared): C:\\TarnixNova"),
+            ("\\App", lambda: (remove(newer), newer.mkdir(), os.chmod(newer, 0o755)), lambda: os.chmod(newer, 0o777),
+             "VerifyInstallFolder: refused (writable): C:\\TarnixNova for S-1-1-0")):
+        wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixVelha")
+        planted, status = wine.raced(renew, lambda: True, plant, "/i", b["new"], "INSTALLDIR=C:\\TarnixNova" + folder)
+        untouched += [planted == "inside" and status != 0 and refusal in wine.logged()
+                      and files_of(older) == ["Java/bin/Javaw.exe", "tarnix2018.exe", "tarnix2018.jar"]
+                      and same(older / "tarnix2018.jar", HOME / "old.jar")
+                      and wine.entry(b["old"], "DisplayVersion") == "1.0.0"]
+        wine.uninstall([b["old"]])
+        remove(newer)
+    seen += [untouched == [True, True]]
     # A link put in the older folder: the check refuses the move, what it leads to untouched.
     wine.msiexec("/i", b["old"], "INSTALLDIR=C:\\TarnixVelha")
     elsewhere = foreign(c / "TarnixAlheia", "bin/Javaw.exe")
