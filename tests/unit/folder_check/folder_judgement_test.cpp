@@ -15,6 +15,17 @@ struct WayCase {
 };
 TABLE_CASE_PRINTER(WayCase)
 
+// Most rows: D:\ as Windows ships it, then D:\Aplicativos, or the link
+// D:\Link (its target's descriptor, then its own), as the row writes it.
+constexpr wchar_t Apps[] = L"D:\\Aplicativos";
+constexpr wchar_t Link[] = L"D:\\Link";
+std::vector<WrittenStep> OnD(std::optional<std::wstring> sddl) {
+    return {{L"D:\\", VolumeRoot}, {Apps, std::move(sddl)}};
+}
+std::vector<WrittenStep> LinkOnD(const wchar_t* target, std::optional<std::wstring> own) {
+    return {{L"D:\\", VolumeRoot}, {Link, target, true, std::move(own)}};
+}
+
 const WayCase WayCases[] = {
     // CREATOR OWNER becomes the installing account; packages read only.
     {"ProgramFilesAsShipped",
@@ -27,80 +38,39 @@ const WayCase WayCases[] = {
      Refusal::None,
      L""},
     {"RootUsersMayDeleteWhatItHolds", {{L"D:\\", UsersDeleteChildren}}, Refusal::Writable, L"D:\\"},
-    {"ParentUsersMayRepermit",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", UsersRepermit}},
-     Refusal::Writable,
-     L"D:\\Aplicativos"},
+    {"ParentUsersMayRepermit", OnD(UsersRepermit), Refusal::Writable, Apps},
     // Said apart: only protecting the folder takes an inherited right away.
-    {"ParentInheritsUsersModify",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", InheritsUsersModify}},
-     Refusal::Inherited,
-     L"D:\\Aplicativos"},
-    {"ParentUsersHoldGenericAll",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;GA;;;BU)"}},
-     Refusal::Writable,
-     L"D:\\Aplicativos"},
-    {"ParentOwnedByAUser",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", OwnedByAUser}},
-     Refusal::Owner,
-     L"D:\\Aplicativos"},
-    {"ParentOwnedByTheInstaller",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", OwnedByTheInstaller}},
-     Refusal::None,
-     L""},
+    {"ParentInheritsUsersModify", OnD(InheritsUsersModify), Refusal::Inherited, Apps},
+    {"ParentUsersHoldGenericAll", OnD(L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;GA;;;BU)"), Refusal::Writable,
+     Apps},
+    {"ParentOwnedByAUser", OnD(OwnedByAUser), Refusal::Owner, Apps},
+    {"ParentOwnedByTheInstaller", OnD(OwnedByTheInstaller), Refusal::None, L""},
     // An elevated install for a standard user trusts no folder of that user's.
-    {"ParentOwnedByAStandardInstaller",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", OwnedByTheInstaller}},
-     Refusal::Owner,
-     L"D:\\Aplicativos",
-     false},
+    {"ParentOwnedByAStandardInstaller", OnD(OwnedByTheInstaller), Refusal::Owner, Apps, false},
     // The administrators a machine has are trusted as owners and grantees.
     {"ParentOwnedByDomainAdmins",
-     {{L"D:\\", VolumeRoot},
-      {L"D:\\Aplicativos", L"O:S-1-5-21-5-6-7-512D:PAI(A;OICI;FA;;;SY)"
-                           L"(A;OICI;FA;;;S-1-5-21-5-6-7-512)"}},
-     Refusal::None,
-     L""},
-    {"ProtectedAdministratorsOnlyParent",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", AdministratorsOnly}},
-     Refusal::None,
-     L""},
+     OnD(L"O:S-1-5-21-5-6-7-512D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;S-1-5-21-5-6-7-512)"),
+     Refusal::None, L""},
+    {"ProtectedAdministratorsOnlyParent", OnD(AdministratorsOnly), Refusal::None, L""},
     {"DeleteChildOnTheGrandparent",
      {{L"D:\\", VolumeRoot},
       {L"D:\\Dados", UsersDeleteChildren},
       {L"D:\\Dados\\Aplicativos", AdministratorsOnly}},
      Refusal::Writable,
      L"D:\\Dados"},
-    // A link is judged by its own descriptor and by its target's.
-    {"LinkUsersMayChange",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Link", AdministratorsOnly, true, UsersWrite}},
-     Refusal::Reparse,
-     L"D:\\Link"},
-    // Said as the link's own rule, whether granted or inherited.
-    {"LinkUsersMayChangeByInheritance",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Link", AdministratorsOnly, true, InheritsUsersModify}},
-     Refusal::Reparse,
-     L"D:\\Link"},
-    {"LinkOwnedByAUser",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Link", AdministratorsOnly, true, OwnedByAUser}},
-     Refusal::Reparse,
-     L"D:\\Link"},
-    {"LinkOnlyAdministratorsChange",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Link", AdministratorsOnly, true, AdministratorsOnly}},
-     Refusal::None,
+    // A link is judged by its own descriptor and by its target's; said as
+    // the link's own rule, whether granted or inherited.
+    {"LinkUsersMayChange", LinkOnD(AdministratorsOnly, UsersWrite), Refusal::Reparse, Link},
+    {"LinkUsersMayChangeByInheritance", LinkOnD(AdministratorsOnly, InheritsUsersModify),
+     Refusal::Reparse, Link},
+    {"LinkOwnedByAUser", LinkOnD(AdministratorsOnly, OwnedByAUser), Refusal::Reparse, Link},
+    {"LinkOnlyAdministratorsChange", LinkOnD(AdministratorsOnly, AdministratorsOnly), Refusal::None,
      L""},
-    {"LinkToAFolderUsersMayRepermit",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Link", UsersRepermit, true, AdministratorsOnly}},
-     Refusal::Writable,
-     L"D:\\Link"},
-    {"LinkWhoseOwnDescriptorIsUnreadable",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Link", AdministratorsOnly, true, std::nullopt}},
-     Refusal::Unverifiable,
-     L"D:\\Link"},
-    {"UnreadableDescriptor",
-     {{L"D:\\", VolumeRoot}, {L"D:\\Aplicativos", std::nullopt}},
-     Refusal::Unverifiable,
-     L"D:\\Aplicativos"},
+    {"LinkToAFolderUsersMayRepermit", LinkOnD(UsersRepermit, AdministratorsOnly), Refusal::Writable,
+     Link},
+    {"LinkWhoseOwnDescriptorIsUnreadable", LinkOnD(AdministratorsOnly, std::nullopt),
+     Refusal::Unverifiable, Link},
+    {"UnreadableDescriptor", OnD(std::nullopt), Refusal::Unverifiable, Apps},
 };
 
 TABLE_TEST(WayTest, WayCase, WayCases);
@@ -242,118 +212,105 @@ void OnAShare(FolderFacts& facts) {
 
 struct FactsCase {
     const char* Name;
-    void (*Change)(FolderFacts&);
     Refusal Expected;
     const wchar_t* At;
+    void (*Change)(FolderFacts&);
     const wchar_t* MovedFrom = L""; // where an upgrade takes the older version's files from
 };
 TABLE_CASE_PRINTER(FactsCase)
 
 const FactsCase FactsCases[] = {
-    {"Plain", [](FolderFacts&) {}, Refusal::None, L""},
+    {"Plain", Refusal::None, L"", [](FolderFacts&) {}},
     // Every folder the package makes is made locked: what the roots Windows
     // ships pass down is moot, and a root's DELETE counts for nothing; the
     // launcher's own SIS folder installs; not below a folder made there by
     // hand, which any user may rename.
-    {"TwoLevelsBelowTheSystemDrivesRoot",
+    {"TwoLevelsBelowTheSystemDrivesRoot", Refusal::None, L"",
      [](FolderFacts& f) {
          Below(f, L"C:\\Velmora\\Tarnix", {{L"C:\\", VolumeRoot}});
-     },
-     Refusal::None, L""},
-    {"TheSisFolderOnADataDrive",
+     }},
+    {"TheSisFolderOnADataDrive", Refusal::None, L"",
      [](FolderFacts& f) {
          Below(f, L"D:\\aplic\\mivo2016\\dovrenta\\Producao\\Tarnix-Cadastro",
                {{L"D:\\", VolumeRoot}});
-     },
-     Refusal::None, L""},
-    {"BelowAnOlderDataDrivesRoot",
+     }},
+    {"BelowAnOlderDataDrivesRoot", Refusal::None, L"",
      [](FolderFacts& f) {
          Below(f, L"D:\\Apps\\Tarnix", {{L"D:\\", DataVolumeRoot}});
-     },
-     Refusal::None, L""},
-    {"BelowAFolderMadeWithMkdirInARoot",
+     }},
+    {"BelowAFolderMadeWithMkdirInARoot", Refusal::Inherited, L"D:\\aplic",
      [](FolderFacts& f) {
          Below(f, L"D:\\aplic\\mivo2016\\Tarnix",
                {{L"D:\\", VolumeRoot}, {L"D:\\aplic", MadeWithMkdirInARoot}});
-     },
-     Refusal::Inherited, L"D:\\aplic"},
-    {"NtfsOnARemovableDisk", [](FolderFacts& f) { f.Volume.DriveType = DRIVE_REMOVABLE; },
-     Refusal::None, L""},
-    {"FatOrExFat", [](FolderFacts& f) { f.Volume.Flags = FILE_UNICODE_ON_DISK; },
-     Refusal::NoPermissions, L"C:\\"},
-    {"MappedNetworkDrive", [](FolderFacts& f) { f.Volume.DriveType = DRIVE_REMOTE; },
-     Refusal::Mapped, L"C:\\"},
-    {"NoSuchLetter", [](FolderFacts& f) { f.Volume.DriveType = DRIVE_NO_ROOT_DIR; },
-     Refusal::Mapped, L"C:\\"},
+     }},
+    {"NtfsOnARemovableDisk", Refusal::None, L"",
+     [](FolderFacts& f) { f.Volume.DriveType = DRIVE_REMOVABLE; }},
+    {"FatOrExFat", Refusal::NoPermissions, L"C:\\",
+     [](FolderFacts& f) { f.Volume.Flags = FILE_UNICODE_ON_DISK; }},
+    {"MappedNetworkDrive", Refusal::Mapped, L"C:\\",
+     [](FolderFacts& f) { f.Volume.DriveType = DRIVE_REMOTE; }},
+    {"NoSuchLetter", Refusal::Mapped, L"C:\\",
+     [](FolderFacts& f) { f.Volume.DriveType = DRIVE_NO_ROOT_DIR; }},
     // A failure that is no absence, whatever else was read.
-    {"AFolderOfTheWayThatFailsToOpen", [](FolderFacts& f) { f.Unreadable = L"C:\\Tarnix"; },
-     Refusal::Unverifiable, L"C:\\Tarnix"},
-    {"ALinkToAVolumeThatKeepsNoPermissions",
+    {"AFolderOfTheWayThatFailsToOpen", Refusal::Unverifiable, L"C:\\Tarnix",
+     [](FolderFacts& f) { f.Unreadable = L"C:\\Tarnix"; }},
+    {"ALinkToAVolumeThatKeepsNoPermissions", Refusal::NoPermissions, L"E:\\",
      [](FolderFacts& f) {
          f.FinalNearest = L"E:\\Dados";
          f.ResolvedVolume = {L"E:\\", DRIVE_FIXED, 0};
-     },
-     Refusal::NoPermissions, L"E:\\"},
-    {"ALinkToANetworkDrive",
+     }},
+    {"ALinkToANetworkDrive", Refusal::Mapped, L"Z:\\",
      [](FolderFacts& f) {
          f.FinalNearest = L"Z:\\Dados";
          f.ResolvedVolume = {L"Z:\\", DRIVE_REMOTE, FILE_PERSISTENT_ACLS};
-     },
-     Refusal::Mapped, L"Z:\\"},
-    {"ALinkToAVolumeRoot",
+     }},
+    {"ALinkToAVolumeRoot", Refusal::Root, L"E:\\",
      [](FolderFacts& f) {
          f.Folder = f.Nearest = L"C:\\Tarnix";
          f.FinalNearest = L"E:\\";
-     },
-     Refusal::Root, L"E:\\"},
-    {"AVolumeMountedWhereItLeads",
-     [](FolderFacts& f) { f.ResolvedVolume.Path = L"C:\\Tarnix\\App\\"; }, Refusal::Root,
-     L"C:\\Tarnix\\App"},
-    {"ATrustedLinkIntoAFolderUsersMayRepermit",
+     }},
+    {"AVolumeMountedWhereItLeads", Refusal::Root, L"C:\\Tarnix\\App",
+     [](FolderFacts& f) { f.ResolvedVolume.Path = L"C:\\Tarnix\\App\\"; }},
+    {"ATrustedLinkIntoAFolderUsersMayRepermit", Refusal::Writable, L"D:\\Aberta",
      [](FolderFacts& f) {
          f.FinalNearest = L"D:\\Aberta\\Dentro";
          f.WayToWhereItLeads = Read({{L"D:\\", VolumeRoot},
                                      {L"D:\\Aberta", UsersRepermit},
                                      {L"D:\\Aberta\\Dentro", AdministratorsOnly}});
-     },
-     Refusal::Writable, L"D:\\Aberta"},
+     }},
     // A server that resolves to one of this machine's adapters' addresses.
-    {"AServerThatIsThisMachine",
+    {"AServerThatIsThisMachine", Refusal::Loopback, L"\\\\servidor\\share\\",
      [](FolderFacts& f) {
          f.Folder = f.Text = L"\\\\servidor\\share\\Tarnix";
          f.ServerAddresses = {L"10.1.2.9", L"10.1.2.3"};
          f.OwnAddresses = {L"10.1.2.3"};
-     },
-     Refusal::Loopback, L"\\\\servidor\\share\\"},
+     }},
     // A network folder there: another installation's, or this product's own.
-    {"AnExistingNetworkFolder", OnAShare, Refusal::Existing, L"\\\\servidor\\share\\Tarnix"},
-    {"TheNetworkFolderTheProductIsIn",
+    {"AnExistingNetworkFolder", Refusal::Existing, L"\\\\servidor\\share\\Tarnix", OnAShare},
+    {"TheNetworkFolderTheProductIsIn", Refusal::None, L"",
      [](FolderFacts& f) {
          OnAShare(f);
          f.InstalledAt = {f.Folder};
-     },
-     Refusal::None, L""},
-    {"AnEmptyFolderMadeAndSecuredBeforehand",
-     [](FolderFacts& f) { EmptyFolder(f, AdministratorsOnly); }, Refusal::None, L""},
-    {"AnEmptyFolderUsersMayModify", [](FolderFacts& f) { EmptyFolder(f, InheritsUsersModify); },
-     Refusal::Existing, L"C:\\Tarnix"},
+     }},
+    {"AnEmptyFolderMadeAndSecuredBeforehand", Refusal::None, L"",
+     [](FolderFacts& f) { EmptyFolder(f, AdministratorsOnly); }},
+    {"AnEmptyFolderUsersMayModify", Refusal::Existing, L"C:\\Tarnix",
+     [](FolderFacts& f) { EmptyFolder(f, InheritsUsersModify); }},
     // An upgrade moves only where the product is elsewhere: not where the
     // folder is named through a link to where it is installed.
-    {"AnUpgradeElsewhereIsAMove", [](FolderFacts& f) { f.InstalledAt = {L"C:\\Antiga"}; },
-     Refusal::None, L"", L"C:\\Antiga"},
-    {"AnUpgradeInPlaceNamedThroughALinkIsNoMove",
+    {"AnUpgradeElsewhereIsAMove", Refusal::None, L"",
+     [](FolderFacts& f) { f.InstalledAt = {L"C:\\Antiga"}; }, L"C:\\Antiga"},
+    {"AnUpgradeInPlaceNamedThroughALinkIsNoMove", Refusal::None, L"",
      [](FolderFacts& f) {
          EmptyFolder(f, AdministratorsOnly);
          f.Folder = f.Nearest = f.Text = L"C:\\Elo"; // leading to C:\Tarnix
          f.InstalledAt = {L"C:\\Tarnix"};
-     },
-     Refusal::None, L""},
+     }},
     // An upgrade replaces one installation: two are named, whatever the folder.
-    {"TwoInstallationsInTwoFolders",
+    {"TwoInstallationsInTwoFolders", Refusal::Related, L"C:\\A\\ e D:\\B\\",
      [](FolderFacts& f) {
          f.InstalledAt = {L"C:\\A", L"c:\\a\\", L"D:\\B"};
-     },
-     Refusal::Related, L"C:\\A\\ e D:\\B\\"},
+     }},
 };
 
 TABLE_TEST(FactsTest, FactsCase, FactsCases);
@@ -457,95 +414,87 @@ constexpr wchar_t AUser[] = L"S-1-5-21-1-2-3-1001";
 // A thing the folder holds as the rows write it: its path below the
 // folder, its owner, its names, and its own descriptor as SDDL where the
 // row gives one (else its owner's locked one).
+constexpr wchar_t Administrators[] = L"S-1-5-32-544";
 struct Held {
     const wchar_t* Path;
-    const wchar_t* Owner = L"S-1-5-32-544";
+    const wchar_t* Owner = Administrators;
     unsigned long Names = 1;
     const wchar_t* Sddl = nullptr;
     bool Link = false;
 };
 
-// C:\Tarnix as the second look reads it: its owner (null: it could not be
-// opened) and what it holds; its own descriptor, a link, where it leads,
-// where the row says otherwise.
+// C:\Tarnix as the second look reads it: what it holds, its owner (null: it
+// could not be opened); its own descriptor, a link, where it leads, where
+// the row says otherwise.
+constexpr wchar_t Tarnix[] = L"C:\\Tarnix";
 struct MadeCase {
     const char* Name;
-    const wchar_t* Owner;
-    std::vector<Held> Contents;
     Refusal Expected;
     const wchar_t* At;
+    std::vector<Held> Contents = {};
+    const wchar_t* Owner = Administrators;
     const wchar_t* Sddl = nullptr;
     bool Link = false;
-    const wchar_t* Where = L"C:\\Tarnix";
+    const wchar_t* Where = Tarnix;
 };
 TABLE_CASE_PRINTER(MadeCase)
 
-constexpr wchar_t Administrators[] = L"S-1-5-32-544";
 const MadeCase MadeCases[] = {
-    {"EmptyAndOwnedByAdministrators", Administrators, {}, Refusal::None, L""},
-    {"OwnedByTheInstallingAdministrator", Installer, {}, Refusal::None, L""},
+    {"EmptyAndOwnedByAdministrators", Refusal::None, L""},
+    {"OwnedByTheInstallingAdministrator", Refusal::None, L"", {}, Installer},
     {"HoldingThePackagesFolders",
-     L"S-1-5-18",
-     {{L"Java", L"S-1-5-18"}, {L"java\\BIN"}},
      Refusal::None,
-     L""},
-    {"Gone", nullptr, {}, Refusal::Unverifiable, L"C:\\Tarnix"},
-    {"MadeByAUser", AUser, {}, Refusal::Owner, L"C:\\Tarnix"},
-    {"ALinkInItsPlace", Administrators, {}, Refusal::Reparse, L"C:\\Tarnix", nullptr, true},
+     L"",
+     {{L"Java", L"S-1-5-18"}, {L"java\\BIN"}},
+     L"S-1-5-18"},
+    {"Gone", Refusal::Unverifiable, Tarnix, {}, nullptr},
+    {"MadeByAUser", Refusal::Owner, Tarnix, {}, AUser},
+    {"ALinkInItsPlace", Refusal::Reparse, Tarnix, {}, Administrators, nullptr, true},
     {"LeadingElsewhere",
-     Administrators,
-     {},
      Refusal::Moved,
      L"D:\\Tarnix",
+     {},
+     Administrators,
      nullptr,
      false,
      L"D:\\Tarnix"},
     {"HoldingAPlantedFile",
-     Administrators,
-     {{L"Java"}, {L"Java\\bin"}, {L"Java\\bin\\jli.dll"}},
      Refusal::Planted,
-     L"C:\\Tarnix\\Java\\bin\\jli.dll"},
-    {"HoldingAFolderOfAUser",
-     Administrators,
-     {{L"Java", AUser}},
-     Refusal::Owner,
-     L"C:\\Tarnix\\Java"},
+     L"C:\\Tarnix\\Java\\bin\\jli.dll",
+     {{L"Java"}, {L"Java\\bin"}, {L"Java\\bin\\jli.dll"}}},
+    {"HoldingAFolderOfAUser", Refusal::Owner, L"C:\\Tarnix\\Java", {{L"Java", AUser}}},
     {"HoldingALink",
-     Administrators,
-     {{L"Java", Administrators, 1, nullptr, true}},
      Refusal::Reparse,
-     L"C:\\Tarnix\\Java"},
+     L"C:\\Tarnix\\Java",
+     {{L"Java", Administrators, 1, nullptr, true}}},
     // What an upgrade finds is judged as files: a second name of a file
     // that may lie anywhere, or one that others may change.
     {"HoldingAHardLink",
-     Administrators,
-     {{L"Java\\bin", Administrators, 2}},
      Refusal::HardLink,
-     L"C:\\Tarnix\\Java\\bin"},
+     L"C:\\Tarnix\\Java\\bin",
+     {{L"Java\\bin", Administrators, 2}}},
     {"HoldingAJavaFolderUsersMayModify",
-     Administrators,
-     {{L"Java", Administrators, 1, L"O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)"}},
      Refusal::Writable,
-     L"C:\\Tarnix\\Java"},
+     L"C:\\Tarnix\\Java",
+     {{L"Java", Administrators, 1, L"O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)"}}},
     // One bit each: create files in a folder of an upgraded installation,
     // and create folders in the installation folder itself (a Java folder
     // where the package has none), as a data drive's root grants it.
     {"HoldingAFolderUsersMayCreateFilesIn",
-     Administrators,
-     {{L"Java", Administrators, 1, L"O:BAD:PAI(A;OICI;FA;;;BA)(A;;0x1200ab;;;BU)"}},
      Refusal::Writable,
-     L"C:\\Tarnix\\Java"},
+     L"C:\\Tarnix\\Java",
+     {{L"Java", Administrators, 1, L"O:BAD:PAI(A;OICI;FA;;;BA)(A;;0x1200ab;;;BU)"}}},
     {"AuthenticatedUsersMayMakeFoldersInIt",
-     Administrators,
-     {},
      Refusal::Writable,
-     L"C:\\Tarnix",
+     Tarnix,
+     {},
+     Administrators,
      L"O:BAD:PAI(A;OICI;FA;;;BA)(A;;LC;;;AU)"},
     {"UsersMayAddFilesToIt",
-     Administrators,
-     {},
      Refusal::Writable,
-     L"C:\\Tarnix",
+     Tarnix,
+     {},
+     Administrators,
      L"O:BAD:PAI(A;OICI;FA;;;BA)(A;;0x1200ab;;;BU)"},
 };
 
@@ -599,71 +548,64 @@ TEST(FoundFolderRefusal, JudgesTheOlderFolderOfAMoveWhereItIsThere) {
 
 // What a rollback or a removal finds at a recorded folder's path: the
 // identity is the volume serial and the 128-bit file id, each part compared.
-const MadeRecord Recorded = {L"C:\\Nivel1\\Nivel2",
-                             L"000000000000abcd-0000000000000001ffffffff00000002", L"{P}"};
+constexpr wchar_t Made[] = L"C:\\Nivel1\\Nivel2";
+constexpr wchar_t Identity[] = L"000000000000abcd-0000000000000001ffffffff00000002";
 // What the removal's reading of it says: a link or not, where it is, and
 // its identities.
 struct Seen {
     bool Link;
-    FolderPath Where;
-    std::wstring Identity;
-    std::wstring IndexIdentity = {};
+    const wchar_t* Where;
+    const wchar_t* Identity;
+    const wchar_t* IndexIdentity = L"";
     unsigned long Error = 0; // why it could not be opened; 0: opened
 };
 struct RemovalCase {
     const char* Name;
-    Seen Found;
     Removal Expected;
-    const wchar_t* Identity = Recorded.Identity.c_str();
+    Seen Found;
+    const wchar_t* Recorded = Identity;
 };
 TABLE_CASE_PRINTER(RemovalCase)
 
 const RemovalCase RemovalCases[] = {
-    {"TheFolderMade", {false, L"C:\\Nivel1\\Nivel2", Recorded.Identity}, Removal::Removed},
-    {"ALinkInItsPlace",
-     {true, L"C:\\Nivel1\\Nivel2", Recorded.Identity},
-     Removal::NotTheFolderMade},
-    {"ReachedThroughALinkAbove",
-     {false, L"C:\\Alvo\\Nivel2", Recorded.Identity},
-     Removal::NotTheFolderMade},
+    {"TheFolderMade", Removal::Removed, {false, Made, Identity}},
+    {"ALinkInItsPlace", Removal::NotTheFolderMade, {true, Made, Identity}},
+    {"ReachedThroughALinkAbove", Removal::NotTheFolderMade, {false, L"C:\\Alvo\\Nivel2", Identity}},
     {"AnotherVolume",
-     {false, L"C:\\Nivel1\\Nivel2", L"000000000000abce-0000000000000001ffffffff00000002"},
-     Removal::NotTheFolderMade},
+     Removal::NotTheFolderMade,
+     {false, Made, L"000000000000abce-0000000000000001ffffffff00000002"}},
     {"AnotherFileIdsHighHalf",
-     {false, L"C:\\Nivel1\\Nivel2", L"000000000000abcd-0000000000000002ffffffff00000002"},
-     Removal::NotTheFolderMade},
+     Removal::NotTheFolderMade,
+     {false, Made, L"000000000000abcd-0000000000000002ffffffff00000002"}},
     {"AnotherFileIdsLowHalf",
-     {false, L"C:\\Nivel1\\Nivel2", L"000000000000abcd-0000000000000001ffffffff00000003"},
-     Removal::NotTheFolderMade},
-    {"WhereItIsCannotBeTold", {false, L"", Recorded.Identity}, Removal::CouldNotOpen},
-    {"WhatItIsCannotBeTold", {false, L"C:\\Nivel1\\Nivel2", L""}, Removal::CouldNotOpen},
+     Removal::NotTheFolderMade,
+     {false, Made, L"000000000000abcd-0000000000000001ffffffff00000003"}},
+    {"WhereItIsCannotBeTold", Removal::CouldNotOpen, {false, L"", Identity}},
+    {"WhatItIsCannotBeTold", Removal::CouldNotOpen, {false, Made, L""}},
     // Written before the 128-bit id: the file index it holds still tells it.
     {"AnOlderRecordsIndex",
-     {false, L"C:\\Nivel1\\Nivel2", Recorded.Identity, L"0000abcd-0000000100000002"},
      Removal::Removed,
+     {false, Made, Identity, L"0000abcd-0000000100000002"},
      L"0000abcd-0000000100000002"},
     {"AnOlderRecordOfAnotherIndex",
-     {false, L"C:\\Nivel1\\Nivel2", Recorded.Identity, L"0000abcd-0000000100000003"},
      Removal::NotTheFolderMade,
+     {false, Made, Identity, L"0000abcd-0000000100000003"},
      L"0000abcd-0000000100000002"},
     // Not to be opened: gone only where nothing is there; there but held
     // (a program that lets no one delete it), kept for a later removal.
-    {"Gone", {false, L"", L"", L"", ERROR_PATH_NOT_FOUND}, Removal::Gone},
-    {"HeldOpenByAProgram", {false, L"", L"", L"", ERROR_SHARING_VIOLATION}, Removal::CouldNotOpen},
+    {"Gone", Removal::Gone, {false, L"", L"", L"", ERROR_PATH_NOT_FOUND}},
+    {"HeldOpenByAProgram", Removal::CouldNotOpen, {false, L"", L"", L"", ERROR_SHARING_VIOLATION}},
 };
 
 TABLE_TEST(RemovalTest, RemovalCase, RemovalCases);
 
 TEST_P(RemovalTest, TakesAwayOnlyTheFolderMade) {
-    const MadeRecord record = {Recorded.Path, GetParam().Identity, Recorded.Product};
     const Seen& seen = GetParam().Found;
-    FileObject found = {Recorded.Path, seen.Error == 0, seen.Error};
-    found.Folder = true;
-    found.Link = seen.Link;
-    found.Where = seen.Where;
+    FileObject found = {Made, seen.Error == 0, seen.Error, true, seen.Link, seen.Where};
     found.Identity = seen.Identity;
     found.IndexIdentity = seen.IndexIdentity;
-    EXPECT_STREQ(RemovalName(RemovalBefore(found, record)), RemovalName(GetParam().Expected));
+    EXPECT_STREQ(RemovalName(RemovalBefore(found, {Made, GetParam().Recorded, L"{P}"})),
+                 RemovalName(GetParam().Expected));
 }
 
 TEST(Finding, WritesTheFolderAndTrusteeInOnceAsTheyAre) {
@@ -763,23 +705,15 @@ TEST(PlanData, CarriesEveryFieldToTheDeferredActions) {
                               {L"S-1-5-18", L"S-1-5-21-9-9-9-500"},
                               {L"Java", L"notas.txt"},
                               {L"Java", L"Java\\bin"}};
-    const std::optional<FolderPlan> read = ParsePlanData(PlanData(given));
+    const std::wstring data = PlanData(given);
+    EXPECT_EQ(data, L"C:\\Tarnix\\\nlocal\nE:\\Real\\\nC:\\\nO:BAD:PAI(A;;FA;;;SY)\n"
+                    L"S-1-5-18 S-1-5-21-9-9-9-500\nJava|Java\\bin\nJava\nnotas.txt");
+    const std::optional<FolderPlan> read = ParsePlanData(data);
     ASSERT_TRUE(read.has_value());
-    EXPECT_EQ(read->Folder, given.Folder);
-    EXPECT_FALSE(read->Network);
-    EXPECT_EQ(read->Resolved, given.Resolved);
-    EXPECT_EQ(read->Nearest, L"C:\\");
-    EXPECT_EQ(read->Descriptor, L"O:BAD:PAI(A;;FA;;;SY)");
-    EXPECT_EQ(read->Trusted, given.Trusted);
-    EXPECT_EQ(read->Allowed, given.Allowed);
-    EXPECT_EQ(read->Layout, given.Layout);
+    EXPECT_EQ(PlanData(*read), data);
     // A network folder carries itself alone; no plan, or a local one missing
     // what the second look judges with, is none.
-    const std::optional<FolderPlan> network =
-        ParsePlanData(PlanData({L"\\\\servidor\\share\\Tarnix", true}));
-    ASSERT_TRUE(network.has_value());
-    EXPECT_TRUE(network->Network);
-    EXPECT_EQ(network->Folder, L"\\\\servidor\\share\\Tarnix");
+    EXPECT_TRUE(ParsePlanData(PlanData({L"\\\\servidor\\share\\Tarnix", true}))->Network);
     EXPECT_FALSE(ParsePlanData(L"").has_value());
     FolderPlan untrusting = given;
     untrusting.Trusted.clear();

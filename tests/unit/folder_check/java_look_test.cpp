@@ -20,49 +20,40 @@ struct JavaLookCase {
 TABLE_CASE_PRINTER(JavaLookCase)
 
 #define JAVA_KEY L"HKLM\\Software\\JavaSoft\\Java Runtime Environment\\1.8"
+#define IN64 JAVA_KEY L" (64-bit view), JavaHome "
 #define NO_JAVA L"no Java the launcher can start: "
+#define STARTS(home) home L": the launcher will start " home L"\\bin\\Javaw.exe"
+#define OTHERS L"; others may change it: refused (writable): "
 const JavaLookCase JavaLookCases[] = {
     {"None", nullptr, nullptr, false,
      NO_JAVA JAVA_KEY L" is in neither the 64-bit nor the 32-bit view"},
-    {"Usable64", L"C:\\JavaOlhar\\jre", nullptr, true,
-     JAVA_KEY L" (64-bit view), JavaHome C:\\JavaOlhar\\jre: the launcher will start "
-              L"C:\\JavaOlhar\\jre\\bin\\Javaw.exe"},
+    {"Usable64", L"C:\\JavaOlhar\\jre", nullptr, true, IN64 STARTS(L"C:\\JavaOlhar\\jre")},
     {"Only32", nullptr, L"C:\\JavaOlhar\\jre", true,
-     JAVA_KEY L" (32-bit view), JavaHome C:\\JavaOlhar\\jre: the launcher will start "
-              L"C:\\JavaOlhar\\jre\\bin\\Javaw.exe"},
+     JAVA_KEY L" (32-bit view), JavaHome " STARTS(L"C:\\JavaOlhar\\jre")},
     // The launcher takes the 64-bit key whatever the 32-bit one holds.
     {"EmptyHome64BesideAGood32", L"", L"C:\\JavaOlhar\\jre", false,
      NO_JAVA JAVA_KEY L" (64-bit view), JavaHome is empty"},
     {"Home64WithoutTheRuntime", L"C:\\JavaOlhar\\vazio", L"C:\\JavaOlhar\\jre", false,
-     NO_JAVA JAVA_KEY L" (64-bit view), JavaHome C:\\JavaOlhar\\vazio holds no "
-                      L"C:\\JavaOlhar\\vazio\\bin\\Javaw.exe"},
+     NO_JAVA IN64 L"C:\\JavaOlhar\\vazio holds no C:\\JavaOlhar\\vazio\\bin\\Javaw.exe"},
     // Half a runtime taken away: a folder where the program was.
     {"AFolderNamedJavaw", L"C:\\JavaOlhar\\pasta", nullptr, false,
-     NO_JAVA JAVA_KEY L" (64-bit view), JavaHome C:\\JavaOlhar\\pasta holds no "
-                      L"C:\\JavaOlhar\\pasta\\bin\\Javaw.exe"},
+     NO_JAVA IN64 L"C:\\JavaOlhar\\pasta holds no C:\\JavaOlhar\\pasta\\bin\\Javaw.exe"},
     {"JavawInLowerCase", L"C:\\JavaOlhar\\lower", nullptr, true,
-     JAVA_KEY L" (64-bit view), JavaHome C:\\JavaOlhar\\lower: the launcher will start "
-              L"C:\\JavaOlhar\\lower\\bin\\Javaw.exe"},
+     IN64 STARTS(L"C:\\JavaOlhar\\lower")},
     {"NotText", L"", nullptr, false, NO_JAVA JAVA_KEY L" (64-bit view), JavaHome is not text",
      true},
     // A sound Java is named as above; one that others may change is named
     // with what they may change, and who.
     {"AHomeEveryoneMayChange", L"C:\\JavaOlhar\\aberta", nullptr, true,
-     JAVA_KEY L" (64-bit view), JavaHome C:\\JavaOlhar\\aberta: the launcher will start "
-              L"C:\\JavaOlhar\\aberta\\bin\\Javaw.exe; others may change it: refused (writable): "
-              L"C:\\JavaOlhar\\aberta for S-1-1-0"},
+     IN64 STARTS(L"C:\\JavaOlhar\\aberta") OTHERS L"C:\\JavaOlhar\\aberta for S-1-1-0"},
     {"AFileEveryoneMayWrite", L"C:\\JavaOlhar\\arquivo", nullptr, true,
-     JAVA_KEY L" (64-bit view), JavaHome C:\\JavaOlhar\\arquivo: the launcher will start "
-              L"C:\\JavaOlhar\\arquivo\\bin\\Javaw.exe; others may change it: refused (writable): "
-              L"C:\\JavaOlhar\\arquivo\\bin\\Javaw.exe for S-1-1-0"},
+     IN64 STARTS(L"C:\\JavaOlhar\\arquivo")
+         OTHERS L"C:\\JavaOlhar\\arquivo\\bin\\Javaw.exe for S-1-1-0"},
     {"AFolderAboveEveryoneMayChange", L"C:\\JavaOlhar\\acima\\jre", nullptr, true,
-     JAVA_KEY L" (64-bit view), JavaHome C:\\JavaOlhar\\acima\\jre: the launcher will start "
-              L"C:\\JavaOlhar\\acima\\jre\\bin\\Javaw.exe; others may change it: refused "
-              L"(writable): "
-              L"C:\\JavaOlhar\\acima for S-1-1-0"},
+     IN64 STARTS(L"C:\\JavaOlhar\\acima\\jre") OTHERS L"C:\\JavaOlhar\\acima for S-1-1-0"},
     {"AHomeNarrowedToAnotherName", L"C:\\JavaOlhar\\\uff4aava", nullptr, false,
-     NO_JAVA JAVA_KEY L" (64-bit view), JavaHome C:\\JavaOlhar\\\uff4aava holds characters the "
-                      L"code page cannot hold (the launcher shows 1113)"},
+     NO_JAVA IN64 L"C:\\JavaOlhar\\\uff4aava holds characters the code page cannot hold (the "
+                  L"launcher shows 1113)"},
 };
 
 TABLE_TEST(JavaLookTest, JavaLookCase, JavaLookCases);
