@@ -73,12 +73,25 @@ struct PlanSetting {
     const wchar_t* LookAlike = nullptr;
 };
 
-// The plan's two texts; both null: refused, with error 1113.
+// The plan's two texts, and whether it is refused, with error 1113.
 struct PlanText {
-    const char* CommandLine;
-    const char* WorkingDirectory;
+    std::string CommandLine;
+    std::string WorkingDirectory;
+    bool Refused = false;
 };
-constexpr PlanText Refused{nullptr, nullptr};
+const PlanText Refused{"", "", true};
+
+// The plan that starts HOME\bin\Javaw.exe on the archive in FOLDER, which
+// the command line quotes as QUOTED (the folder, unless the row says).
+PlanText Starts(const std::string& home, const std::string& folder, const char* quoted = nullptr) {
+    return {"\"" + home + "\\bin\\Javaw.exe\" -Xmx768m -jar \"" + (quoted ? quoted : folder) +
+                "\"\\tarnix2018.jar",
+            folder};
+}
+// The same with the folder's own runtime, FOLDER\Java.
+PlanText OwnRuntime(const std::string& folder, const char* quoted = nullptr) {
+    return Starts(folder + "\\Java", folder, quoted);
+}
 
 // The first folder below the root, which holds all the path names.
 fs::path TopFolder(const fs::path& path) {
@@ -107,11 +120,10 @@ void LaunchPlanTest::ExpectPlan(const PlanSetting& given, LaunchRoute route,
     }
     const RuntimePlan result = PlanIn(given.Directory);
     EXPECT_EQ(result.Route, route);
-    const bool refused = expected->CommandLine == nullptr;
-    EXPECT_EQ(result.Plan.CommandLine, refused ? "" : expected->CommandLine);
-    EXPECT_EQ(result.Plan.WorkingDirectory, refused ? "" : expected->WorkingDirectory);
+    EXPECT_EQ(result.Plan.CommandLine, expected->CommandLine);
+    EXPECT_EQ(result.Plan.WorkingDirectory, expected->WorkingDirectory);
     EXPECT_EQ(result.Plan.RefusalCode,
-              refused ? static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION) : 0u);
+              expected->Refused ? static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION) : 0u);
 }
 
 struct RuntimePlanCase {
@@ -129,31 +141,25 @@ const RuntimePlanCase RuntimePlanCases[] = {
     {"PrivateWorkedResult",
      {L"C:\\App", true, nullptr},
      Private,
-     {{AnyCodePage,
-       {"\"C:\\App\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar",
-        "C:\\App"}}}},
+     {{AnyCodePage, OwnRuntime("C:\\App")}}},
     {"InstalledWorkedResult",
      {L"C:\\App", false, L"C:\\JRE8"},
      Installed,
-     {{AnyCodePage,
-       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar", "C:\\App"}}}},
+     {{AnyCodePage, Starts("C:\\JRE8", "C:\\App")}}},
     // At a root the archive's folder is quoted without its backslash, which
     // would escape the closing quote; the runtime folder has two separators.
     {"PrivateAtDriveRoot",
      {L"C:\\", true, nullptr},
      Private,
-     {{AnyCodePage,
-       {"\"C:\\\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\"\\tarnix2018.jar", "C:\\"}}}},
+     {{AnyCodePage, OwnRuntime("C:\\", "C:")}}},
     {"InstalledAtDriveRoot",
      {L"C:\\", false, L"C:\\JRE8"},
      Installed,
-     {{AnyCodePage,
-       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\"\\tarnix2018.jar", "C:\\"}}}},
+     {{AnyCodePage, Starts("C:\\JRE8", "C:\\", "C:")}}},
     {"JavaHomeWithTrailingBackslash",
      {L"C:\\App", false, L"C:\\JRE8\\"},
      Installed,
-     {{AnyCodePage,
-       {"\"C:\\JRE8\\\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar", "C:\\App"}}}},
+     {{AnyCodePage, Starts("C:\\JRE8\\", "C:\\App")}}},
     // Without a home nothing is started (not \bin\Javaw.exe of the drive).
     {"EmptyJavaHome", {L"C:\\App", false, L""}, Installed, {{AnyCodePage, {"", "C:\\App"}}}},
     {"NoInstalledRuntime",
@@ -178,137 +184,75 @@ const RuntimePlanCase CodePagePlanCases[] = {
     {"AccentedDirectory",
      {L"C:\\A\u00e7\u00e3o Caf\u00e9", true, nullptr},
      Private,
-     {{1252,
-       {"\"C:\\A\xe7\xe3o Caf\xe9\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\A\xe7\xe3o "
-        "Caf\xe9\"\\tarnix2018.jar",
-        "C:\\A\xe7\xe3o Caf\xe9"}},
-      {65001,
-       {"\"C:\\A\xc3\xa7\xc3\xa3o Caf\xc3\xa9\\Java\\bin\\Javaw.exe\" -Xmx768m -jar "
-        "\"C:\\A\xc3\xa7\xc3\xa3o Caf\xc3\xa9\"\\tarnix2018.jar",
-        "C:\\A\xc3\xa7\xc3\xa3o Caf\xc3\xa9"}},
+     {{1252, OwnRuntime("C:\\A\xe7\xe3o Caf\xe9")},
+      {65001, OwnRuntime("C:\\A\xc3\xa7\xc3\xa3o Caf\xc3\xa9")},
       {AnyCodePage, Refused}}},
     {"FullwidthDirectoryBesideALookAlikeRuntime",
      {L"C:\\\uff58app", false, L"C:\\JRE8", L"C:\\xapp"},
      Installed,
-     {{932,
-       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\\x82\x98"
-        "app\"\\tarnix2018.jar",
-        "C:\\\x82\x98"
-        "app"}},
-      {949,
-       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\\xa3\xf8"
-        "app\"\\tarnix2018.jar",
-        "C:\\\xa3\xf8"
-        "app"}},
-      {65001,
-       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\\xef\xbd\x98"
-        "app\"\\tarnix2018.jar",
-        "C:\\\xef\xbd\x98"
-        "app"}},
+     {{932, Starts("C:\\JRE8", "C:\\\x82\x98"
+                               "app")},
+      {949, Starts("C:\\JRE8", "C:\\\xa3\xf8"
+                               "app")},
+      {65001, Starts("C:\\JRE8", "C:\\\xef\xbd\x98"
+                                 "app")},
       {AnyCodePage, Refused}}},
     {"FullwidthDirectoryWithItsOwnRuntime",
      {L"C:\\\uff58app", true, nullptr, L"C:\\xapp"},
      Private,
-     {{932,
-       {"\"C:\\\x82\x98"
-        "app\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\\x82\x98"
-        "app\"\\tarnix2018.jar",
-        "C:\\\x82\x98"
-        "app"}},
-      {949,
-       {"\"C:\\\xa3\xf8"
-        "app\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\\xa3\xf8"
-        "app\"\\tarnix2018.jar",
-        "C:\\\xa3\xf8"
-        "app"}},
-      {65001,
-       {"\"C:\\\xef\xbd\x98"
-        "app\\Java\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\\xef\xbd\x98"
-        "app\"\\tarnix2018.jar",
-        "C:\\\xef\xbd\x98"
-        "app"}},
+     {{932, OwnRuntime("C:\\\x82\x98"
+                       "app")},
+      {949, OwnRuntime("C:\\\xa3\xf8"
+                       "app")},
+      {65001, OwnRuntime("C:\\\xef\xbd\x98"
+                         "app")},
       {AnyCodePage, Refused}}},
     {"FullwidthJavaHome",
      {L"C:\\App", false, L"C:\\JRE\uff18"},
      Installed,
-     {{932,
-       {"\"C:\\JRE\x82\x57\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar",
-        "C:\\App"}},
-      {949,
-       {"\"C:\\JRE\xa3\xb8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar",
-        "C:\\App"}},
-      {65001,
-       {"\"C:\\JRE\xef\xbc\x98\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar",
-        "C:\\App"}},
+     {{932, Starts("C:\\JRE\x82\x57", "C:\\App")},
+      {949, Starts("C:\\JRE\xa3\xb8", "C:\\App")},
+      {65001, Starts("C:\\JRE\xef\xbc\x98", "C:\\App")},
       {AnyCodePage, Refused}}},
     // Each character's second byte in 932 is 0x5C, a backslash's byte.
     {"DoubleByteDirectory",
      {L"C:\\\u8868\u30bd\u80fd", true, nullptr},
      Private,
-     {{932,
-       {"\"C:\\\x95\\\x83\\\x94\\\\Java\\bin\\Javaw.exe\" -Xmx768m -jar "
-        "\"C:\\\x95\\\x83\\\x94\\\"\\tarnix2018.jar",
-        "C:\\\x95\\\x83\\\x94\\"}},
-      {949,
-       {"\"C:\\\xf8\xfa\xab\xbd\xd2\xf6\\Java\\bin\\Javaw.exe\" -Xmx768m -jar "
-        "\"C:\\\xf8\xfa\xab\xbd\xd2\xf6\"\\tarnix2018.jar",
-        "C:\\\xf8\xfa\xab\xbd\xd2\xf6"}},
-      {65001,
-       {"\"C:\\\xe8\xa1\xa8\xe3\x82\xbd\xe8\x83\xbd\\Java\\bin\\Javaw.exe\" -Xmx768m -jar "
-        "\"C:\\\xe8\xa1\xa8\xe3\x82\xbd\xe8\x83\xbd\"\\tarnix2018.jar",
-        "C:\\\xe8\xa1\xa8\xe3\x82\xbd\xe8\x83\xbd"}},
+     {{932, OwnRuntime("C:\\\x95\\\x83\\\x94\\")},
+      {949, OwnRuntime("C:\\\xf8\xfa\xab\xbd\xd2\xf6")},
+      {65001, OwnRuntime("C:\\\xe8\xa1\xa8\xe3\x82\xbd\xe8\x83\xbd")},
       {AnyCodePage, Refused}}},
     {"DoubleByteJavaHome",
      {L"C:\\App", false, L"C:\\\u8868"},
      Installed,
-     {{932,
-       {"\"C:\\\x95\\\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar", "C:\\App"}},
-      {949,
-       {"\"C:\\\xf8\xfa\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar", "C:\\App"}},
-      {65001,
-       {"\"C:\\\xe8\xa1\xa8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar",
-        "C:\\App"}},
+     {{932, Starts("C:\\\x95\\", "C:\\App")},
+      {949, Starts("C:\\\xf8\xfa", "C:\\App")},
+      {65001, Starts("C:\\\xe8\xa1\xa8", "C:\\App")},
       {AnyCodePage, Refused}}},
     {"DoubleByteJavaHomeWithTrailingBackslash",
      {L"C:\\App", false, L"C:\\\u8868\\"},
      Installed,
-     {{932,
-       {"\"C:\\\x95\\\\\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar", "C:\\App"}},
-      {949,
-       {"\"C:\\\xf8\xfa\\\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar", "C:\\App"}},
-      {65001,
-       {"\"C:\\\xe8\xa1\xa8\\\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\App\"\\tarnix2018.jar",
-        "C:\\App"}},
+     {{932, Starts("C:\\\x95\\\\", "C:\\App")},
+      {949, Starts("C:\\\xf8\xfa\\", "C:\\App")},
+      {65001, Starts("C:\\\xe8\xa1\xa8\\", "C:\\App")},
       {AnyCodePage, Refused}}},
     // Near a backslash: C:\x\y, with a Java folder, is the look-alike.
     {"YenDirectoryBesideALookAlike",
      {L"C:\\x\u00a5y", false, L"C:\\JRE8", L"C:\\x\\y"},
      Installed,
-     {{1252,
-       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\x\xa5y\"\\tarnix2018.jar", "C:\\x\xa5y"}},
-      {65001,
-       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\x\xc2\xa5y\"\\tarnix2018.jar",
-        "C:\\x\xc2\xa5y"}},
+     {{1252, Starts("C:\\JRE8", "C:\\x\xa5y")},
+      {65001, Starts("C:\\JRE8", "C:\\x\xc2\xa5y")},
       {AnyCodePage, Refused}}},
     {"WonDirectoryBesideALookAlike",
      {L"C:\\x\u20a9y", false, L"C:\\JRE8", L"C:\\x\\y"},
      Installed,
-     {{65001,
-       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\x\xe2\x82\xa9y\"\\tarnix2018.jar",
-        "C:\\x\xe2\x82\xa9y"}},
-      {AnyCodePage, Refused}}},
+     {{65001, Starts("C:\\JRE8", "C:\\x\xe2\x82\xa9y")}, {AnyCodePage, Refused}}},
     {"FullwidthBackslashDirectoryBesideALookAlike",
      {L"C:\\x\uff3cy", false, L"C:\\JRE8", L"C:\\x\\y"},
      Installed,
-     {{932,
-       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\x\x81\x5fy\"\\tarnix2018.jar",
-        "C:\\x\x81\x5fy"}},
-      {949,
-       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\x\xa1\xacy\"\\tarnix2018.jar",
-        "C:\\x\xa1\xacy"}},
-      {65001,
-       {"\"C:\\JRE8\\bin\\Javaw.exe\" -Xmx768m -jar \"C:\\x\xef\xbc\xbcy\"\\tarnix2018.jar",
-        "C:\\x\xef\xbc\xbcy"}},
+     {{932, Starts("C:\\JRE8", "C:\\x\x81\x5fy")},
+      {949, Starts("C:\\JRE8", "C:\\x\xa1\xacy")},
+      {65001, Starts("C:\\JRE8", "C:\\x\xef\xbc\xbcy")},
       {AnyCodePage, Refused}}},
 };
 
