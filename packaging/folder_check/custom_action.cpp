@@ -153,11 +153,8 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
             // holds nothing of anyone's when made.
             const FolderPlan data =
                 PlanFor(judgement, machine, L"O:BA" + FolderLock(install), layout);
-            std::wstring allowed;
-            for (const std::wstring& path : data.Allowed) {
-                allowed += (allowed.empty() ? L"" : L"; ") + path;
-            }
-            Log(install, L"CheckInstallFolder: it may hold, when made: " + allowed);
+            Log(install,
+                L"CheckInstallFolder: it may hold, when made: " + Joined(data.Allowed, L"; "));
             MadeFolder older;
             if (!judgement.MovedFrom.Empty()) {
                 older = ReadMadeFolder(judgement.MovedFrom);
@@ -168,11 +165,9 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallFolder(MSIHANDLE ins
             judgement.Result = FoundFolderRefusal(judgement, data, older);
             plan = PlanData(data);
         }
-        if (!verdict) {
-            Log(install, L"CheckInstallFolder: accepted " + judgement.Folder.WithBackslash());
-        } else {
-            Log(install, L"CheckInstallFolder: " + Refusing(verdict));
-        }
+        Log(install,
+            L"CheckInstallFolder: " +
+                (verdict ? Refusing(verdict) : L"accepted " + judgement.Folder.WithBackslash()));
         return Concluded(install, CheckProperties(judgement, plan));
     } catch (const InstallCancelled&) {
         return ERROR_INSTALL_USEREXIT;
@@ -296,7 +291,7 @@ extern "C" __declspec(dllexport) UINT __stdcall FindJava(MSIHANDLE install) {
     return Guarded(install, L"FindJava", [install]() -> UINT {
         JavaLook look;
         try {
-            look = LookForInstalledJava(ReadMachine({}).Trusted);
+            look = LookForInstalledJava(ReadTrustedAccounts());
         } catch (const InstallCancelled&) {
             throw;
         } catch (...) {

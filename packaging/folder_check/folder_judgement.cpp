@@ -247,15 +247,15 @@ Verdict Way(const Context& c) {
 // one registered in a folder emptied, or one never taken away.
 Verdict OneInstallation(const Context& c) {
     std::vector<FolderPath> folders;
-    std::wstring named;
+    std::vector<std::wstring> named;
     for (const FolderPath& location : c.Facts.InstalledAt) {
         if (!location.Empty() &&
             std::find(folders.begin(), folders.end(), location) == folders.end()) {
             folders.push_back(location);
-            named += (named.empty() ? L"" : L" e ") + location.WithBackslash();
+            named.push_back(location.WithBackslash());
         }
     }
-    return folders.size() > 1 ? Verdict{Refusal::Related, named} : Verdict{};
+    return folders.size() > 1 ? Verdict{Refusal::Related, Joined(named, L" e ")} : Verdict{};
 }
 
 constexpr Rule Common[] = {OneInstallation, Form, FolderLength, CodePage, DriveRoot};
@@ -494,30 +494,25 @@ Verdict HeldThingRefusal(const FileObject& entry, const std::vector<std::wstring
     return DescriptorRefusal(path, entry.Descriptor, trusted, MoreThanReadAndRun);
 }
 
-} // namespace
-
-Verdict MadeFolderRefusal(const MadeFolder& made, const FolderPlan& plan) {
-    const std::vector<std::wstring>& trusted = plan.Trusted;
-    const std::wstring& folder = plan.Folder.Text();
-    const FileObject& itself = made.Itself;
-    if (!itself.Opened || itself.Where.Empty()) {
-        return {Refusal::Unverifiable, folder};
+// A folder and all it holds, only trusted accounts' to change: the folder
+// no link, closed to others' writing (whoever made it owns it, and an owner
+// may always re-permit it), each thing in it no link and judged as a file;
+// where a list is given, each one of what it allows.
+Verdict TreeRefusal(const MadeFolder& tree, const std::vector<std::wstring>& trusted,
+                    const std::vector<std::wstring>* allowed = nullptr) {
+    const FileObject& itself = tree.Itself;
+    const std::wstring& folder = itself.Path.Text();
+    if (!itself.Opened || itself.Link) {
+        return {itself.Opened ? Refusal::Reparse : Refusal::Unverifiable, folder};
     }
-    if (itself.Link) {
-        return {Refusal::Reparse, folder};
-    }
-    if (itself.Where != plan.Resolved) {
-        return {Refusal::Moved, itself.Where.Text()};
-    }
-    // Whoever made it owns it, and an owner may always re-permit it.
     if (Verdict own = DescriptorRefusal(folder, itself.Descriptor, trusted, AddsOrWrites)) {
         return own;
     }
-    for (const FileObject& entry : made.Contents) {
+    for (const FileObject& entry : tree.Contents) {
         if (entry.Link) {
             return {Refusal::Reparse, entry.Path.Text()};
         }
-        if (!Listed(plan.Allowed, entry.Path.Below(plan.Folder))) {
+        if (allowed != nullptr && !Listed(*allowed, entry.Path.Below(itself.Path))) {
             return {Refusal::Planted, entry.Path.Text(),
                     entry.Descriptor ? entry.Descriptor->Owner : L""};
         }
@@ -528,25 +523,32 @@ Verdict MadeFolderRefusal(const MadeFolder& made, const FolderPlan& plan) {
     return {};
 }
 
+// What an upgrade's folder held when judged, each relative to it.
+std::vector<std::wstring> HeldBelow(const Judgement& judgement) {
+    std::vector<std::wstring> held;
+    for (const FileObject& entry : judgement.Found.Contents) {
+        held.push_back(entry.Path.Below(judgement.Folder));
+    }
+    return held;
+}
+
+} // namespace
+
+Verdict MadeFolderRefusal(const MadeFolder& made, const FolderPlan& plan) {
+    const FileObject& itself = made.Itself;
+    if (!itself.Opened || itself.Where.Empty()) {
+        return {Refusal::Unverifiable, plan.Folder.Text()};
+    }
+    if (!itself.Link && itself.Where != plan.Resolved) {
+        return {Refusal::Moved, itself.Where.Text()};
+    }
+    return TreeRefusal(made, plan.Trusted, &plan.Allowed);
+}
+
 Verdict JavaRefusal(const std::vector<FolderOnTheWay>& way, const MadeFolder& home,
                     const std::vector<std::wstring>& trusted) {
-    if (Verdict verdict = WayRefusal(way, trusted)) {
-        return verdict;
-    }
-    const std::wstring& folder = home.Itself.Path.Text();
-    if (!home.Itself.Opened || home.Itself.Link) {
-        return {home.Itself.Opened ? Refusal::Reparse : Refusal::Unverifiable, folder};
-    }
-    if (Verdict own = DescriptorRefusal(folder, home.Itself.Descriptor, trusted, AddsOrWrites)) {
-        return own;
-    }
-    for (const FileObject& entry : home.Contents) {
-        if (Verdict verdict = entry.Link ? Verdict{Refusal::Reparse, entry.Path.Text()}
-                                         : HeldThingRefusal(entry, trusted)) {
-            return verdict;
-        }
-    }
-    return {};
+    const Verdict verdict = WayRefusal(way, trusted);
+    return verdict ? verdict : TreeRefusal(home, trusted);
 }
 
 Verdict FoundFolderRefusal(const Judgement& judgement, const FolderPlan& plan,
@@ -557,15 +559,14 @@ Verdict FoundFolderRefusal(const Judgement& judgement, const FolderPlan& plan,
     const unsigned long error = older.Itself.Error;
     const bool gone =
         !older.Itself.Opened && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
-    return judgement.MovedFrom.Empty() || gone ? Verdict{} : JavaRefusal({}, older, plan.Trusted);
+    return judgement.MovedFrom.Empty() || gone ? Verdict{} : TreeRefusal(older, plan.Trusted);
 }
 
 std::vector<std::wstring> AllowedContents(const Judgement& judgement, const PackageLayout& layout) {
     std::vector<std::wstring> allowed = layout.Folders;
-    for (const FileObject& entry : judgement.Found.Contents) {
-        const std::wstring relative = entry.Path.Below(judgement.Folder);
-        if (!Listed(allowed, relative)) {
-            allowed.push_back(relative);
+    for (const std::wstring& held : HeldBelow(judgement)) {
+        if (!Listed(allowed, held)) {
+            allowed.push_back(held);
         }
     }
     return allowed;
@@ -576,15 +577,10 @@ FolderPlan PlanFor(const Judgement& judgement, const Machine& machine, const std
     if (judgement.Folder.IsNetwork()) {
         return {judgement.Folder, true};
     }
+    const std::vector<std::wstring> held = HeldBelow(judgement);
     std::vector<std::wstring> missing;
-    for (const std::wstring& folder : layout.Folders) {
-        const auto& found = judgement.Found.Contents;
-        if (std::none_of(found.begin(), found.end(), [&](const FileObject& entry) {
-                return SameName(entry.Path.Below(judgement.Folder), folder);
-            })) {
-            missing.push_back(folder);
-        }
-    }
+    std::copy_if(layout.Folders.begin(), layout.Folders.end(), std::back_inserter(missing),
+                 [&held](const std::wstring& folder) { return !Listed(held, folder); });
     return {judgement.Folder,
             false,
             judgement.Resolved,

@@ -162,8 +162,7 @@ struct PackageReach {
 struct Machine {
     std::vector<ProtectedFolder> Protected;
     std::vector<std::wstring> OwnNames;
-    std::vector<std::wstring> Trusted;
-    std::wstring Administrator; // the installing account, when it is an administrator
+    std::vector<std::wstring> Trusted; // ReadTrustedAccounts
 };
 
 // Whether the folder may receive the application: an ordered list of rules,

@@ -17,6 +17,14 @@ std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
     return parts;
 }
 
+std::wstring Joined(const std::vector<std::wstring>& parts, const std::wstring& separator) {
+    std::wstring joined;
+    for (const std::wstring& part : parts) {
+        joined += (joined.empty() ? L"" : separator) + part;
+    }
+    return joined;
+}
+
 FolderPath::FolderPath(std::wstring text) : text_(std::move(text)) {
     if (text_.rfind(L"\\\\", 0) != 0) {
         root_ = std::min<std::size_t>(text_.size(), 3);

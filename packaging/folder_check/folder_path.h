@@ -6,8 +6,9 @@
 // Whether two names are one, without letter case.
 bool SameName(const std::wstring& a, const std::wstring& b);
 
-// The parts of a text between separators, empty ones kept.
+// The parts of a text between separators, empty ones kept; and back.
 std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator);
+std::wstring Joined(const std::vector<std::wstring>& parts, const std::wstring& separator);
 
 // A full folder path, C:\... or \\server\share\..., that knows its root:
 // without a final backslash but at the root, compared without letter case.

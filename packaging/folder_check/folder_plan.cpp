@@ -1,24 +1,12 @@
 #include "packaging/folder_check/folder_plan.h"
 
-namespace {
-
-std::wstring Joined(const std::vector<std::wstring>& items, wchar_t separator) {
-    std::wstring joined;
-    for (const std::wstring& item : items) {
-        joined += (joined.empty() ? L"" : std::wstring(1, separator)) + item;
-    }
-    return joined;
-}
-
-} // namespace
-
 // One line a field, the accounts on one, the folders to make on one (no
 // name holds a |); the allowed paths last, a line each.
 std::wstring PlanData(const FolderPlan& plan) {
     std::wstring data = plan.Folder.WithBackslash() + (plan.Network ? L"\nnetwork" : L"\nlocal") +
                         L"\n" + plan.Resolved.WithBackslash() + L"\n" + plan.Nearest.Text() +
-                        L"\n" + plan.Descriptor + L"\n" + Joined(plan.Trusted, L' ') + L"\n" +
-                        Joined(plan.Layout, L'|');
+                        L"\n" + plan.Descriptor + L"\n" + Joined(plan.Trusted, L" ") + L"\n" +
+                        Joined(plan.Layout, L"|");
     for (const std::wstring& allowed : plan.Allowed) {
         data += L"\n" + allowed;
     }

@@ -232,12 +232,14 @@ Machine ReadMachine(const InstallerFolders& given) {
                 return GetLastError() == ERROR_MORE_DATA ? length : 0;
             }));
     }
-    const UniqueHandle token = OpenToken();
-    if (CountsAsAdministrator(ReadAccountToken(token.get()))) {
-        machine.Administrator = TokenAccount(token.get());
-    }
-    machine.Trusted = TrustedTrustees(machine.Administrator, LocalAdministrators());
+    machine.Trusted = ReadTrustedAccounts();
     return machine;
+}
+
+std::vector<std::wstring> ReadTrustedAccounts() {
+    const UniqueHandle token = OpenToken();
+    const bool administrator = CountsAsAdministrator(ReadAccountToken(token.get()));
+    return TrustedTrustees(administrator ? TokenAccount(token.get()) : L"", LocalAdministrators());
 }
 
 std::vector<std::wstring> LocalAdministrators() {

@@ -11,6 +11,10 @@
 // when they cannot be read.
 std::vector<std::wstring> LocalAdministrators();
 
+// The accounts the checks trust (TrustedTrustees): the installing account
+// among them only where it counts as an administrator.
+std::vector<std::wstring> ReadTrustedAccounts();
+
 // What a token says of its account (TOKEN_QUERY and TOKEN_DUPLICATE access).
 AccountToken ReadAccountToken(HANDLE token);
 

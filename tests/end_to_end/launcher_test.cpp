@@ -226,7 +226,7 @@ const StartCase StartCases[] = {
     {"SisFromAFolderOutsideTheCodePage", false, L"SIS", true, true},
 };
 
-class StartTest : public LauncherTest, public testing::WithParamInterface<StartCase> {};
+FIXTURE_TABLE_TEST(LauncherTest, StartTest, StartCase, StartCases);
 
 // A start that shows no box and upper-cases nothing has no use for USER32,
 // and the registry is read without ADVAPI32: neither is loaded.
@@ -265,8 +265,6 @@ TEST_P(StartTest, LoadsUser32OnlyToReadAnArgument) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, StartTest, testing::ValuesIn(StartCases), CaseName());
-
 // What a failed launch finds on the machine besides the test's folder.
 enum class Setting {
     Nothing,
@@ -294,8 +292,7 @@ const FailedLaunchCase FailedLaunchCases[] = {
     {"NoDllLoadedFromBesideTheLauncher", L"xyz", Setting::DllsBesideACopy, 0},
 };
 
-class FailedLaunchTest : public LauncherTest,
-                         public testing::WithParamInterface<FailedLaunchCase> {};
+FIXTURE_TABLE_TEST(LauncherTest, FailedLaunchTest, FailedLaunchCase, FailedLaunchCases);
 
 DWORD EmptyCommandLineError() {
     STARTUPINFOA startup{};
@@ -346,8 +343,6 @@ TEST_P(FailedLaunchTest, ShowsOneErrorBoxAndExitsWithZero) {
     // No second box follows.
     EXPECT_EQ(WaitForMessageBox(L"Erro", 300), nullptr);
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, FailedLaunchTest, testing::ValuesIn(FailedLaunchCases), CaseName());
 
 // Where a row's name stands in a start.
 enum class Role {
@@ -427,8 +422,7 @@ const CodePageStartCase CodePageStartCases[] = {
      200},
 };
 
-class CodePageStartTest : public LauncherTest,
-                          public testing::WithParamInterface<CodePageStartCase> {};
+FIXTURE_TABLE_TEST(LauncherTest, CodePageStartTest, CodePageStartCase, CodePageStartCases);
 
 TEST_P(CodePageStartTest, StartsExactlyWhatIsNamedOrNothing) {
     const CodePageStartCase& c = GetParam();
@@ -488,9 +482,6 @@ TEST_P(CodePageStartTest, StartsExactlyWhatIsNamedOrNothing) {
     EXPECT_EQ(Record().at(DirectoryKey), directory);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CodePageStartTest, testing::ValuesIn(CodePageStartCases),
-                         CaseName());
-
 TEST_F(LauncherTest, UnreadableRegistryValueEndsWithTheAbnormalTerminationBox) {
     PlaceFile(StandInPath(), app_.Path() / L"Java\\bin\\Javaw.exe");
     ScratchKey key(KEY_WOW64_64KEY, SystemKey);
@@ -538,7 +529,7 @@ const RootCase RootCases[] = {
      false},
 };
 
-class RootTest : public LauncherTest, public testing::WithParamInterface<RootCase> {};
+FIXTURE_TABLE_TEST(LauncherTest, RootTest, RootCase, RootCases);
 
 TEST_P(RootTest, GivesTheRuntimeAnArchivePathItReadsRight) {
     const RootCase& c = GetParam();
@@ -563,7 +554,5 @@ TEST_P(RootTest, GivesTheRuntimeAnArchivePathItReadsRight) {
         EXPECT_EQ(Record().at(DirectoryKey), c.Root);
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, RootTest, testing::ValuesIn(RootCases), CaseName());
 
 } // namespace

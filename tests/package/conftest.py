@@ -20,8 +20,9 @@ sys.path.insert(0, str(ROOT / "packaging"))
 from database import export_table  # noqa: E402  (the product's own reading of a table)
 
 STAND_IN = BUILD / "tests" / "stand_in_runtime.exe"
-# The package's own key, of the machine's 32-bit registry view.
-KEY = "HKLM\\Software\\Velmora\\Tarnix Cadastro 2018"
+# The vendor's key and the package's own, of the machine's 32-bit registry view.
+VENDOR = "HKLM\\Software\\Velmora"
+KEY = VENDOR + "\\Tarnix Cadastro 2018"
 # The launch condition that refuses an install for a reason of the folder check's.
 REFUSED = 'Installed OR InstallDirRefusal <> "{}"'
 MANIFEST = "Manifest-Version: 1.0\r\nMain-Class: Main\r\n\r\n"
@@ -41,8 +42,8 @@ def wrappers(folder):
 
 
 def remove(path):
-    """A link, or a folder with what it holds: gone, where it was there."""
-    path.unlink() if path.is_symlink() else shutil.rmtree(path, ignore_errors=True)
+    """A link or a file, or a folder with what it holds: gone, where it was there."""
+    path.unlink() if path.is_symlink() or path.is_file() else shutil.rmtree(path, ignore_errors=True)
 
 
 def first_missing(path):
@@ -274,16 +275,16 @@ class Wine:
                 continue
         return found
 
-    def raced(self, reset, when, plant, *msiexec_arguments):
-        """msiexec while a watcher, once the log says the folder was accepted and
-        when() holds, stops the installer, runs plant() and lets it go on. The
-        plant must land before the folder is made; a late one is tried again,
-        reset() first, up to three times. ("inside" or "late", msiexec's status)"""
+    def raced(self, reset, plant, *msiexec_arguments):
+        """msiexec while a watcher, once the log says the folder was accepted,
+        stops the installer, runs plant() and lets it go on. The plant must
+        land before the folder is made; a late one is tried again, reset()
+        first, up to three times. ("inside" or "late", msiexec's status)"""
         for _ in range(3):
             reset()
             self.log.unlink(missing_ok=True)
             outcome = {}
-            watcher = threading.Thread(target=self._plant, args=(when, plant, outcome))
+            watcher = threading.Thread(target=self._plant, args=(plant, outcome))
             watcher.start()
             status = self.msiexec(*msiexec_arguments)
             watcher.join()
@@ -291,12 +292,12 @@ class Wine:
                 return outcome.get("plant", "never planted"), status
         return "late", status
 
-    def _plant(self, when, plant, outcome):
+    def _plant(self, plant, outcome):
         end = time.monotonic() + 30
         while not self.log.exists() and time.monotonic() < end:
             time.sleep(0.01)
         installers = self.installers()
-        while "CheckInstallFolder: accepted" not in self.logged() or not when():
+        while "CheckInstallFolder: accepted" not in self.logged():
             if time.monotonic() > end:
                 return
         for pid in installers:
@@ -315,8 +316,8 @@ class Wine:
         DLL once the check accepted it, failed adopting nothing."""
         race = self.drive_c / "TarnixCorrida"
         try:
-            planted, status = self.raced(lambda: shutil.rmtree(race, ignore_errors=True), lambda: True,
-                                         lambda: plant_dll(race), "/i", package_file, "INSTALLDIR=C:\\TarnixCorrida")
+            planted, status = self.raced(lambda: shutil.rmtree(race, ignore_errors=True), lambda: plant_dll(race),
+                                         "/i", package_file, "INSTALLDIR=C:\\TarnixCorrida")
             return (planted == "inside" and status != 0
                     and "MakeInstallFolder: refused (appeared): C:\\TarnixCorrida" in self.logged()
                     and self.entry(package_file, "DisplayName") == ""
@@ -333,13 +334,13 @@ class Wine:
                      if "REG_SZ" in line), None)
 
     def leftovers(self, folder, packages):
-        """What the package left: the folder, the vendor's, shortcuts, its key, an entry."""
+        """What the package left: the folder, the vendor's folder, shortcuts, the vendor's key, an entry."""
         left = [str(folder)] if folder.exists() else []
         left += [str(path) for path in (self.drive_c / "Program Files (x86)").glob("*")
                  if path.name.lower() == "velmora"]
         for place in ("users", "ProgramData"):
             left += [str(path) for path in (self.drive_c / place).rglob("Tarnix Cadastro 2018*")]
-        if self.run("reg", "query", KEY, "/reg:32") == 0:
+        if self.run("reg", "query", VENDOR, "/reg:32") == 0:
             left.append("registry")
         left += ["Programs and Features" for package_file in packages if self.entry(package_file, "DisplayName")]
         return left

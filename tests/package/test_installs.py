@@ -15,7 +15,7 @@ import time
 
 import pytest
 
-from conftest import BUILD, KEY, REFUSED, ROOT, STAND_IN, Wine, first_missing, remove, table, work_folder
+from conftest import BUILD, KEY, REFUSED, ROOT, STAND_IN, VENDOR, Wine, first_missing, remove, table, work_folder
 from packages import HOME, prebuilt
 
 PART = os.environ.get("TARNIX_PART")
@@ -213,7 +213,7 @@ def installed(wine, row, here, foreign):
                             wine.run("reg", "query", KEY + "\\MadeFolders", "/v", folder, "/reg:32")],
                            [["Java", "Java/bin", "Java/bin/Javaw.exe"], 0])
         shutil.rmtree(here)
-        wine.run("reg", "delete", KEY, "/f", "/reg:32")
+        wine.run("reg", "delete", VENDOR, "/f", "/reg:32")
     seen["leftovers"] = (wine.leftovers(here, map(prebuilt, INSTALLED)), [])
     return seen
 

@@ -20,8 +20,10 @@ struct CaseName {
         *stream << tableCase.Name;                                                                 \
     }
 
-// A table's test fixture, instantiated over its cases, each test named
-// after its case (the cases defined before it).
-#define TABLE_TEST(Test, Case, Cases)                                                              \
-    class Test : public testing::TestWithParam<Case> {};                                           \
-    INSTANTIATE_TEST_SUITE_P(Table, Test, testing::ValuesIn(Cases), CaseName())
+// A table's test fixture, on a fixture of the file's own where given,
+// instantiated over its cases, each test named after its case (the cases
+// defined before it).
+#define FIXTURE_TABLE_TEST(Fixture, Suite, Case, Cases)                                            \
+    class Suite : public Fixture, public testing::WithParamInterface<Case> {};                     \
+    INSTANTIATE_TEST_SUITE_P(Table, Suite, testing::ValuesIn(Cases), CaseName())
+#define TABLE_TEST(Suite, Case, Cases) FIXTURE_TABLE_TEST(testing::Test, Suite, Case, Cases)

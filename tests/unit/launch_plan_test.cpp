@@ -168,14 +168,11 @@ const RuntimePlanCase RuntimePlanCases[] = {
      {{AnyCodePage, {"", "C:\\App"}}}},
 };
 
-class RuntimePlanTest : public LaunchPlanTest,
-                        public testing::WithParamInterface<RuntimePlanCase> {};
+FIXTURE_TABLE_TEST(LaunchPlanTest, RuntimePlanTest, RuntimePlanCase, RuntimePlanCases);
 
-TEST_P(RuntimePlanTest, ComposesTheCommandLineAndWorkingDirectory) {
+TEST_P(RuntimePlanTest, ComposesTheCommandLineOrRefuses) {
     ExpectPlan(GetParam().Given, GetParam().Route, GetParam().Plan);
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, RuntimePlanTest, testing::ValuesIn(RuntimePlanCases), CaseName());
 
 // Names whose narrow form turns on the ANSI code page: used exactly where
 // the code page holds them, refused where it would give near characters
@@ -256,14 +253,8 @@ const RuntimePlanCase CodePagePlanCases[] = {
       {AnyCodePage, Refused}}},
 };
 
-class CodePagePlanTest : public LaunchPlanTest,
-                         public testing::WithParamInterface<RuntimePlanCase> {};
-
-TEST_P(CodePagePlanTest, UsesTheNameExactlyOrRefuses) {
-    ExpectPlan(GetParam().Given, GetParam().Route, GetParam().Plan);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, CodePagePlanTest, testing::ValuesIn(CodePagePlanCases), CaseName());
+INSTANTIATE_TEST_SUITE_P(CodePage, RuntimePlanTest, testing::ValuesIn(CodePagePlanCases),
+                         CaseName());
 
 struct SisPlanCase {
     const char* Name;
@@ -288,7 +279,7 @@ const SisPlanCase SisPlanCases[] = {
       {AnyCodePage, nullptr}}},
 };
 
-class SisPlanTest : public LaunchPlanTest, public testing::WithParamInterface<SisPlanCase> {};
+FIXTURE_TABLE_TEST(LaunchPlanTest, SisPlanTest, SisPlanCase, SisPlanCases);
 
 TEST_P(SisPlanTest, ComposesTheFixedCommandOrRefuses) {
     const SisPlanCase& c = GetParam();
@@ -306,8 +297,6 @@ TEST_P(SisPlanTest, ComposesTheFixedCommandOrRefuses) {
     EXPECT_EQ(plan.WorkingDirectory, FixedFolderText);
     EXPECT_EQ(plan.RefusalCode, 0u);
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, SisPlanTest, testing::ValuesIn(SisPlanCases), CaseName());
 
 struct ViewCase {
     const char* Name;
@@ -334,7 +323,7 @@ const ViewCase ViewCases[] = {
      KEY_NOTIFY},
 };
 
-class JavaHomeTest : public LaunchPlanTest, public testing::WithParamInterface<ViewCase> {};
+FIXTURE_TABLE_TEST(LaunchPlanTest, JavaHomeTest, ViewCase, ViewCases);
 
 TEST_P(JavaHomeTest, FollowsTheViewOrder) {
     const ViewCase& c = GetParam();
@@ -356,8 +345,6 @@ TEST_P(JavaHomeTest, FollowsTheViewOrder) {
         EXPECT_EQ(home, c.ExpectedHome);
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, JavaHomeTest, testing::ValuesIn(ViewCases), CaseName());
 
 TEST_F(LaunchPlanTest, InstalledRouteReleasesTheReadersAndPrivateRouteKeepsThem) {
     ScratchFolder app;

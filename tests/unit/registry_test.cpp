@@ -190,18 +190,7 @@ TEST(OpenKey, ResolvesRelativePathsFromTheOpenKeyAndAbsoluteOnesFromTheRoot) {
     EXPECT_EQ(reader.ReadString(L"Where"), L"");
 }
 
-TEST(RootKey, ClosesTheOpenKeyOnlyWhenItChanges) {
-    ScratchKey key(KEY_WOW64_64KEY, TestKey);
-    TRegistry reader = MachineReader(RegistryView::View64);
-    ASSERT_TRUE(reader.OpenKey(TestKey));
-    reader.SetRootKey(HKEY_LOCAL_MACHINE);
-    EXPECT_NE(reader.CurrentKey(), nullptr);
-    reader.SetRootKey(HKEY_CURRENT_USER);
-    EXPECT_EQ(reader.CurrentKey(), nullptr);
-    EXPECT_EQ(reader.RootKey(), HKEY_CURRENT_USER);
-}
-
-TEST(CloseKey, ClosesOnceAndThenDoesNothing) {
+TEST(CloseKey, ClosesOnceAndThenDoesNothingAsARootChangeCloses) {
     ScratchKey key(KEY_WOW64_64KEY, TestKey);
     key.SetText(L"Value", L"x");
     TRegistry reader = MachineReader(RegistryView::View64);
@@ -211,6 +200,13 @@ TEST(CloseKey, ClosesOnceAndThenDoesNothing) {
     EXPECT_EQ(reader.ReadString(L"Value"), L"");
     reader.CloseKey();
     EXPECT_EQ(reader.CurrentKey(), nullptr);
+    // The root key closes the open one only where it changes.
+    ASSERT_TRUE(reader.OpenKey(TestKey));
+    reader.SetRootKey(HKEY_LOCAL_MACHINE);
+    EXPECT_NE(reader.CurrentKey(), nullptr);
+    reader.SetRootKey(HKEY_CURRENT_USER);
+    EXPECT_EQ(reader.CurrentKey(), nullptr);
+    EXPECT_EQ(reader.RootKey(), HKEY_CURRENT_USER);
 }
 
 } // namespace

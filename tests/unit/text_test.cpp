@@ -23,15 +23,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(FormatNarrow, FormatsTextAndSignedIntegers) {
+TEST(FormatNarrow, FormatsTextAndSignedIntegersWithNoLengthLimit) {
     EXPECT_EQ(FormatNarrow("Erro %d ao executar o aplicativo.", 2),
               "Erro 2 ao executar o aplicativo.");
     EXPECT_EQ(FormatNarrow("%d", INT_MIN), "-2147483648");
     EXPECT_EQ(FormatNarrow("\"%s\"", ""), "\"\"");
     EXPECT_EQ(FormatNarrow("%s", ""), "");
-}
-
-TEST(FormatNarrow, HasNoLengthLimit) {
     const std::string longText(100000, 'x');
     EXPECT_EQ(FormatNarrow("[%s]", longText.c_str()), "[" + longText + "]");
 }
@@ -245,15 +242,12 @@ TEST(CodePageRecord, WritesWhatTheCodePageLacksAsCodePoints) {
               GetACP() == CP_UTF8 ? L"\U0001f600" : L"<U+1F600>");
 }
 
-TEST(CurrentDirectory, ReadsTheDirectoryWithoutTrailingBackslash) {
+TEST(CurrentDirectory, ReadsTheDirectoryWithoutTrailingBackslashButADriveRoot) {
     ScratchFolder folder(L"Pasta com espa\u00e7os");
-    CurrentDirectoryScope scope(folder.Text());
-    EXPECT_EQ(CurrentDirectory().value_or(L""), folder.Text());
-}
-
-TEST(CurrentDirectory, KeepsTheBackslashOfADriveRoot) {
-    CurrentDirectoryScope scope(L"C:\\");
-    EXPECT_EQ(CurrentDirectory().value_or(L""), L"C:\\");
+    for (const std::wstring& directory : {folder.Text(), std::wstring(L"C:\\")}) {
+        CurrentDirectoryScope scope(directory);
+        EXPECT_EQ(CurrentDirectory().value_or(L""), directory);
+    }
 }
 
 TEST(CurrentDirectory, ReadsADirectoryLongerThanMaxPathWhole) {
@@ -286,10 +280,6 @@ TEST(FolderExists, IsTrueOnlyForAnExistingFolder) {
     EXPECT_FALSE(FolderExists(L"Z:\\no\\such\\place\\at\\all"));
 }
 
-} // namespace
-
-namespace {
-
 TEST(SystemFunction, FindsSystemFunctionsOnly) {
     EXPECT_NE(SYSTEM_FUNCTION(L"kernel32.dll", GetACP), nullptr);
     EXPECT_NE(SYSTEM_FUNCTION(RegistryApiSet, RegCloseKey), nullptr);
@@ -316,10 +306,6 @@ TEST(SystemFunction, NeverLoadsADllPlantedBesideTheProgramNorLetsOthersDoSo) {
     EXPECT_EQ(loaded, nullptr);
     EXPECT_NE(searched, nullptr);
 }
-
-} // namespace
-
-namespace {
 
 // A first load attempt that fails as a system would, with that error.
 template <DWORD error> HMODULE WINAPI FailingFirstAttempt(LPCWSTR, HANDLE, DWORD) {

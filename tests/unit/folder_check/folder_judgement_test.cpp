@@ -318,7 +318,7 @@ TABLE_TEST(FactsTest, FactsCase, FactsCases);
 TEST_P(FactsTest, JudgesWhatTheMachineSaid) {
     FolderFacts facts = Plain();
     GetParam().Change(facts);
-    const Machine machine = {{}, {}, TrustedTrustees(Installer, MachineAdministrators), {}};
+    const Machine machine = {{}, {}, TrustedTrustees(Installer, MachineAdministrators)};
     const Judgement judgement = JudgeFolder(facts, machine, SmallPackage);
     EXPECT_STREQ(RefusalName(judgement.Result.Reason), RefusalName(GetParam().Expected));
     EXPECT_EQ(judgement.Result.Folder, GetParam().At);
@@ -330,7 +330,7 @@ TEST_P(FactsTest, JudgesWhatTheMachineSaid) {
 TEST(SharedRules, AreThePackageBuildsToo) {
     std::ifstream table(std::string("Z:") + TARNIX_SOURCE_DIR "/tests/support/shared_rules.tsv");
     ASSERT_TRUE(table.is_open());
-    const Machine machine = {{}, {}, TrustedTrustees(Installer, MachineAdministrators), {}};
+    const Machine machine = {{}, {}, TrustedTrustees(Installer, MachineAdministrators)};
     int rows = 0;
     for (std::string line; std::getline(table, line);) {
         std::istringstream fields(line);
@@ -662,38 +662,20 @@ TEST_P(OutcomeTest, GoesOnOnlyWhereTheCheckAcceptedAndSaidSo) {
     }
 }
 
-struct MaintenanceCase {
-    const char* Name;
-    const wchar_t* Given;
-    const wchar_t* Location;
-    bool Removal;
-    MaintenanceFolder Expected;
-};
-TABLE_CASE_PRINTER(MaintenanceCase)
-
-// Installed in C:\TarnixM; told C:\Outra.
-constexpr wchar_t Here[] = L"C:\\TarnixM\\";
-constexpr wchar_t There[] = L"C:\\Outra\\";
-const MaintenanceCase MaintenanceCases[] = {
-    {"WhereItIs", L"c:\\tarnixm\\", Here, false, {Here, false}},
-    {"ElsewhereStaysWhereItIs", There, Here, false, {Here, false}},
-    {"NoKnownLocationIsRefused", There, L"", false, {There, true}},
-    {"ARemovalNever", There, L"", true, {There, false}},
-};
-
-TABLE_TEST(MaintenanceTest, MaintenanceCase, MaintenanceCases);
-
-TEST_P(MaintenanceTest, NeverMovesTheProduct) {
-    const MaintenanceCase& c = GetParam();
-    const MaintenanceFolder decision = MaintenanceDecision(c.Given, c.Location, c.Removal);
-    EXPECT_EQ(decision.Folder, c.Expected.Folder);
-    EXPECT_EQ(decision.Refused, c.Expected.Refused);
-}
-
-TEST(FolderToJudge, IsTheOneNamedOrForAnUpgradeNamingNoneTheInstalledOne) {
+// Where the product is, Windows Installer's one record says: installed in
+// C:\TarnixM, told C:\Outra.
+TEST(FolderToJudge, IsTheOneNamedOrWhereWindowsInstallerHasTheProduct) {
+    constexpr wchar_t Here[] = L"C:\\TarnixM\\", There[] = L"C:\\Outra\\";
     EXPECT_EQ(FolderToJudge(There, true, {Here}), There); // a move
-    EXPECT_EQ(FolderToJudge(There, false, {Here}), Here); // There: the default
+    EXPECT_EQ(FolderToJudge(There, false, {Here}), Here); // an upgrade; There: the default
     EXPECT_EQ(FolderToJudge(There, false, {}), There);    // a first install
+    // A maintenance run stays there whatever it is told; refused only where
+    // Windows Installer cannot say, a removal never.
+    for (const bool removal : {false, true}) {
+        EXPECT_EQ(MaintenanceDecision(There, Here, removal).Folder, Here);
+        EXPECT_FALSE(MaintenanceDecision(There, Here, removal).Refused);
+        EXPECT_EQ(MaintenanceDecision(There, L"", removal).Refused, !removal);
+    }
 }
 
 TEST(PlanData, CarriesEveryFieldToTheDeferredActions) {
@@ -758,18 +740,15 @@ TEST(AllowedContents, AreThePackagesFoldersAndAllTheFolderHolds) {
                                                   L"tarnix2018.exe"}));
 }
 
-TEST(ProtectedRefusal, AFolderTheMachineMustNameButDoesNotIsUnverifiable) {
+TEST(ProtectedRefusal, IsUnverifiableForAFolderTheMachineDoesNotNameAndNoneForAnUnsetOne) {
     const std::vector<ProtectedFolder> folders = {{L"C:\\Windows", Refusal::System, true},
                                                   {L"", Refusal::Profile, true, L"Public"}};
     const Verdict verdict = ProtectedRefusal(L"C:\\Tarnix", folders);
     EXPECT_EQ(verdict.Reason, Refusal::Unverifiable);
     EXPECT_EQ(verdict.Folder, L"Public");
-}
-
-TEST(ProtectedRefusal, AnUnsetFolderHoldsNothing) {
-    // System64Folder is empty on 32-bit Windows.
-    const std::vector<ProtectedFolder> folders = {{L"", Refusal::System, true}};
-    EXPECT_EQ(ProtectedRefusal(L"C:\\Tarnix", folders).Reason, Refusal::None);
-    EXPECT_EQ(ProtectedRefusal(L"\\\\servidor\\share\\Tarnix", folders).Reason, Refusal::None);
+    // An unset folder holds nothing: System64Folder is empty on 32-bit Windows.
+    const std::vector<ProtectedFolder> unset = {{L"", Refusal::System, true}};
+    EXPECT_EQ(ProtectedRefusal(L"C:\\Tarnix", unset).Reason, Refusal::None);
+    EXPECT_EQ(ProtectedRefusal(L"\\\\servidor\\share\\Tarnix", unset).Reason, Refusal::None);
 }
 } // namespace

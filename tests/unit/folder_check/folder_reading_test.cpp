@@ -42,6 +42,7 @@ const TextCase JudgeCases[] = {
     // denied alike) is never taken for a folder still to be made.
     {"BelowAFolderThatCannotBeOpened", L"D:\\laco\\Tarnix", Refusal::Unverifiable,
      L"D:\\laco\\Tarnix"},
+    {"AFileOnTheWay", L"D:\\arquivo.txt\\App", Refusal::NotAFolder, L"D:\\arquivo.txt"},
 };
 
 TABLE_TEST(JudgeTest, TextCase, JudgeCases);
@@ -202,15 +203,6 @@ TEST(JudgeInstallFolder, RefusesAsUnverifiableWhatFailsUnexpectedly) {
     EXPECT_EQ(judgement.Result.Folder, L"C:\\Tarnix\\");
     // Cancel is the user's answer, no failure: it ends the action as asked.
     EXPECT_THROW(judged(InstallCancelled{}), InstallCancelled);
-}
-
-TEST(JudgeInstallFolder, RefusesAFileOnTheWay) {
-    const fs::path file = L"C:\\TarnixArquivo.txt";
-    std::ofstream(file) << "x";
-    const Judgement judgement = JudgedHere(L"C:\\TarnixArquivo.txt\\App");
-    fs::remove(file);
-    EXPECT_STREQ(RefusalName(judgement.Result.Reason), L"notafolder");
-    EXPECT_EQ(judgement.Result.Folder, L"C:\\TarnixArquivo.txt");
 }
 
 struct LengthCase {

@@ -99,7 +99,7 @@ TEST_P(JavaLookTest, LooksWhereTheLauncherLooks) {
             }
         }
     }
-    const JavaLook look = LookForInstalledJava(ReadMachine({}).Trusted);
+    const JavaLook look = LookForInstalledJava(ReadTrustedAccounts());
     EXPECT_EQ(look.Usable, c.Usable);
     EXPECT_EQ(look.Line, c.Line);
     keys.clear();
