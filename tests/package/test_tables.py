@@ -158,14 +158,11 @@ def test_a_versioned_dll_has_its_version_and_language_and_no_hash(msi):
     pytest.param("Property", "REINSTALLMODE", 1, "amus", id="every file is the newer build's whatever the copy in "
                  "place claims (Wine copies every file in either mode: only the table shows it)"),
     pytest.param("Property", "PackageFolders", 1, "Java|Java\\bin", id="the package's folders, as the folder check reads them"),
-    pytest.param("Property", "PackageReach", 1, "18 8",
-                 id="its longest file and deepest folder, as the folder check reads them"),
-    pytest.param("InstallExecuteSequence", "RemoveFiles", 2, "3800", id="RemoveFiles after the make (3490) and the "
-                 "second look (3750): a move touches the older folder only once the newer is made and judged again"),
+    pytest.param("Property", "PackageReach", 1, "18 8", id="its longest file and deepest folder, as the check reads them"),
+    pytest.param("InstallExecuteSequence", "RemoveFiles", 2, "3800", id="a move's removals after the make and second look"),
     pytest.param("InstallExecuteSequence", "RemoveMadeFolders", 1,
                  '(REMOVE ~= "ALL" AND NOT UPGRADINGPRODUCTCODE) OR (WIX_UPGRADE_DETECTED AND NOT Installed)',
-                 id="a succeeded upgrade takes the older version's made folders at its commit (Wine runs the older's "
-                 "own removal of them instead: only the table shows it)"),
+                 id="an upgrade takes the older version's made folders at its commit (Wine: only the table shows it)"),
     pytest.param("Component", "MovedFiles", 3, "64", id="the move's removals transitive: a repair, which runs no "
                  "check, takes them away instead of running them again (Wine: only the table shows it)"),
     pytest.param("Directory", "InstallDirMovedFrom", 1, "INSTALLDIR",

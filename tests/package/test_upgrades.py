@@ -314,8 +314,8 @@ RACES = ["a first install whose folder gets a DLL after the check fails, adoptin
          "rollback takes the folders it made",
          "a link planted above the folders to make once they are accepted fails the install, and its rollback removes "
          "nothing where the link leads",
-         "a move refused once the check accepted it, as its new folder is made (another account made it) or at the "
-         "second look (its parent opened to everyone): the older folder holds every file it held, 1.0.0 registered",
+         "a move refused once accepted, at the make (another account made its folder) or the second look (its parent "
+         "opened): the older folder holds every file it held, 1.0.0 registered",
          "a link planted in the older folder of a move is refused by the check, what it leads to untouched"]
 
 

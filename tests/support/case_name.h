@@ -16,7 +16,7 @@ struct CaseName {
 // Prints a case as its Name, so test listings show no raw bytes. Declared in
 // each test file's namespace with TABLE_CASE_PRINTER(CaseType).
 #define TABLE_CASE_PRINTER(Case)                                                                   \
-    [[maybe_unused]] void PrintTo(const Case& tableCase, std::ostream* stream) {                   \
+    [[maybe_unused]] inline void PrintTo(const Case& tableCase, std::ostream* stream) {            \
         *stream << tableCase.Name;                                                                 \
     }
 

@@ -122,6 +122,4 @@ struct TextCase {
     Refusal Expected;
     const wchar_t* At = nullptr; // the folder the refusal names, where the row pins it
 };
-inline void PrintTo(const TextCase& tableCase, std::ostream* stream) {
-    *stream << tableCase.Name;
-}
+TABLE_CASE_PRINTER(TextCase)

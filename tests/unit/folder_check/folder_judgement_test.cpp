@@ -534,9 +534,9 @@ TEST_P(MadeFolderTest, AdoptsOnlyTheFolderThatWasJudged) {
 TEST(FoundFolderRefusal, JudgesTheOlderFolderOfAMoveWhereItIsThere) {
     Judgement moving;
     moving.MovedFrom = L"C:\\Antiga";
-    MadeFolder older = {{L"C:\\Antiga", true, 0, true, false, {}, Locked(Administrators, nullptr)}};
-    older.Contents.push_back(
-        {L"C:\\Antiga\\Java\\bin", true, 0, true, true, {}, Locked(Administrators, nullptr), 1});
+    const Security locked = Locked(Administrators, nullptr);
+    const MadeFolder older = {{L"C:\\Antiga", true, 0, true, false, {}, locked},
+                              {{L"C:\\Antiga\\Java\\bin", true, 0, true, true, {}, locked, 1}}};
     EXPECT_EQ(FoundFolderRefusal(moving, Judged, older).Folder, L"C:\\Antiga\\Java\\bin");
     EXPECT_FALSE(FoundFolderRefusal(Judgement{}, Judged, older)); // no move
     EXPECT_FALSE(
@@ -697,9 +697,8 @@ TEST(PlanData, CarriesEveryFieldToTheDeferredActions) {
     // what the second look judges with, is none.
     EXPECT_TRUE(ParsePlanData(PlanData({L"\\\\servidor\\share\\Tarnix", true}))->Network);
     EXPECT_FALSE(ParsePlanData(L"").has_value());
-    FolderPlan untrusting = given;
-    untrusting.Trusted.clear();
-    EXPECT_FALSE(ParsePlanData(PlanData(untrusting)).has_value());
+    EXPECT_FALSE(
+        ParsePlanData(L"C:\\T\\\nlocal\nC:\\T\\\nC:\\\nO:BA\n\n").has_value()); // none trusted
 }
 
 TEST(FoldersToMake, AreTheMissingOnesFromTheTopDown) {
@@ -721,7 +720,8 @@ TEST(FoldersToMake, AreTheMissingOnesFromTheTopDown) {
 }
 
 // An upgrade in place may find the older version's files (in use) beside
-// what an administrator added, each once.
+// what an administrator added, each once, after the package's folders;
+// only those of the package's it did not hold are to be made.
 
 TEST(AllowedContents, AreThePackagesFoldersAndAllTheFolderHolds) {
     Judgement judgement;
@@ -731,13 +731,11 @@ TEST(AllowedContents, AreThePackagesFoldersAndAllTheFolderHolds) {
         judgement.Found.Contents.push_back({judgement.Folder / held, true});
     }
     const PackageLayout layout = {{L"Java", L"Java\\bin", L"lib"}};
-    std::vector<std::wstring> allowed = AllowedContents(judgement, layout);
-    // Only the package's folders it did not hold are to be made.
+    EXPECT_EQ(
+        AllowedContents(judgement, layout),
+        (std::vector<std::wstring>{L"Java", L"Java\\bin", L"lib", L"tarnix2018.exe", L"notas.txt",
+                                   L"Java\\bin\\Javaw.exe", L"Java\\bin\\extra.dll"}));
     EXPECT_EQ(PlanFor(judgement, {}, L"", layout).Layout, std::vector<std::wstring>{L"lib"});
-    std::sort(allowed.begin(), allowed.end());
-    EXPECT_EQ(allowed, (std::vector<std::wstring>{L"Java", L"Java\\bin", L"Java\\bin\\Javaw.exe",
-                                                  L"Java\\bin\\extra.dll", L"lib", L"notas.txt",
-                                                  L"tarnix2018.exe"}));
 }
 
 TEST(ProtectedRefusal, IsUnverifiableForAFolderTheMachineDoesNotNameAndNoneForAnUnsetOne) {

@@ -62,10 +62,9 @@ TEST_P(JavaLookTest, LooksWhereTheLauncherLooks) {
     const JavaLookCase& c = GetParam();
     const fs::path homes = L"C:\\JavaOlhar";
     fs::remove_all(homes);
-    fs::create_directories(homes / L"jre\\bin");
-    fs::create_directories(homes / L"lower\\bin");
-    fs::create_directories(homes / L"vazio");
-    fs::create_directories(homes / L"pasta\\bin\\Javaw.exe");
+    for (const wchar_t* folder : {L"jre\\bin", L"lower\\bin", L"vazio", L"pasta\\bin\\Javaw.exe"}) {
+        fs::create_directories(homes / folder);
+    }
     std::ofstream(homes / L"jre\\bin\\Javaw.exe") << "x";
     std::ofstream(homes / L"lower\\bin\\javaw.exe") << "x";
     // Opened to Everyone's full control (Wine: mode 0777, 0666 for a file).
